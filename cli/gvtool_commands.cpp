@@ -1,0 +1,278 @@
+#include "gvtool_commands.h"
+
+#include <cstring>
+#include <memory>
+
+#include "charcode/charcode.h"
+#include "file_io.h"
+
+namespace gorvane::cli {
+namespace cc = gorvane::charcode;
+namespace {
+
+constexpr const char* kUsage =
+    "usage: gvtool detect FILE...\n"
+    "       gvtool convert --to FORM [--from FORM] [-o OUT] FILE\n"
+    "FORM: sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom\n";
+
+struct Form {
+  const char* name;
+  int code;
+  bool bom;
+};
+constexpr Form kForms[] = {
+    {"sjis", cc::kCodeSjis, false},        {"eucjp", cc::kCodeEuc, false},         {"utf8", cc::kCodeUtf8, false},
+    {"utf8bom", cc::kCodeUtf8, true},      {"utf16le", cc::kCodeUtf16LE, false},   {"utf16lebom", cc::kCodeUtf16LE, true},
+    {"utf16be", cc::kCodeUtf16BE, false},  {"utf16bebom", cc::kCodeUtf16BE, true},
+};
+
+const Form* FindForm(const std::string& name) {
+  for (const Form& f : kForms)
+    if (name == f.name) return &f;
+  return nullptr;
+}
+
+std::size_t BomLength(int code) { return code == cc::kCodeUtf8 ? 3 : (code == cc::kCodeUtf16BE || code == cc::kCodeUtf16LE) ? 2 : 0; }
+
+bool HasBom(int code, const std::uint8_t* d, std::size_t n) {
+  switch (code) {
+    case cc::kCodeUtf8: return n >= 3 && d[0] == 0xEF && d[1] == 0xBB && d[2] == 0xBF;
+    case cc::kCodeUtf16BE: return n >= 2 && d[0] == 0xFE && d[1] == 0xFF;
+    case cc::kCodeUtf16LE: return n >= 2 && d[0] == 0xFF && d[1] == 0xFE;
+    default: return false;
+  }
+}
+
+void WriteBom(int code, std::uint8_t* d) {
+  static const std::uint8_t kUtf8[] = {0xEF, 0xBB, 0xBF}, kBe[] = {0xFE, 0xFF}, kLe[] = {0xFF, 0xFE};
+  std::memcpy(d, code == cc::kCodeUtf8 ? kUtf8 : code == cc::kCodeUtf16BE ? kBe : kLe, BomLength(code));
+}
+
+// The CrlfKind of the file's first line end, read in its own form.
+int LineEndKind(int code, const std::uint8_t* d, std::size_t n) {
+  const bool units = code == cc::kCodeUtf16BE || code == cc::kCodeUtf16LE;
+  const std::size_t step = units ? 2 : 1;
+  auto at = [&](std::size_t i) -> int {
+    if (!units) return d[i];
+    return code == cc::kCodeUtf16BE ? (d[i] << 8 | d[i + 1]) : (d[i + 1] << 8 | d[i]);
+  };
+  for (std::size_t i = 0; i + step <= n; i += step) {
+    const int c = at(i);
+    if (c == '\n') return cc::kCrlfLf;
+    if (c == '\r') return (i + 2 * step <= n && at(i + step) == '\n') || i + step >= n ? cc::kCrlfCrLf : cc::kCrlfCr;
+  }
+  return cc::kCrlfCrLf;
+}
+
+struct Closer {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, Closer>;
+
+int Detect(const std::vector<std::string>& files, std::FILE* out, std::FILE* err) {
+  if (files.empty()) {
+    std::fputs(kUsage, err);
+    return kExitError;
+  }
+  std::vector<std::uint8_t> sample(cc::kSampleSize);
+  int rc = kExitOk;
+  for (const std::string& path : files) {
+    File f(OpenForRead(path));
+    if (!f) {
+      std::fprintf(err, "gvtool: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+      rc = kExitError;
+      continue;
+    }
+    const std::size_t n = std::fread(sample.data(), 1, sample.size(), f.get());
+    if (std::ferror(f.get())) {
+      std::fprintf(err, "gvtool: %s: read failed\n", path.c_str());
+      rc = kExitError;
+      continue;
+    }
+    std::uint8_t crlf[cc::kCrlfBytesSize];
+    const int code = cc::JudgmentCode(sample.data(), static_cast<int>(n), crlf);
+    const bool units = code == 5 || code == 6 || code == -5 || code == -6;
+    const std::size_t len = cc::CrlfLength(code, crlf) + (units ? 2 : 1);
+    std::fprintf(out, "%d ", code);
+    for (std::size_t i = 0; i < len; ++i) std::fprintf(out, "%02x", crlf[i]);
+    std::fprintf(out, " %s\n", path.c_str());
+  }
+  return rc;
+}
+
+// Writes working lines (Shift-JIS, CR LF) in the target form.
+class LineWriter {
+ public:
+  LineWriter(const Form& to, int kind, AtomicWriter& sink) : to_(to), sink_(sink) {
+    cc::SetCrlfChar(to.code, kind, crlf_);
+  }
+  // text: whole working lines, the last one possibly without its CR LF.
+  bool Put(const std::uint8_t* text, std::size_t n) {
+    std::size_t start = 0;
+    while (start < n) {
+      const void* cr = std::memchr(text + start, '\n', n - start);
+      const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - text) + 1 : n;
+      if (!PutLine(cc::Bytes(text + start, end - start))) return false;
+      start = end;
+      if (cr) ++line_;
+    }
+    return true;
+  }
+  std::int64_t firstLossyLine() const { return firstLossy_; }
+
+ private:
+  bool PutLine(cc::Bytes line) {
+    buf_.resize(line.size() * 3 + cc::kCrlfBytesSize);
+    const cc::MutBytes dst(buf_);
+    cc::Converted c;
+    switch (to_.code) {
+      case cc::kCodeEuc: c = cc::SjisToEuc(line, dst, crlf_); break;
+      case cc::kCodeUtf8: c = cc::SjisToUtf8(line, dst, crlf_); break;
+      case cc::kCodeUtf16BE: c = cc::SjisToUtf16(line, dst, true, crlf_); break;
+      case cc::kCodeUtf16LE: c = cc::SjisToUtf16(line, dst, false, crlf_); break;
+      default: c = cc::SjisLineEnd(line, dst, crlf_); break;
+    }
+    if (c.replaced && firstLossy_ < 0) firstLossy_ = line_;
+    return c.complete && sink_.Write(buf_.data(), c.written);
+  }
+
+  const Form& to_;
+  AtomicWriter& sink_;
+  std::uint8_t crlf_[cc::kCrlfBytesSize];
+  std::vector<std::uint8_t> buf_;
+  std::int64_t line_ = 0, firstLossy_ = -1;
+};
+
+int Convert(const std::vector<std::string>& args, std::FILE* err) {
+  const Form* to = nullptr;
+  const Form* from = nullptr;
+  std::string outPath, inPath;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if ((a == "--to" || a == "--from") && hasValue) {
+      const Form* f = FindForm(args[++i]);
+      if (f == nullptr) {
+        std::fprintf(err, "gvtool: unknown form '%s'\n%s", args[i].c_str(), kUsage);
+        return kExitError;
+      }
+      (a == "--to" ? to : from) = f;
+    } else if (a == "-o" && hasValue) {
+      outPath = args[++i];
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
+      std::fprintf(err, "gvtool: unknown option '%s'\n%s", a.c_str(), kUsage);
+      return kExitError;
+    } else if (inPath.empty()) {
+      inPath = a;
+    } else {
+      std::fprintf(err, "gvtool: convert takes one file\n%s", kUsage);
+      return kExitError;
+    }
+  }
+  if (to == nullptr || inPath.empty()) {
+    std::fputs(kUsage, err);
+    return kExitError;
+  }
+  File in(OpenForRead(inPath));
+  if (!in) {
+    std::fprintf(err, "gvtool: %s: cannot open: %s\n", inPath.c_str(), std::strerror(errno));
+    return kExitError;
+  }
+  const std::int64_t size = FileSize(in.get());
+  if (size < 0) {
+    std::fprintf(err, "gvtool: %s: cannot tell its size\n", inPath.c_str());
+    return kExitError;
+  }
+
+  std::vector<std::uint8_t> piece(cc::kPieceSize), work(cc::kPieceSize);
+  std::size_t have = std::fread(piece.data(), 1, piece.size(), in.get());
+  if (std::ferror(in.get())) {
+    std::fprintf(err, "gvtool: %s: read failed\n", inPath.c_str());
+    return kExitError;
+  }
+  int code;
+  if (from != nullptr) {
+    code = from->code;
+  } else {
+    std::uint8_t crlf[cc::kCrlfBytesSize];
+    code = cc::JudgmentCode(piece.data(), static_cast<int>(have), crlf);
+    if (code < 0) code = -code;
+    if (code == cc::kCodeUnknown) code = cc::kCodeSjis;
+  }
+  std::size_t skip = HasBom(code, piece.data(), have) ? BomLength(code) : 0;
+  const int kind = LineEndKind(code, piece.data() + skip, have - skip);
+
+  AtomicWriter sink(outPath);
+  if (!sink.ok()) {
+    std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
+    return kExitError;
+  }
+  if (to->bom) {
+    std::uint8_t bom[3];
+    WriteBom(to->code, bom);
+    sink.Write(bom, BomLength(to->code));
+  }
+  LineWriter writer(*to, kind, sink);
+  const cc::Reader reader = cc::ReaderFor(code);
+  std::int64_t linesRead = 0, firstLossyRead = -1, offset = static_cast<std::int64_t>(skip);
+  std::size_t start = skip;  // where the unread part of `piece` begins
+  while (true) {
+    // Keep the unconsumed tail and top the piece up to its full size.
+    if (start > 0) {
+      std::memmove(piece.data(), piece.data() + start, have - start);
+      have -= start;
+      start = 0;
+    }
+    have += std::fread(piece.data() + have, 1, piece.size() - have, in.get());
+    if (std::ferror(in.get())) {
+      std::fprintf(err, "gvtool: %s: read failed\n", inPath.c_str());
+      return kExitError;
+    }
+    const bool final = offset + static_cast<std::int64_t>(have) >= size;
+    if (have == 0) break;
+    const cc::PieceResult r = cc::ReadPiece(reader, cc::Bytes(piece.data(), have), final, work);
+    if (r.firstLossyLine >= 0 && firstLossyRead < 0) firstLossyRead = linesRead + r.firstLossyLine;
+    linesRead += r.lineEnds;
+    if (!writer.Put(work.data(), r.outBytes)) {
+      std::fprintf(err, "gvtool: %s\n", sink.error().empty() ? "conversion failed" : sink.error().c_str());
+      return kExitError;
+    }
+    if (r.consumed == 0) {
+      std::fprintf(err, "gvtool: %s: cannot read on at byte %lld\n", inPath.c_str(), static_cast<long long>(offset));
+      return kExitError;
+    }
+    start = r.consumed;
+    offset += r.consumed;
+    if (final && start == have) break;
+  }
+  if (!sink.Commit()) {
+    std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
+    return kExitError;
+  }
+  if (firstLossyRead >= 0 || writer.firstLossyLine() >= 0) {
+    if (firstLossyRead >= 0)
+      std::fprintf(err, "gvtool: %s: line %lld: characters without a Shift-JIS equivalent were replaced by \"?\"\n",
+                   inPath.c_str(), static_cast<long long>(firstLossyRead + 1));
+    if (writer.firstLossyLine() >= 0)
+      std::fprintf(err, "gvtool: %s: line %lld: characters without an equivalent in %s were replaced by \"?\"\n",
+                   inPath.c_str(), static_cast<long long>(writer.firstLossyLine() + 1), to->name);
+    return kExitLossy;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  if (args.empty()) {
+    std::fputs(kUsage, err);
+    return kExitError;
+  }
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "detect") return Detect(rest, out, err);
+  if (args[0] == "convert") return Convert(rest, err);
+  std::fprintf(err, "gvtool: unknown command '%s'\n%s", args[0].c_str(), kUsage);
+  return kExitError;
+}
+
+}  // namespace gorvane::cli

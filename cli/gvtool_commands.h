@@ -1,0 +1,15 @@
+// gvtool's commands over the portable core; main() only gathers the
+// arguments. Exit codes: 0 done, 2 error, 3 a character was replaced.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace gorvane::cli {
+
+inline constexpr int kExitOk = 0, kExitError = 2, kExitLossy = 3;
+
+int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+}  // namespace gorvane::cli

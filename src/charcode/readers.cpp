@@ -1,0 +1,130 @@
+// The piece readers: one piece of a file in its own encoding becomes working
+// lines of Shift-JIS, each ending in CR LF.
+#include <algorithm>
+#include <cstring>
+
+#include "charcode/charcode.h"
+
+namespace gorvane::charcode {
+namespace {
+
+struct LineEndHit {
+  std::size_t at;   // offset of the line end
+  std::size_t len;  // its bytes (0: none found)
+};
+
+LineEndHit FindByteLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n) {
+  for (std::size_t i = from; i < n; ++i) {
+    const std::uint8_t b = d[i];
+    if (b > '\r') continue;
+    if (b == '\n') return {i, 1};
+    if (b == '\r') return {i, (i + 1 < n && d[i + 1] == '\n') ? 2u : 1u};
+  }
+  return {n, 0};
+}
+
+LineEndHit FindUnitLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n, bool bigEndian) {
+  auto unit = [&](std::size_t k) { return bigEndian ? (d[k] << 8 | d[k + 1]) : (d[k + 1] << 8 | d[k]); };
+  for (std::size_t i = from; i + 1 < n; i += 2) {
+    const int u = unit(i);
+    if (u == '\n') return {i, 2};
+    if (u == '\r') return {i, (i + 3 < n && unit(i + 2) == '\n') ? 4u : 2u};
+  }
+  return {n, 0};
+}
+
+Converted ConvertLine(Reader reader, Bytes src, MutBytes dst, const std::uint8_t* eucClass, bool srcEnds) {
+  switch (reader) {
+    case Reader::Euc: return EucToSjis(src, dst, eucClass, srcEnds);
+    case Reader::Utf8: return Utf8ToSjis(src, dst, srcEnds);
+    case Reader::Utf16BE: return Utf16ToSjis(src, dst, true, srcEnds);
+    case Reader::Utf16LE: return Utf16ToSjis(src, dst, false, srcEnds);
+    case Reader::Sjis: break;
+  }
+  return SjisToSjis(src, dst, srcEnds);
+}
+
+}  // namespace
+
+Reader ReaderFor(int charCode) {
+  switch (charCode < 0 ? -charCode : charCode) {
+    case kCodeEuc: return Reader::Euc;
+    case kCodeUtf8: return Reader::Utf8;
+    case kCodeUtf16BE: return Reader::Utf16BE;
+    case kCodeUtf16LE: return Reader::Utf16LE;
+    default: return Reader::Sjis;
+  }
+}
+
+PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const std::uint8_t* eucClass) {
+  PieceResult r;
+  const bool units = reader == Reader::Utf16BE || reader == Reader::Utf16LE;
+  const bool bigEndian = reader == Reader::Utf16BE;
+  const std::uint8_t* d = data.data();
+  std::size_t n = data.size();
+  const bool fullPiece = n >= kPieceSize;
+
+  // A CR LF pair cut by the end of a full piece is read whole by the next call.
+  if (fullPiece) {
+    if (!units && d[n - 1] == '\r') n -= 1;
+    else if (units && n >= 2 && n % 2 == 0 && (bigEndian ? (d[n - 2] == 0 && d[n - 1] == '\r') : (d[n - 2] == '\r' && d[n - 1] == 0)))
+      n -= 2;
+  }
+
+  std::size_t room = std::min(dst.size(), kPieceSize);
+  std::size_t pos = 0, out = 0;
+  auto noteLoss = [&](const Converted& c) {
+    if (c.replaced && r.firstLossyLine < 0) r.firstLossyLine = r.lineEnds, r.status = -1;
+  };
+  // Converts text that may not fit: on an empty output a part that fits is
+  // delivered without a line end (a line too long for one piece), otherwise the
+  // text is left for the next call.
+  auto deliverPart = [&](Bytes text, bool textEnds) {
+    if (out != 0) return;
+    const Converted c = ConvertLine(reader, text, dst.subspan(out, room), eucClass, textEnds);
+    noteLoss(c);
+    out += c.written;
+    pos += c.consumed;
+  };
+
+  while (true) {
+    const LineEndHit hit = units ? FindUnitLineEnd(d, pos, n, bigEndian) : FindByteLineEnd(d, pos, n);
+    if (hit.len == 0) {
+      const Bytes rest(d + pos, n - pos);
+      if (!rest.empty() && final) {
+        const Converted c = ConvertLine(reader, rest, dst.subspan(out, room), eucClass, true);
+        if (c.complete) {
+          noteLoss(c);
+          out += c.written;
+          pos = n;
+        } else {
+          deliverPart(rest, true);
+        }
+      } else if (!rest.empty() && pos == 0 && fullPiece) {
+        deliverPart(rest, false);
+      }
+      break;
+    }
+    const Bytes line(d + pos, hit.at - pos);
+    if (room < 2) break;
+    const Converted c = ConvertLine(reader, line, dst.subspan(out, room - 2), eucClass, true);
+    if (!c.complete) {
+      deliverPart(line, false);
+      break;
+    }
+    noteLoss(c);
+    out += c.written;
+    room -= c.written;
+    dst[out++] = '\r';
+    dst[out++] = '\n';
+    room -= 2;
+    ++r.lineEnds;
+    pos = hit.at + hit.len;
+    if (room <= kReaderHoldBack) break;
+  }
+  r.outBytes = static_cast<std::uint32_t>(out);
+  r.consumed = static_cast<std::uint32_t>(pos);
+  return r;
+}
+
+}  // namespace gorvane::charcode

@@ -1,0 +1,118 @@
+// gvtool detect and convert on files, with exit codes and messages.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "gvtool_commands.h"
+
+namespace fs = std::filesystem;
+using gorvane::cli::RunGvtool;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class Gvtool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("gvtool_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Write(const std::string& name, const std::string& bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  // Runs gvtool; returns the exit code, with stdout and stderr kept.
+  int Run(std::vector<std::string> args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int rc = RunGvtool(args, out, err);
+    out_ = Slurp(out);
+    err_ = Slurp(err);
+    return rc;
+  }
+  static std::string Slurp(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    std::fclose(f);
+    return s;
+  }
+
+  fs::path dir_;
+  std::string out_, err_;
+};
+
+TEST_F(Gvtool, DetectPrintsCodeLineEndAndPath) {
+  const fs::path a = Write("a.txt", std::string("\xFF\xFE" "a\0\r\0\n\0", 8));
+  const fs::path b = Write("b.txt", "abc\ndef");
+  const fs::path c = Write("c.txt", "");
+  EXPECT_EQ(Run({"detect", a.string(), b.string(), c.string()}), 0);
+  EXPECT_EQ(out_, "-6 0d000a000000 " + a.string() + "\n4 0a00 " + b.string() + "\n0 0d0a00 " + c.string() + "\n");
+}
+
+TEST_F(Gvtool, DetectReportsUnreadableFile) {
+  EXPECT_EQ(Run({"detect", (dir_ / "missing").string()}), 2);
+  EXPECT_NE(err_.find("cannot open"), std::string::npos);
+}
+
+// The sample documents convert into every form and back without loss.
+TEST_F(Gvtool, SamplesRoundTripThroughEveryForm) {
+  const fs::path sjis = fs::path(GV_SOURCE_DIR) / "samples" / "sample-sjis.txt";
+  const std::string original = ReadAll(sjis);
+  ASSERT_FALSE(original.empty());
+  for (const char* form : {"sjis", "eucjp", "utf8", "utf8bom", "utf16le", "utf16lebom", "utf16be", "utf16bebom"}) {
+    const fs::path mid = dir_ / (std::string(form) + ".txt");
+    const fs::path back = dir_ / (std::string(form) + ".back.txt");
+    ASSERT_EQ(Run({"convert", "--to", form, "-o", mid.string(), sjis.string()}), 0) << form << err_;
+    ASSERT_EQ(Run({"convert", "--to", "sjis", "-o", back.string(), mid.string()}), 0) << form << err_;
+    EXPECT_EQ(ReadAll(back), original) << form;
+    const fs::path bundled = fs::path(GV_SOURCE_DIR) / "samples" / ("sample-" + std::string(form) + ".txt");
+    EXPECT_EQ(ReadAll(mid), ReadAll(bundled)) << form;
+  }
+}
+
+TEST_F(Gvtool, KeepsTheFilesLineEnds) {
+  const fs::path in = Write("lf.txt", "a\nb\nc");
+  const fs::path out = dir_ / "out.txt";
+  ASSERT_EQ(Run({"convert", "--to", "utf16le", "-o", out.string(), in.string()}), 0);
+  EXPECT_EQ(ReadAll(out), std::string("a\0\n\0b\0\n\0c\0", 10));
+}
+
+TEST_F(Gvtool, ReplacementExitsThreeAndNamesTheLine) {
+  const fs::path in = Write("u.txt", "one\ntwo\nwave\xE3\x80\x9C\n");
+  const fs::path out = dir_ / "out.txt";
+  EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", out.string(), in.string()}), 3);
+  EXPECT_NE(err_.find("line 3"), std::string::npos) << err_;
+  EXPECT_EQ(ReadAll(out), "one\ntwo\nwave?\n");
+
+  const fs::path user = Write("user.txt", "ok\r\n\xF0\x40\r\n");  // a user-defined character
+  EXPECT_EQ(Run({"convert", "--from", "sjis", "--to", "eucjp", "-o", out.string(), user.string()}), 3);
+  EXPECT_NE(err_.find("line 2"), std::string::npos) << err_;
+}
+
+TEST_F(Gvtool, ErrorsLeaveNoOutputFile) {
+  const fs::path out = dir_ / "out.txt";
+  EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", out.string(), (dir_ / "missing").string()}), 2);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(Run({"convert", "--to", "latin1", "-o", out.string(), Write("x", "x").string()}), 2);
+  EXPECT_EQ(Run({"convert", "-o", out.string(), Write("y", "y").string()}), 2);
+  EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", (dir_ / "no" / "such" / "dir").string(), Write("z", "z").string()}), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+}
+
+}  // namespace
