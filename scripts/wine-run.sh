@@ -5,7 +5,7 @@
 # reused by every test; Wine runs in the Japanese locale, and under Xvfb when
 # GV_WINE_DISPLAY=xvfb (for tests with windows). Every run is time-limited.
 set -euo pipefail
-build_dir=$1 limit=$2
+build_dir=$(cd "$1" && pwd) limit=$2
 shift 2
 
 WINE=${GV_WINE:-/usr/lib/wine/wine64}
