@@ -1,5 +1,6 @@
 #include "gvtool_commands.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -100,7 +101,8 @@ int Detect(const std::vector<std::string>& files, std::FILE* out, std::FILE* err
   return rc;
 }
 
-// Writes working lines (Shift-JIS, CR LF) in the target form.
+// Writes working lines (Shift-JIS, CR LF) in the target form, a piece of text
+// at a time.
 class LineWriter {
  public:
   LineWriter(const Form& to, int kind, AtomicWriter& sink) : to_(to), sink_(sink) {
@@ -108,38 +110,44 @@ class LineWriter {
   }
   // text: whole working lines, the last one possibly without its CR LF.
   bool Put(const std::uint8_t* text, std::size_t n) {
-    std::size_t start = 0;
-    while (start < n) {
-      const void* cr = std::memchr(text + start, '\n', n - start);
-      const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - text) + 1 : n;
-      if (!PutLine(cc::Bytes(text + start, end - start))) return false;
-      start = end;
-      if (cr) ++line_;
+    cc::Bytes src(text, n);
+    while (!src.empty()) {
+      // A few lines at a time, so that the text and its conversion stay in the
+      // processor's caches; a line longer than that on its own.
+      cc::TextConverted c = Convert(src, std::min(kChunk, 3 * src.size()));
+      if (c.consumed == 0 && !c.complete) c = Convert(src, 3 * src.size());  // room for any conversion of src
+      if (c.firstLossyLine >= 0 && firstLossy_ < 0) firstLossy_ = line_ + c.firstLossyLine;
+      line_ += static_cast<std::int64_t>(c.lines);
+      if (c.consumed == 0 || !sink_.Write(buf_.get(), c.written)) return false;
+      src = src.subspan(c.consumed);
     }
     return true;
   }
   std::int64_t firstLossyLine() const { return firstLossy_; }
 
  private:
-  bool PutLine(cc::Bytes line) {
-    buf_.resize(line.size() * 3 + cc::kCrlfBytesSize);
-    const cc::MutBytes dst(buf_);
-    cc::Converted c;
-    switch (to_.code) {
-      case cc::kCodeEuc: c = cc::SjisToEuc(line, dst, crlf_); break;
-      case cc::kCodeUtf8: c = cc::SjisToUtf8(line, dst, crlf_); break;
-      case cc::kCodeUtf16BE: c = cc::SjisToUtf16(line, dst, true, crlf_); break;
-      case cc::kCodeUtf16LE: c = cc::SjisToUtf16(line, dst, false, crlf_); break;
-      default: c = cc::SjisLineEnd(line, dst, crlf_); break;
+  static constexpr std::size_t kChunk = 96 * 1024;
+
+  cc::TextConverted Convert(cc::Bytes src, std::size_t room) {
+    if (bufSize_ < room) {
+      bufSize_ = room;
+      buf_ = std::make_unique_for_overwrite<std::uint8_t[]>(bufSize_);
     }
-    if (c.replaced && firstLossy_ < 0) firstLossy_ = line_;
-    return c.complete && sink_.Write(buf_.data(), c.written);
+    const cc::MutBytes dst(buf_.get(), room);
+    switch (to_.code) {
+      case cc::kCodeEuc: return cc::SjisTextToEuc(src, dst, crlf_);
+      case cc::kCodeUtf8: return cc::SjisTextToUtf8(src, dst, crlf_);
+      case cc::kCodeUtf16BE: return cc::SjisTextToUtf16(src, dst, true, crlf_);
+      case cc::kCodeUtf16LE: return cc::SjisTextToUtf16(src, dst, false, crlf_);
+      default: return cc::SjisTextLineEnds(src, dst, crlf_);
+    }
   }
 
   const Form& to_;
   AtomicWriter& sink_;
   std::uint8_t crlf_[cc::kCrlfBytesSize];
-  std::vector<std::uint8_t> buf_;
+  std::unique_ptr<std::uint8_t[]> buf_;  // not cleared first: only what a conversion wrote is read
+  std::size_t bufSize_ = 0;
   std::int64_t line_ = 0, firstLossy_ = -1;
 };
 

@@ -78,6 +78,22 @@ Converted SjisToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_
 Converted SjisToUtf7(Bytes src, MutBytes dst);
 Converted SjisLineEnd(Bytes src, MutBytes dst, const std::uint8_t* crlf);  // ShiftJis2ShiftJis
 
+// Many working lines at once. src holds lines each ending in LF, the last one
+// possibly without; the output is what converting each line on its own with the
+// line converter of the same target and crlf gives, one after the other.
+// Converts whole lines while they fit: consumed and written cover those lines
+// (the last line of src, with or without its LF, counting as one), and complete
+// is false when a line was left over for want of room. 3 * src.size() bytes of
+// dst always take the whole of src.
+struct TextConverted : Converted {
+  std::size_t lines = 0;             // LF bytes consumed
+  std::int64_t firstLossyLine = -1;  // 0-based line of the first replacement among those converted
+};
+TextConverted SjisTextToEuc(Bytes src, MutBytes dst, const std::uint8_t* crlf);
+TextConverted SjisTextToUtf8(Bytes src, MutBytes dst, const std::uint8_t* crlf);
+TextConverted SjisTextToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_t* crlf);
+TextConverted SjisTextLineEnds(Bytes src, MutBytes dst, const std::uint8_t* crlf);
+
 // Converter result convention of the library: bytes written, negated when
 // anything was replaced, 0 when nothing was converted or the output did not fit.
 int ResultOf(const Converted& c);

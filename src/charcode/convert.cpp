@@ -1,10 +1,16 @@
 // Line conversions between Shift-JIS (code page 932) and EUC-JP, UTF-8,
-// UTF-16LE/BE. Every character without an equivalent becomes "?" and is
-// counted in Converted::replaced; nothing is written past dst.
+// UTF-16LE/BE, of one line or of many working lines at once. Every character
+// without an equivalent becomes "?" and is counted in Converted::replaced;
+// nothing is written past dst.
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
+#include "charcode/byte_scan.h"
 #include "charcode/charcode.h"
 #include "charcode/cp932_tables.h"
+#include "charcode/line_steps.h"
 #include "charcode/text_units.h"
 
 namespace gorvane::charcode {
@@ -37,35 +43,565 @@ inline bool AppendCrlf(const std::uint8_t* crlf, std::size_t len, MutBytes dst, 
   return true;
 }
 
-// The from-Shift-JIS walk shared by the UTF-8 and UTF-16 writers: Emit(unit,
-// dst, cap, o) writes one UTF-16 unit in the target form.
-template <typename Emit>
-Converted FromSjisUnits(Bytes src, MutBytes dst, const std::uint8_t* crlf, std::size_t crlfLen, Emit emit) {
+// ---- JIS X 0208 between EUC-JP and Shift-JIS, by table ------------------------------
+//
+// The arithmetic of the two codes of a row and cell, tabulated so that the
+// converters' loops do not branch on the halves of the trail byte ranges.
+
+// Shift-JIS lead byte of an EUC-JP lead byte (its row pair).
+constexpr std::array<std::uint8_t, 256> kEucRowToSjis = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    const int row = b <= 0xDE ? ((b - 0xA1) >> 1) + 0x81 : ((b - 0xDF) >> 1) + 0xE0;
+    t[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(row);
+  }
+  return t;
+}();
+
+// Shift-JIS trail byte of an EUC-JP trail byte, by the parity of the lead byte
+// (odd rows take the lower half of the trail range).
+constexpr std::array<std::array<std::uint8_t, 256>, 2> kEucCellToSjis = [] {
+  std::array<std::array<std::uint8_t, 256>, 2> t{};
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t odd = static_cast<std::uint8_t>(c - 0x61);
+    if (odd >= 0x7F) ++odd;
+    t[1][static_cast<std::size_t>(c)] = odd;
+    t[0][static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 2);
+  }
+  return t;
+}();
+
+// EUC-JP lead byte of a Shift-JIS lead byte, for trail bytes below 0x9F (one
+// more from 0x9F on: the even row of the pair).
+constexpr std::array<std::uint8_t, 256> kSjisLeadToEuc = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned l = 0; l < 256; ++l) t[l] = static_cast<std::uint8_t>(l <= 0x9F ? 2 * l - 0x61 : 2 * l + 0x1F);
+  return t;
+}();
+
+// EUC-JP trail byte (cell) of a Shift-JIS trail byte.
+constexpr std::array<std::uint8_t, 256> kSjisTrailToEuc = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned c = 0; c < 256; ++c)
+    t[c] = static_cast<std::uint8_t>(c <= 0x7F ? c + 0x61 : c <= 0x9E ? c + 0x60 : c + 2);
+  return t;
+}();
+
+// ---- from Shift-JIS: the output forms ---------------------------------------------
+//
+// A target writes Shift-JIS characters in one form:
+//   kCode               its CharCode (for the length of a crlf);
+//   kAsciiWidth         the bytes of an ASCII character;
+//   kMaxBytes           the most bytes of any character;
+//   kPutRoom            the room a Put needs (it may store a little past the
+//                       character, never past this);
+//   PutAscii(b, d)      writes one ASCII character;
+//   PutPair(lead, trail, d, replaced), PutSingle(b, d, replaced)
+//                       write a character that is not ASCII at d: a lead and a
+//                       trail byte, or a single byte (which may be a lead byte
+//                       without its trail byte). They return its length; a
+//                       character without an equivalent is counted in replaced.
+
+struct Utf8Target {
+  static constexpr int kCode = kCodeUtf8;
+  static constexpr std::size_t kAsciiWidth = 1, kMaxBytes = 3, kPutRoom = 4;
+
+  // The UTF-8 of each two-byte code: its bytes from the lowest, and its length
+  // in the top byte; 0 for an undefined code.
+  const std::uint32_t* pairs = Pairs();
+
+  static std::uint32_t Encode(std::uint16_t u) {
+    if (u >= 0x800) return (0xE0u | u >> 12) | (0x80u | ((u >> 6) & 0x3F)) << 8 | (0x80u | (u & 0x3F)) << 16 | 3u << 24;
+    if (u >= 0x80) return (0xC0u | u >> 6) | (0x80u | (u & 0x3F)) << 8 | 2u << 24;
+    return u | 1u << 24;
+  }
+  static const std::uint32_t* Pairs() {
+    static const auto table = [] {
+      std::array<std::uint32_t, 60 * 192> t{};
+      for (std::size_t k = 0; k < t.size(); ++k) t[k] = cp932::kDouble[k] ? Encode(cp932::kDouble[k]) : 0;
+      return t;
+    }();
+    return table.data();
+  }
+  static std::size_t Put(std::uint32_t packed, std::uint8_t* d) {
+    std::memcpy(d, &packed, 4);  // little-endian first: the character's bytes, then its length (overwritten later)
+    return packed >> 24;
+  }
+  static std::size_t Put(std::uint16_t u, std::uint8_t* d) {
+    const std::uint32_t packed = Encode(u);
+    for (std::uint32_t k = 0; k < packed >> 24; ++k) d[k] = static_cast<std::uint8_t>(packed >> (8 * k));
+    return packed >> 24;
+  }
+
+  static void PutAscii(std::uint8_t b, std::uint8_t* d) { d[0] = b; }
+  std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) const {
+    const std::uint32_t packed = pairs[cp932::PairIndex(lead, trail)];
+    if (packed == 0) [[unlikely]] return Lost(d, replaced);
+    if constexpr (std::endian::native == std::endian::little) return Put(packed, d);
+    return Put(cp932::DecodePair(lead, trail), d);
+  }
+  static std::size_t PutSingle(std::uint8_t b, std::uint8_t* d, std::size_t& replaced) {
+    if (cp932::IsLead(b)) return Lost(d, replaced);  // a lead byte without its trail byte
+    return Put(cp932::kSingle[b], d);
+  }
+  static std::size_t Lost(std::uint8_t* d, std::size_t& replaced) {
+    ++replaced;
+    d[0] = '?';
+    return 1;
+  }
+};
+
+template <bool kBigEndian>
+struct Utf16Target {
+  static constexpr int kCode = kBigEndian ? kCodeUtf16BE : kCodeUtf16LE;
+  static constexpr std::size_t kAsciiWidth = 2, kMaxBytes = 2, kPutRoom = 2;
+
+  static std::size_t Put(std::uint16_t u, std::uint8_t* d) {
+    const bool swap = kBigEndian != (std::endian::native == std::endian::big);
+    const std::uint16_t v = swap ? static_cast<std::uint16_t>(u << 8 | u >> 8) : u;
+    std::memcpy(d, &v, 2);
+    return 2;
+  }
+  static void PutAscii(std::uint8_t b, std::uint8_t* d) { Put(b, d); }
+  static std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) {
+    const std::uint16_t u = cp932::DecodePair(lead, trail);
+    if (u == 0) [[unlikely]] return Lost(d, replaced);
+    return Put(u, d);
+  }
+  static std::size_t PutSingle(std::uint8_t b, std::uint8_t* d, std::size_t& replaced) {
+    if (cp932::IsLead(b)) return Lost(d, replaced);  // a lead byte without its trail byte
+    return Put(cp932::kSingle[b], d);
+  }
+  static std::size_t Lost(std::uint8_t* d, std::size_t& replaced) {
+    ++replaced;
+    return Put('?', d);
+  }
+};
+
+struct EucTarget {
+  static constexpr int kCode = kCodeEuc;
+  static constexpr std::size_t kAsciiWidth = 1, kMaxBytes = 2, kPutRoom = 2;
+
+  static void PutAscii(std::uint8_t b, std::uint8_t* d) { d[0] = b; }
+  static std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) {
+    std::uint16_t code = static_cast<std::uint16_t>(lead << 8 | trail);
+    if (lead >= 0xF0) code = lead >= 0xFA ? cp932::IbmToNec(lead, trail)  // EUC-JP only has the NEC forms
+                                          : 0;                             // user-defined characters
+    if (code == 0) [[unlikely]] return Lost(d, replaced);
+    const std::uint8_t l = static_cast<std::uint8_t>(code >> 8), t = static_cast<std::uint8_t>(code);
+    d[0] = static_cast<std::uint8_t>(kSjisLeadToEuc[l] + (t >= 0x9F));
+    d[1] = kSjisTrailToEuc[t];
+    return 2;
+  }
+  static std::size_t PutSingle(std::uint8_t b, std::uint8_t* d, std::size_t& replaced) {
+    if (!(kSjisClass[b] & kSjisKana)) return Lost(d, replaced);  // 0x80, 0xA0, 0xFD-0xFF, or a lead byte alone
+    d[0] = 0x8E, d[1] = b;
+    return 2;
+  }
+  static std::size_t Lost(std::uint8_t* d, std::size_t& replaced) {
+    ++replaced;
+    d[0] = '?';
+    return 1;
+  }
+};
+
+// Writes one ASCII byte in the target form.
+template <class Target>
+inline bool PutAsciiByte(std::uint8_t b, std::uint8_t* d, std::size_t cap, std::size_t& o) {
+  if (cap - o < Target::kAsciiWidth) return false;
+  Target::PutAscii(b, d + o);
+  o += Target::kAsciiWidth;
+  return true;
+}
+
+// A lead byte and a trail byte at s (two bytes readable), by the class table.
+inline bool IsSjisPair(const std::uint8_t* s) { return (kSjisClass[s[0]] << 1) & kSjisClass[s[1]] & kSjisTrail; }
+static_assert([] {
+  for (int b = 0; b < 256; ++b) {
+    const auto u = static_cast<std::uint8_t>(b);
+    if (bool(kSjisClass[u] & kSjisLead) != cp932::IsLead(u) || bool(kSjisClass[u] & kSjisTrail) != cp932::IsTrail(u))
+      return false;
+  }
+  return kSjisLead << 1 == kSjisTrail;
+}());
+
+enum class Stop { End, LineEnd, Full };
+
+// Cursor of a walk: input and output offsets and the replacements so far.
+struct Cursor {
+  std::size_t i = 0, o = 0, replaced = 0;
+};
+
+// Converts the Shift-JIS characters of s[at.i, n) into the target until the end
+// of s (End), a CR or LF at at.i (LineEnd) or a character that does not fit
+// (Full). A lead byte not followed by a trail byte is a character of its own;
+// CR and LF are never trail bytes, so they always start a character.
+// kRoomy: dst has room for any conversion of s[at.i, n), so no step checks it.
+template <bool kRoomy, class Target>
+Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
+                Cursor& at) {
+  std::size_t i = at.i, o = at.o, replaced = at.replaced;
+  auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
+  // Writes a character that is not ASCII, near the end of dst through a scratch
+  // buffer: false (nothing written) when it does not fit.
+  auto put = [&](auto write) {
+    if (fits(Target::kPutRoom)) {
+      o += write(d + o, replaced);
+      return true;
+    }
+    std::uint8_t scratch[Target::kPutRoom];
+    std::size_t lost = 0;
+    const std::size_t k = write(scratch, lost);
+    if (k > cap - o) return false;
+    std::memcpy(d + o, scratch, k);
+    o += k, replaced += lost;
+    return true;
+  };
+  Stop stop = Stop::End;
+  while (i < n) {
+    const std::uint8_t b = s[i];
+    if (b < 0x80) {
+      if (scan::IsLineEnd(b)) [[unlikely]] {
+        stop = Stop::LineEnd;
+        break;
+      }
+      if (!fits(Target::kAsciiWidth)) {
+        stop = Stop::Full;
+        break;
+      }
+      Target::PutAscii(b, d + o);
+      i += 1, o += Target::kAsciiWidth;
+      continue;
+    }
+    if (i + 1 < n && IsSjisPair(s + i)) [[likely]] {
+      const std::uint8_t t = s[i + 1];
+      if (!put([&](std::uint8_t* to, std::size_t& lost) { return target.PutPair(b, t, to, lost); })) {
+        stop = Stop::Full;
+        break;
+      }
+      i += 2;
+      continue;
+    }
+    if (!put([&](std::uint8_t* to, std::size_t& lost) { return target.PutSingle(b, to, lost); })) {
+      stop = Stop::Full;
+      break;
+    }
+    i += 1;
+  }
+  at = {i, o, replaced};
+  return stop;
+}
+
+template <class Target>
+Stop WalkSjis(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
+              Cursor& at) {
+  // Each input byte makes at most kMaxBytes (a single-byte character); the
+  // last Put may store up to kPutRoom.
+  const std::size_t room = cap - at.o;
+  if (room >= Target::kPutRoom && (room - Target::kPutRoom) / Target::kMaxBytes >= n - at.i)
+    return WalkSjisIn<true>(target, s, n, d, cap, at);
+  return WalkSjisIn<false>(target, s, n, d, cap, at);
+}
+
+// One line: a final CR LF becomes crlf, any other CR or LF is converted as it is.
+template <class Target>
+Converted FromSjisLine(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   Converted r;
   const Bytes body = LineBody(src, crlf);
   const std::uint8_t* s = body.data();
   const std::size_t n = body.size(), cap = dst.size();
   std::uint8_t* d = dst.data();
-  std::size_t i = 0, o = 0;
-  while (i < n) {
-    const SjisChar c = DecodeSjis(s + i, n - i);
-    if (!emit(c.unit, d, cap, o)) {
+  const Target target;
+  Cursor at;
+  while (true) {
+    const Stop stop = WalkSjis(target, s, n, d, cap, at);
+    if (stop == Stop::End) break;
+    if (stop == Stop::Full || !PutAsciiByte<Target>(s[at.i], d, cap, at.o)) {
       r.complete = false;
       break;
     }
-    i += c.len;
-    r.replaced += c.replaced;
+    ++at.i;
   }
-  r.consumed = i;
+  r.consumed = at.i;
+  r.replaced = at.replaced;
   if (r.complete && body.size() != src.size()) {
-    if (AppendCrlf(crlf, crlfLen, dst, o)) r.consumed = src.size();
+    if (AppendCrlf(crlf, CrlfLength(Target::kCode, crlf), dst, at.o)) r.consumed = src.size();
     else r.complete = false;
   }
-  r.written = o;
+  r.written = at.o;
+  return r;
+}
+
+// Working text: every line as FromSjisLine converts it, whole lines while they fit.
+template <class Target>
+TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
+  TextConverted r;
+  const std::uint8_t* s = src.data();
+  const std::size_t n = src.size(), cap = dst.size();
+  const std::size_t crlfLen = CrlfLength(Target::kCode, crlf);
+  std::uint8_t* d = dst.data();
+  const Target target;
+  Cursor at, line;  // where we are, where the current line began
+  while (true) {
+    const Stop stop = WalkSjis(target, s, n, d, cap, at);
+    if (at.replaced && r.firstLossyLine < 0) r.firstLossyLine = static_cast<std::int64_t>(r.lines);
+    if (stop == Stop::End) {
+      line = at;
+      break;
+    }
+    if (stop == Stop::Full) {
+      r.complete = false;
+      break;
+    }
+    if (crlf != nullptr && s[at.i] == '\r' && at.i + 1 < n && s[at.i + 1] == '\n') {
+      if (cap - at.o < crlfLen) {
+        r.complete = false;
+        break;
+      }
+      if (crlfLen) std::memcpy(d + at.o, crlf, crlfLen);
+      at.i += 2, at.o += crlfLen;
+    } else {  // a bare CR or LF is a character of its line
+      if (!PutAsciiByte<Target>(s[at.i], d, cap, at.o)) {
+        r.complete = false;
+        break;
+      }
+      if (s[at.i++] != '\n') continue;
+    }
+    ++r.lines;
+    line = at;
+  }
+  if (!r.complete && line.replaced == 0) r.firstLossyLine = -1;  // the replacement was in the line left over
+  r.consumed = line.i;
+  r.written = line.o;
+  r.replaced = line.replaced;
+  return r;
+}
+
+// The Shift-JIS line-end rule of one line: with crlf, a final CR LF, or a final
+// LF when the line is at least as long as crlf, becomes crlf. Returns the bytes
+// of the line that stay before crlf (the whole line: it stays as it is).
+inline std::size_t SjisLineKeeps(Bytes line, const std::uint8_t* crlf, std::size_t crlfLen) {
+  const std::size_t n = line.size();
+  if (crlf != nullptr && n >= crlfLen) {
+    if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') return n - 2;
+    if (n >= 1 && line[n - 1] == '\n') return n - 1;
+  }
+  return n;
+}
+
+// ---- into Shift-JIS: the input forms ------------------------------------------------
+//
+// A source decodes the characters that are not ASCII:
+//   Decode(s, left)    with left >= 1 bytes at s gives the cp932 code of the
+//                      character at s (0: none, written as "?"), the bytes it
+//                      takes, and whether it is cut by the end of s (then code
+//                      and length are those of a character that src ends in);
+//   Run(s, n, d, i, o) converts the run of its most common characters at
+//                      s[i, n) straight into d[o...] (which has room for them),
+//                      advancing i and o; it may convert none.
+
+struct Decoded {
+  std::uint16_t code;
+  std::uint8_t len;
+  bool cut;
+};
+
+struct EucSource {
+  const std::uint8_t* cls;
+
+  Decoded Decode(const std::uint8_t* s, std::size_t left) const {
+    const std::uint8_t b = s[0], c = cls[b];
+    if ((c & (kEucLead | kEucSs2 | kEucSs3)) == kEucLead && left >= 2 && (cls[s[1]] & kEucTrail)) {
+      // JIS X 0208, by far the most common: the steps below, by table.
+      return {static_cast<std::uint16_t>(kEucRowToSjis[b] << 8 | kEucCellToSjis[b & 1][s[1]]), 2, false};
+    }
+    const std::size_t need = (c & kEucSs3) ? 2 : (c & (kEucLead | kEucSs2)) ? 1 : 0;
+    std::size_t have = 0;
+    while (have < need && 1 + have < left && (cls[s[1 + have]] & kEucTrail)) ++have;
+    if (have < need) return {0, 1, 1 + have == left};  // a stray or cut lead byte
+    if (need == 0) return {0, 1, false};                // a byte that starts no character
+    const std::uint8_t t = s[1];
+    if (c & kEucSs3) return {0, 3, false};  // JIS X 0212: no Shift-JIS equivalent
+    if (c & kEucSs2) {                      // half-width katakana
+      if (t >= 0xA1 && t <= 0xDF) return {t, 2, false};
+      return {0, 1, false};
+    }
+    return {static_cast<std::uint16_t>(kEucRowToSjis[b] << 8 | kEucCellToSjis[b & 1][t]), 2, false};  // JIS X 0208
+  }
+
+  // JIS X 0208 characters: two bytes each way.
+  void Run(const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t& i, std::size_t& o) const {
+    std::size_t k = i, w = o;
+    while (n - k >= 2) {
+      const std::uint8_t b = s[k], t = s[k + 1];
+      if ((cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !(cls[t] & kEucTrail)) [[unlikely]]
+        break;
+      d[w] = kEucRowToSjis[b];
+      d[w + 1] = kEucCellToSjis[b & 1][t];
+      k += 2, w += 2;
+    }
+    i = k, o = w;
+  }
+};
+
+struct Utf8Source {
+  Decoded Decode(const std::uint8_t* s, std::size_t left) const {
+    const std::uint8_t b = s[0];
+    if (b >= 0xE1 && b <= 0xEF && b != 0xED && left >= 3 && (s[1] & 0xC0) == 0x80 && (s[2] & 0xC0) == 0x80) {
+      // A three-byte sequence whose second byte may be any continuation byte
+      // (kana and kanji among them): valid as it stands.
+      const auto cp = static_cast<std::uint16_t>((b & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
+      return {cp932::Encode(cp), 3, false};
+    }
+    const Utf8Seq q = DecodeUtf8(s, left);
+    const std::uint16_t code = q.valid && q.cp <= 0xFFFF ? cp932::Encode(static_cast<std::uint16_t>(q.cp)) : 0;
+    return {code, q.len, q.cut};
+  }
+
+  // Three-byte sequences with an equivalent (kana, kanji, full-width and
+  // half-width forms).
+  void Run(const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t& i, std::size_t& o) const {
+    std::size_t k = i, w = o;
+    while (n - k >= 3) {
+      const std::uint8_t b = s[k];
+      if (b < 0xE1 || b > 0xEF || b == 0xED || (s[k + 1] & 0xC0) != 0x80 || (s[k + 2] & 0xC0) != 0x80) [[unlikely]]
+        break;
+      const std::uint16_t code =
+          cp932::Encode(static_cast<std::uint16_t>((b & 0x0F) << 12 | (s[k + 1] & 0x3F) << 6 | (s[k + 2] & 0x3F)));
+      if (code == 0) [[unlikely]]
+        break;
+      if (code >= 0x100) [[likely]]
+        d[w++] = static_cast<std::uint8_t>(code >> 8);
+      d[w++] = static_cast<std::uint8_t>(code);
+      k += 3;
+    }
+    i = k, o = w;
+  }
+};
+
+// Converts s[at.i, n) into Shift-JIS until the end of s or a character cut by
+// it when !srcEnds (End), with kLineStops a CR or LF at at.i (LineEnd), or a
+// character that does not fit (Full). kRoomy: dst has room for s (no character
+// makes more bytes than it takes), so no step checks it.
+template <class Source, bool kRoomy, bool kLineStops>
+Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
+                    bool srcEnds, Cursor& at) {
+  std::size_t i = at.i, o = at.o, replaced = at.replaced;
+  auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
+  Stop stop = Stop::End;
+  while (i < n) {
+    const std::uint8_t b = s[i];
+    if (b < 0x80) {
+      if (kLineStops && scan::IsLineEnd(b)) [[unlikely]] {
+        stop = Stop::LineEnd;
+        break;
+      }
+      if (!fits(1)) {
+        stop = Stop::Full;
+        break;
+      }
+      d[o++] = b;
+      ++i;
+      continue;
+    }
+    if (kRoomy) {
+      const std::size_t from = i;
+      source.Run(s, n, d, i, o);
+      if (i != from) continue;
+    }
+    const Decoded q = source.Decode(s + i, n - i);
+    if (q.cut && !srcEnds) break;
+    const bool lost = q.code == 0;
+    const std::uint16_t code = lost ? '?' : q.code;
+    if (code < 0x100) {
+      if (!fits(1)) {
+        stop = Stop::Full;
+        break;
+      }
+      d[o++] = static_cast<std::uint8_t>(code);
+    } else {
+      if (!fits(2)) {
+        stop = Stop::Full;
+        break;
+      }
+      d[o] = static_cast<std::uint8_t>(code >> 8);
+      d[o + 1] = static_cast<std::uint8_t>(code);
+      o += 2;
+    }
+    i += q.len;
+    replaced += lost;
+  }
+  at = {i, o, replaced};
+  return stop;
+}
+
+template <bool kLineStops, class Source>
+Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at) {
+  const std::size_t n = src.size(), cap = dst.size();
+  if (cap - at.o >= n - at.i)
+    return WalkIntoSjisIn<Source, true, kLineStops>(source, src.data(), n, dst.data(), cap, srcEnds, at);
+  return WalkIntoSjisIn<Source, false, kLineStops>(source, src.data(), n, dst.data(), cap, srcEnds, at);
+}
+
+template <class Source>
+Converted IntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds) {
+  Cursor at;
+  WalkIntoSjis<false>(source, src, dst, srcEnds, at);
+  Converted r;
+  r.consumed = at.i, r.written = at.o, r.replaced = at.replaced, r.complete = at.i == src.size();
+  return r;
+}
+
+template <class Source>
+detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst) {
+  Cursor at;
+  const Stop stop = WalkIntoSjis<true>(source, src, dst, false, at);
+  detail::LineStep r;
+  r.consumed = at.i, r.written = at.o, r.replaced = at.replaced;
+  r.end = stop == Stop::LineEnd ? detail::StepEnd::LineEnd
+          : stop == Stop::Full  ? detail::StepEnd::Full
+                                : detail::StepEnd::SrcEnd;
   return r;
 }
 
 }  // namespace
+
+detail::LineStep detail::EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass) {
+  return LineIntoSjis(EucSource{eucClass}, src, dst);
+}
+
+detail::LineStep detail::Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
+  return LineIntoSjis(Utf8Source{}, src, dst);
+}
+
+detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
+  // Line ends are never part of a character: the bytes before the first one are
+  // the line, copied whole. Words are copied while they fit, stopping at the
+  // first that may hold a line end; the bytes from there one at a time.
+  const std::uint8_t* s = src.data();
+  std::uint8_t* d = dst.data();
+  const std::size_t n = src.size(), cap = dst.size();
+  std::size_t k = 0;
+  for (; k + 8 <= n && k + 8 <= cap; k += 8) {
+    const std::uint64_t w = scan::Load8(s + k);
+    std::memcpy(d + k, &w, 8);
+    if (scan::AnyBelow(w, '\r' + 1)) break;
+  }
+  detail::LineStep r;
+  for (; k < n; ++k) {
+    if (scan::IsLineEnd(s[k])) {
+      r.end = detail::StepEnd::LineEnd;
+      break;
+    }
+    if (k == cap) {
+      r.end = detail::StepEnd::Full;
+      break;
+    }
+    d[k] = s[k];
+  }
+  r.consumed = r.written = k;
+  return r;
+}
 
 int ResultOf(const Converted& c) {
   if (!c.complete || c.written == 0) return 0;
@@ -99,82 +635,10 @@ Converted SjisToSjis(Bytes src, MutBytes dst, bool srcEnds) {
 }
 
 Converted EucToSjis(Bytes src, MutBytes dst, const std::uint8_t* cls, bool srcEnds) {
-  if (cls == nullptr) cls = kEucClass.data();
-  Converted r;
-  const std::uint8_t* s = src.data();
-  const std::size_t n = src.size(), cap = dst.size();
-  std::uint8_t* d = dst.data();
-  std::size_t i = 0, o = 0;
-  while (i < n) {
-    const std::uint8_t b = s[i];
-    if (b < 0x80) {
-      if (o >= cap) break;
-      d[o++] = b;
-      ++i;
-      continue;
-    }
-    const std::uint8_t c = cls[b];
-    const std::size_t need = (c & kEucSs3) ? 2 : (c & (kEucLead | kEucSs2)) ? 1 : 0;
-    std::size_t have = 0;
-    while (have < need && i + 1 + have < n && (cls[s[i + 1 + have]] & kEucTrail)) ++have;
-    if (need && have < need && i + 1 + have == n && !srcEnds) break;  // cut by the end of src
-    std::uint16_t code = '?';
-    std::size_t len = 1;
-    bool replaced = true;
-    if (need && have == need) {
-      const std::uint8_t t = s[i + 1];
-      if (c & kEucSs3) {  // JIS X 0212: no Shift-JIS equivalent
-        len = 3;
-      } else if (c & kEucSs2) {  // half-width katakana
-        if (t >= 0xA1 && t <= 0xDF) code = t, replaced = false, len = 2;
-      } else {  // JIS X 0208 row and cell
-        const std::uint8_t s1 = static_cast<std::uint8_t>(b <= 0xDE ? ((b - 0xA1) >> 1) + 0x81 : ((b - 0xDF) >> 1) + 0xE0);
-        std::uint8_t s2;
-        if (b & 1) {
-          s2 = static_cast<std::uint8_t>(t - 0x61);
-          if (s2 >= 0x7F) ++s2;
-        } else {
-          s2 = static_cast<std::uint8_t>(t - 2);
-        }
-        code = static_cast<std::uint16_t>(s1 << 8 | s2), replaced = false, len = 2;
-      }
-    }
-    if (!PutCode(code, d, cap, o)) break;
-    i += len;
-    r.replaced += replaced;
-  }
-  r.consumed = i;
-  r.written = o;
-  r.complete = i == n;
-  return r;
+  return IntoSjis(EucSource{cls != nullptr ? cls : kEucClass.data()}, src, dst, srcEnds);
 }
 
-Converted Utf8ToSjis(Bytes src, MutBytes dst, bool srcEnds) {
-  Converted r;
-  const std::uint8_t* s = src.data();
-  const std::size_t n = src.size(), cap = dst.size();
-  std::uint8_t* d = dst.data();
-  std::size_t i = 0, o = 0;
-  while (i < n) {
-    if (s[i] < 0x80) {
-      if (o >= cap) break;
-      d[o++] = s[i++];
-      continue;
-    }
-    const Utf8Seq q = DecodeUtf8(s + i, n - i);
-    if (q.cut && !srcEnds) break;
-    std::uint16_t code = q.valid && q.cp <= 0xFFFF ? cp932::Encode(static_cast<std::uint16_t>(q.cp)) : 0;
-    const bool replaced = code == 0;
-    if (replaced) code = '?';
-    if (!PutCode(code, d, cap, o)) break;
-    i += q.len;
-    r.replaced += replaced;
-  }
-  r.consumed = i;
-  r.written = o;
-  r.complete = i == n;
-  return r;
-}
+Converted Utf8ToSjis(Bytes src, MutBytes dst, bool srcEnds) { return IntoSjis(Utf8Source{}, src, dst, srcEnds); }
 
 Converted Utf16ToSjis(Bytes src, MutBytes dst, bool bigEndian, bool srcEnds) {
   Converted r;
@@ -224,99 +688,21 @@ Converted Utf16ToSjis(Bytes src, MutBytes dst, bool bigEndian, bool srcEnds) {
 // ---- from Shift-JIS ---------------------------------------------------------------
 
 Converted SjisToEuc(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  Converted r;
-  const Bytes body = LineBody(src, crlf);
-  const std::uint8_t* s = body.data();
-  const std::size_t n = body.size(), cap = dst.size();
-  std::uint8_t* d = dst.data();
-  std::size_t i = 0, o = 0;
-  while (i < n) {
-    const std::uint8_t b = s[i];
-    std::uint8_t out[2];
-    std::size_t len = 1, outLen = 1;
-    bool replaced = false;
-    out[0] = b;
-    if (b < 0x80) {
-      // copied
-    } else if (cp932::IsLead(b) && i + 1 < n && cp932::IsTrail(s[i + 1])) {
-      len = 2;
-      std::uint16_t code = static_cast<std::uint16_t>(b << 8 | s[i + 1]);
-      if (b >= 0xFA) code = cp932::IbmToNec(b, s[i + 1]);  // EUC-JP only has the NEC forms
-      else if (b >= 0xF0) code = 0;                         // user-defined characters
-      if (code == 0) {
-        out[0] = '?', replaced = true;
-      } else {
-        const unsigned l = code >> 8, t = code & 0xFF;
-        unsigned e1 = l <= 0x9F ? 2 * l - 0x61 : 2 * l + 0x1F;
-        if (t >= 0x9F) ++e1;
-        const unsigned e2 = t <= 0x7F ? t + 0x61 : t <= 0x9E ? t + 0x60 : t + 2;
-        out[0] = static_cast<std::uint8_t>(e1), out[1] = static_cast<std::uint8_t>(e2), outLen = 2;
-      }
-    } else if (kSjisClass[b] & kSjisKana) {
-      out[0] = 0x8E, out[1] = b, outLen = 2;
-    } else {  // 0x80, 0xA0, 0xFD-0xFF, or a lead byte without its trail byte
-      out[0] = '?', replaced = true;
-    }
-    if (cap - o < outLen) {
-      r.complete = false;
-      break;
-    }
-    d[o] = out[0];
-    if (outLen == 2) d[o + 1] = out[1];
-    o += outLen;
-    i += len;
-    r.replaced += replaced;
-  }
-  r.consumed = i;
-  if (r.complete && body.size() != src.size()) {
-    if (AppendCrlf(crlf, CrlfLength(kCodeEuc, crlf), dst, o)) r.consumed = src.size();
-    else r.complete = false;
-  }
-  r.written = o;
-  return r;
+  return FromSjisLine<EucTarget>(src, dst, crlf);
 }
 
 Converted SjisToUtf8(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return FromSjisUnits(src, dst, crlf, CrlfLength(kCodeUtf8, crlf),
-                       [](std::uint16_t u, std::uint8_t* d, std::size_t cap, std::size_t& o) {
-                         if (u < 0x80) {
-                           if (o >= cap) return false;
-                           d[o++] = static_cast<std::uint8_t>(u);
-                         } else if (u < 0x800) {
-                           if (cap - o < 2) return false;
-                           d[o++] = static_cast<std::uint8_t>(0xC0 | u >> 6);
-                           d[o++] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-                         } else {
-                           if (cap - o < 3) return false;
-                           d[o++] = static_cast<std::uint8_t>(0xE0 | u >> 12);
-                           d[o++] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-                           d[o++] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-                         }
-                         return true;
-                       });
+  return FromSjisLine<Utf8Target>(src, dst, crlf);
 }
 
 Converted SjisToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_t* crlf) {
-  const std::size_t crlfLen = CrlfLength(bigEndian ? kCodeUtf16BE : kCodeUtf16LE, crlf);
-  auto put = [bigEndian](std::uint16_t u, std::uint8_t* d, std::size_t cap, std::size_t& o) {
-    if (cap - o < 2) return false;
-    const auto hi = static_cast<std::uint8_t>(u >> 8), lo = static_cast<std::uint8_t>(u);
-    d[o++] = bigEndian ? hi : lo;
-    d[o++] = bigEndian ? lo : hi;
-    return true;
-  };
-  return FromSjisUnits(src, dst, crlf, crlfLen, put);
+  return bigEndian ? FromSjisLine<Utf16Target<true>>(src, dst, crlf) : FromSjisLine<Utf16Target<false>>(src, dst, crlf);
 }
 
 Converted SjisLineEnd(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   Converted r;
-  const std::size_t n = src.size();
-  const std::size_t crlfLen = CrlfLength(kCodeSjis, crlf);
-  std::size_t keep = n;
-  if (crlf != nullptr && n >= crlfLen) {
-    if (n >= 2 && src[n - 2] == '\r' && src[n - 1] == '\n') keep = n - 2;
-    else if (n >= 1 && src[n - 1] == '\n') keep = n - 1;
-  }
+  const std::size_t n = src.size(), crlfLen = CrlfLength(kCodeSjis, crlf);
+  const std::size_t keep = SjisLineKeeps(src, crlf, crlfLen);
   const std::size_t total = keep == n ? n : keep + crlfLen;
   if (total > dst.size()) {
     r.complete = false;
@@ -326,6 +712,56 @@ Converted SjisLineEnd(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   if (keep != n) std::memcpy(dst.data() + keep, crlf, crlfLen);
   r.consumed = n;
   r.written = total;
+  return r;
+}
+
+// ---- working text from Shift-JIS ------------------------------------------------------
+
+TextConverted SjisTextToEuc(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
+  return FromSjisText<EucTarget>(src, dst, crlf);
+}
+
+TextConverted SjisTextToUtf8(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
+  return FromSjisText<Utf8Target>(src, dst, crlf);
+}
+
+TextConverted SjisTextToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_t* crlf) {
+  return bigEndian ? FromSjisText<Utf16Target<true>>(src, dst, crlf) : FromSjisText<Utf16Target<false>>(src, dst, crlf);
+}
+
+TextConverted SjisTextLineEnds(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
+  TextConverted r;
+  const std::uint8_t* s = src.data();
+  std::uint8_t* d = dst.data();
+  const std::size_t n = src.size(), cap = dst.size();
+  const std::size_t crlfLen = CrlfLength(kCodeSjis, crlf);
+  // Lines that stay as they are (the usual case) are copied a run at a time:
+  // s[run, i) is still to be copied to d[o...].
+  std::size_t i = 0, o = 0, run = 0;
+  while (i < n) {
+    const void* lf = std::memchr(s + i, '\n', n - i);
+    const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - s) + 1 : n;
+    const std::size_t len = end - i, keep = SjisLineKeeps(src.subspan(i, len), crlf, crlfLen);
+    // A line stays as it is when it keeps its end, or ends in crlf already.
+    const bool same = keep == len || (len - keep == crlfLen && std::equal(crlf, crlf + crlfLen, s + i + keep));
+    const std::size_t total = same ? len : keep + crlfLen;
+    if (total > cap - o - (i - run)) {
+      r.complete = false;
+      break;
+    }
+    if (!same) {
+      std::memcpy(d + o, s + run, i - run + keep);
+      o += i - run + keep;
+      std::memcpy(d + o, crlf, crlfLen);
+      o += crlfLen;
+      run = end;
+    }
+    i = end;
+    if (lf) ++r.lines;
+  }
+  if (i > run) std::memcpy(d + o, s + run, i - run);
+  r.consumed = i;
+  r.written = o + (i - run);
   return r;
 }
 

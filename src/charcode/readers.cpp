@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "charcode/byte_scan.h"
 #include "charcode/charcode.h"
+#include "charcode/line_steps.h"
 
 namespace gorvane::charcode {
 namespace {
@@ -13,14 +15,16 @@ struct LineEndHit {
   std::size_t len;  // its bytes (0: none found)
 };
 
+// The line end of byte text at d[i] (a CR or LF).
+LineEndHit ByteLineEndAt(const std::uint8_t* d, std::size_t i, std::size_t n) {
+  if (d[i] == '\n') return {i, 1};
+  return {i, (i + 1 < n && d[i + 1] == '\n') ? 2u : 1u};
+}
+
 LineEndHit FindByteLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n) {
-  for (std::size_t i = from; i < n; ++i) {
-    const std::uint8_t b = d[i];
-    if (b > '\r') continue;
-    if (b == '\n') return {i, 1};
-    if (b == '\r') return {i, (i + 1 < n && d[i + 1] == '\n') ? 2u : 1u};
-  }
-  return {n, 0};
+  const std::size_t i = scan::FindLineEnd(d, from, n);
+  if (i == n) return {n, 0};
+  return ByteLineEndAt(d, i, n);
 }
 
 LineEndHit FindUnitLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n, bool bigEndian) {
@@ -71,10 +75,19 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
       n -= 2;
   }
 
+  if (eucClass == nullptr) eucClass = kEucClass.data();
+  // Byte-form lines are found and converted in one pass, as no CR or LF is part
+  // of a character there (unless an EUC-JP class table makes them trail bytes).
+  detail::LineStepFn lineStep = nullptr;
+  if (reader == Reader::Sjis) lineStep = detail::SjisLineToSjis;
+  if (reader == Reader::Utf8) lineStep = detail::Utf8LineToSjis;
+  if (reader == Reader::Euc && !(eucClass[0x0D] & kEucTrail) && !(eucClass[0x0A] & kEucTrail))
+    lineStep = detail::EucLineToSjis;
+
   std::size_t room = std::min(dst.size(), kPieceSize);
   std::size_t pos = 0, out = 0;
-  auto noteLoss = [&](const Converted& c) {
-    if (c.replaced && r.firstLossyLine < 0) r.firstLossyLine = r.lineEnds, r.status = -1;
+  auto noteLoss = [&](std::size_t replaced) {
+    if (replaced && r.firstLossyLine < 0) r.firstLossyLine = r.lineEnds, r.status = -1;
   };
   // Converts text that may not fit: on an empty output a part that fits is
   // delivered without a line end (a line too long for one piece), otherwise the
@@ -82,19 +95,40 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
   auto deliverPart = [&](Bytes text, bool textEnds) {
     if (out != 0) return;
     const Converted c = ConvertLine(reader, text, dst.subspan(out, room), eucClass, textEnds);
-    noteLoss(c);
+    noteLoss(c.replaced);
     out += c.written;
     pos += c.consumed;
   };
+  // Ends a line whose conversion was written at out; false once the room left
+  // is down to the hold-back.
+  auto endLine = [&](std::size_t written, std::size_t replaced, LineEndHit hit) {
+    noteLoss(replaced);
+    out += written;
+    room -= written;
+    dst[out++] = '\r';
+    dst[out++] = '\n';
+    room -= 2;
+    ++r.lineEnds;
+    pos = hit.at + hit.len;
+    return room > kReaderHoldBack;
+  };
 
   while (true) {
+    if (lineStep != nullptr && room >= 2) {
+      const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass);
+      if (step.end == detail::StepEnd::LineEnd) {
+        if (!endLine(step.written, step.replaced, ByteLineEndAt(d, pos + step.consumed, n))) break;
+        continue;
+      }
+      // No line end in the rest, or a line that does not fit: as below.
+    }
     const LineEndHit hit = units ? FindUnitLineEnd(d, pos, n, bigEndian) : FindByteLineEnd(d, pos, n);
     if (hit.len == 0) {
       const Bytes rest(d + pos, n - pos);
       if (!rest.empty() && final) {
         const Converted c = ConvertLine(reader, rest, dst.subspan(out, room), eucClass, true);
         if (c.complete) {
-          noteLoss(c);
+          noteLoss(c.replaced);
           out += c.written;
           pos = n;
         } else {
@@ -112,15 +146,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
       deliverPart(line, false);
       break;
     }
-    noteLoss(c);
-    out += c.written;
-    room -= c.written;
-    dst[out++] = '\r';
-    dst[out++] = '\n';
-    room -= 2;
-    ++r.lineEnds;
-    pos = hit.at + hit.len;
-    if (room <= kReaderHoldBack) break;
+    if (!endLine(c.written, c.replaced, hit)) break;
   }
   r.outBytes = static_cast<std::uint32_t>(out);
   r.consumed = static_cast<std::uint32_t>(pos);

@@ -2,7 +2,11 @@
 // lines, the final piece, replacement reporting.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "charcode/charcode.h"
 #include "test_util.h"
@@ -177,6 +181,106 @@ TEST(Readers, ChunksAreCharacterAligned) {
   EXPECT_EQ(r.consumed % 3, 0u);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.outBytes, r.consumed / 3 * 2);
+}
+
+
+// ---- lines found and converted in one pass, against their converters -------------
+
+// What ReadPiece makes of a final piece: each line, cut before its line end
+// (CR LF, CR or LF), through the reader's own converter, then CR LF.
+struct Expected {
+  ByteVec out;
+  std::uint32_t lineEnds = 0;
+  std::int64_t firstLossyLine = -1;
+};
+
+Expected ConvertEachLine(const std::function<cc::Converted(cc::Bytes, cc::MutBytes)>& convert, const ByteVec& data) {
+  Expected e;
+  std::size_t start = 0;
+  while (start < data.size()) {
+    std::size_t end = start;
+    while (end < data.size() && data[end] != '\r' && data[end] != '\n') ++end;
+    ByteVec out(2 * (end - start) + 2);
+    const cc::Converted c = convert(cc::Bytes(data.data() + start, end - start), out);
+    EXPECT_TRUE(c.complete);
+    if (c.replaced && e.firstLossyLine < 0) e.firstLossyLine = e.lineEnds;
+    e.out.insert(e.out.end(), out.begin(), out.begin() + static_cast<long>(c.written));
+    if (end == data.size()) break;
+    e.out.insert(e.out.end(), {'\r', '\n'});
+    ++e.lineEnds;
+    start = end + (data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1);
+  }
+  return e;
+}
+
+void ExpectLinesAsConverted(cc::Reader reader, const std::function<cc::Converted(cc::Bytes, cc::MutBytes)>& convert,
+                            const ByteVec& data, const std::uint8_t* eucClass = cc::kEucClass.data()) {
+  SCOPED_TRACE(gvtest::Hex(data));
+  const Expected want = ConvertEachLine(convert, data);
+  ByteVec dst(cc::kPieceSize);
+  const cc::PieceResult r = cc::ReadPiece(reader, data, true, dst, eucClass);
+  EXPECT_EQ(r.consumed, data.size());
+  EXPECT_EQ(gvtest::Hex(dst.data(), r.outBytes), gvtest::Hex(want.out));
+  EXPECT_EQ(r.lineEnds, want.lineEnds);
+  EXPECT_EQ(r.firstLossyLine, want.firstLossyLine);
+  EXPECT_EQ(r.status, want.firstLossyLine < 0 ? 1 : -1);
+}
+
+// Characters cut or spoilt by a line end, and runs of every kind of character
+// between line ends.
+TEST(Readers, EucLinesConvertAsEucToSjisDoes) {
+  const std::vector<ByteVec> texts = {
+      B({0xA4, 0xA2, 0xA4, '\r', '\n', 0xA4, '\n', 0xA4}),            // a lead byte before CR LF, LF, the end
+      B({0x8F, 0xA1, '\n', 0x8F, '\r', 0x8E, '\n', 0x8E, 0xB1, '\r'}),  // single shifts cut by line ends
+      B({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 0xA4, 0xA2, '\r', '\r', '\n', '\n', 0x90, 0xFF, 0xA0, '\n'}),
+      B({0xB0, 0xA1, 0xB0, 0xA2, 0xB0, 0xA3, 0xB0, 0xA4, 0xB0, 0xA5, 0xA1, 0xA1, 0xFE, 0xFE, 0xDF, 0xFE, '\r', '\n'}),
+      B({'\n', '\n', 0x8F, 0xA1, 0xA1, 0xA4, 0xA2, '\r', '\n', 0x8E, 0xE0, '\n'}),
+      B({0xA4, 0xA2, 0x8E, 0xB1, 0xA4, 0xA2, 0x8E, 0xA1, 0x8E, 0xDF, 0xB0, 0xA1, 0x8F, 0xB0, 0xA1, 0xB0, 0xA1, '\n'}),
+  };
+  auto euc = [](const std::uint8_t* cls) {
+    return [cls](cc::Bytes line, cc::MutBytes out) { return cc::EucToSjis(line, out, cls, true); };
+  };
+  for (const ByteVec& text : texts) ExpectLinesAsConverted(cc::Reader::Euc, euc(cc::kEucClass.data()), text);
+  // A class table under which CR and LF are trail bytes: lines are still cut
+  // at them first (the path that finds a line end before converting the line).
+  std::array<std::uint8_t, 256> odd = cc::kEucClass;
+  odd['\r'] |= cc::kEucTrail;
+  odd['\n'] |= cc::kEucTrail;
+  for (const ByteVec& text : texts) ExpectLinesAsConverted(cc::Reader::Euc, euc(odd.data()), text, odd.data());
+  // One under which 0x8E is a lead byte as well: single shift 2 comes first.
+  std::array<std::uint8_t, 256> ss2Lead = cc::kEucClass;
+  ss2Lead[0x8E] |= cc::kEucLead;
+  for (const ByteVec& text : texts) ExpectLinesAsConverted(cc::Reader::Euc, euc(ss2Lead.data()), text, ss2Lead.data());
+}
+
+// Line ends at every offset within the eight-byte words the search reads: among
+// bytes that share their low bits, and among other control bytes.
+TEST(Readers, SjisLineEndsAtEveryOffset) {
+  const ByteVec kPlain = B({'a', 0x8D, 0x0E, 0x8A, 0x1D, 0x1A, 0xFF}), kControls = B({0x09, 0x0B, 0x0C, 0x00, 'a'});
+  static const char* const kEnds[] = {"\r", "\n", "\r\n"};
+  for (const ByteVec& fill : {kPlain, kControls}) {
+    ByteVec text;
+    for (std::size_t len = 0; len < 3 * 24; ++len) {
+      for (std::size_t k = 0; k < len / 3; ++k) text.push_back(fill[(len + k) % fill.size()]);
+      const char* end = kEnds[len % 3];
+      text.insert(text.end(), end, end + std::strlen(end));
+    }
+    text.insert(text.end(), fill.begin(), fill.end());
+    ExpectLinesAsConverted(cc::Reader::Sjis, [](cc::Bytes line, cc::MutBytes out) { return cc::SjisToSjis(line, out, true); },
+                           text);
+  }
+}
+
+TEST(Readers, Utf8LinesConvertAsUtf8ToSjisDoes) {
+  const std::vector<ByteVec> texts = {
+      B({0xE3, 0x81, 0x82, 0xE3, 0x81, '\r', '\n', 0xE3, '\n', 0xF0, 0x9F, 0x98, '\r', 0xE3, 0x81}),  // cut sequences
+      B({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 0xE4, 0xBA, 0x9C, 0xEF, 0xBD, 0xB1, '\n', '\r', '\r', '\n'}),
+      B({0xE3, 0x80, 0x9C, '\n', 0xC2, 0xA5, 0xED, 0xA0, 0x80, 0xE0, 0x80, 0xAF, 0xC0, 0xAF, '\n', 0xEE, 0x80, 0x80}),
+      B({0xE4, 0xBA, 0x9C, 0xE4, 0xBA, 0x9C, 0xE4, 0xBA, 0x9C, 0xE3, 0x81, 0x82, 0xEF, 0xBD, 0x9E, 0x80, 0xBF, '\r', '\n'}),
+  };
+  for (const ByteVec& text : texts)
+    ExpectLinesAsConverted(cc::Reader::Utf8, [](cc::Bytes line, cc::MutBytes out) { return cc::Utf8ToSjis(line, out, true); },
+                           text);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "gvtool_commands.h"
 
@@ -113,6 +114,58 @@ TEST_F(Gvtool, ErrorsLeaveNoOutputFile) {
   EXPECT_EQ(Run({"convert", "-o", out.string(), Write("y", "y").string()}), 2);
   EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", (dir_ / "no" / "such" / "dir").string(), Write("z", "z").string()}), 2);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+}
+
+
+// A Shift-JIS text of many pieces: lines of kanji, kana, ASCII and half-width
+// katakana of all lengths, one line far longer than a piece, with the given
+// line end.
+std::string BigSjisText(const std::string& lineEnd) {
+  std::vector<std::string> units;  // whole characters and ASCII runs
+  for (int k = 0; k < 200; ++k) {
+    units.push_back(std::string(static_cast<std::size_t>(k % 9), static_cast<char>('a' + k % 26)));
+    units.push_back("\x88\x9F\x82\xA0\x83\x41");  // kanji, hiragana, katakana
+    if (k % 4 == 0) units.push_back(std::string(1, static_cast<char>(0xB1 + k % 40)));  // half-width katakana
+  }
+  std::string text;
+  for (std::size_t n = 0; text.size() < 800000; ++n) {
+    for (std::size_t u = 0; u < n * 7 % units.size(); ++u) text += units[u];
+    text += lineEnd;
+    if (n == 100) text += std::string(300000, 'L') + "\x82\xA0" + lineEnd;
+  }
+  return text;
+}
+
+// Large files go through the readers and writers a piece at a time and come
+// back unchanged from every form, line ends and all.
+TEST_F(Gvtool, LargeFilesRoundTripThroughEveryForm) {
+  for (const char* lineEnd : {"\r\n", "\n"}) {
+    const std::string original = BigSjisText(lineEnd);
+    const fs::path sjis = Write("big.txt", original);
+    for (const char* form : {"eucjp", "utf8", "utf16le", "utf16be"}) {
+      SCOPED_TRACE(std::string(form) + (lineEnd[0] == '\r' ? " CR LF" : " LF"));
+      const fs::path mid = dir_ / (std::string(form) + ".txt"), back = dir_ / "back.txt";
+      ASSERT_EQ(Run({"convert", "--from", "sjis", "--to", form, "-o", mid.string(), sjis.string()}), 0) << err_;
+      ASSERT_EQ(Run({"convert", "--from", form, "--to", "sjis", "-o", back.string(), mid.string()}), 0) << err_;
+      EXPECT_TRUE(ReadAll(back) == original);
+    }
+  }
+}
+
+// The first replaced character is named by its line, however many pieces
+// before it were read or written.
+TEST_F(Gvtool, ReplacementFarIntoTheFileNamesItsLine) {
+  std::string sjis, utf8;
+  for (int n = 0; n < 40000; ++n) {
+    const std::string line = std::string(static_cast<std::size_t>(n % 50), 'x') + "\x82\xA0";
+    sjis += (n == 33333 ? line + "\xF0\x40" : line) + "\r\n";  // a user-defined character: none in EUC-JP
+    utf8 += std::string(static_cast<std::size_t>(n % 50), 'x') + (n == 22222 ? "\xE3\x80\x9C" : "\xE3\x81\x82") + "\r\n";
+  }
+  const fs::path out = dir_ / "out.txt";
+  EXPECT_EQ(Run({"convert", "--from", "sjis", "--to", "eucjp", "-o", out.string(), Write("s.txt", sjis).string()}), 3);
+  EXPECT_NE(err_.find("line 33334:"), std::string::npos) << err_;
+  EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", out.string(), Write("u.txt", utf8).string()}), 3);
+  EXPECT_NE(err_.find("line 22223:"), std::string::npos) << err_;
 }
 
 }  // namespace
