@@ -1,0 +1,955 @@
+#include "document/line_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace gorvane::document {
+
+namespace {
+
+constexpr std::u8string_view kAllocFailed = u8"メモリアロケートに失敗しました。";
+constexpr std::u8string_view kFreeFailed = u8"メモリの解放に失敗しました";
+constexpr std::u8string_view kLimitBox =
+    u8"編集可能行数を超えました。\nプログラムが異常終了する可能性がありますので編集を中止して下さい。";
+constexpr std::u8string_view kLimitStatus = u8"編集可能行数を超えました。編集を中止して下さい。";
+constexpr std::u8string_view kIndexCommitFailed =
+    u8"テンポラリオフセット配列の再コミットに失敗しました。\nバグの可能性が大きいです。\nResizeTmpOffset関数 (file = le_memory)";
+constexpr std::u8string_view kIndexReserveFailed =
+    u8"メモリ確保に失敗しました。\nこのまま実行を継続することはできませんので終了します。";
+constexpr std::u8string_view kIndexFirstCommitFailed =
+    u8"メモリ確保に失敗しました\nこのまま実行を継続することはできませんので終了します。";
+constexpr std::u8string_view kNoAppendPage3 =
+    u8"新しいテンポラリキャッシュページの確保に失敗しました。\nメモリ＆ハードディスクの容量が不足しているようです。\n"
+    u8"ハードディスクの空き領域が編集ファイルより十分大きくなるようにしてください。\nファイルの読み込みを中止します。"
+    u8"（CreateOneLineTmpCache3関数)";
+constexpr std::u8string_view kNoAppendPage =
+    u8"新しいテンポラリキャッシュページの確保に失敗しました。\nメモリ＆ハードディスクの容量が不足しているようです。\n"
+    u8"ハードディスクの空き領域が編集ファイルより十分大きくなるようにしてください。\nファイルの読み込みを中止します。"
+    u8"（CreateOneLineTmpCache関数)";
+constexpr std::u8string_view kDebugCaption = u8"Gorvanedebug";
+
+constexpr std::uint32_t kIndexSpacing = 100;
+constexpr std::uint32_t kIndexInsertAt = 50;
+
+}  // namespace
+
+std::uint32_t LineCapacity(std::uint32_t n) {
+  for (std::uint32_t c : {128u, 512u, 1024u, 2048u, 8192u})
+    if (n < c) return c;
+  return n <= kMaxLineBytes ? kMaxLineBytes : 2 * kMaxLineBytes;
+}
+
+std::uint32_t SanePageSize(std::uint32_t setting) {
+  // A page holds its header and at least one record of the longest line.
+  constexpr std::uint32_t kMinimum = 32768;
+  return std::max(kMinimum, std::min(setting, 1u << 24) / 16 * 16);
+}
+
+LineStore::LineStore(shell::Host& host, qorvetc::TmpCache& cache) : host_(host), cache_(cache) {
+  cache_.SetStructPointer(qorvetc::RegisteredRecords{&chain_, &windows_, &marge_, &index_, &lineCount_});
+}
+
+LineStore::~LineStore() {
+  for (auto& pane : windows_.slots)
+    for (LINEDATA_STRC*& r : pane) {
+      if (r == nullptr) continue;
+      LINEDATA_STRC* rec = r;
+      for (auto& p : windows_.slots)
+        for (LINEDATA_STRC*& s : p)
+          if (s == rec) s = nullptr;
+      delete[] rec->text;
+      delete rec;
+    }
+}
+
+void LineStore::Fail(std::u8string_view text) {
+  const std::string sjis = shell::Sjis(text);
+  const std::string caption = shell::Sjis(shell::kCaption);
+  host_.ShowMessageBox({sjis, caption, shell::BoxIcon::Error, shell::BoxButtons::Ok, true});
+}
+
+// ---- records -----------------------------------------------------------------------------
+
+LINEDATA_STRC* LineStore::NewRecord(std::uint32_t lineNo, std::uint32_t capacity) {
+  auto* r = new (std::nothrow) LINEDATA_STRC{};
+  std::uint8_t* text = r ? new (std::nothrow) std::uint8_t[capacity]() : nullptr;
+  if (r == nullptr || text == nullptr) {
+    delete r;
+    Fail(kAllocFailed);
+    return nullptr;
+  }
+  r->lineNo = static_cast<std::int32_t>(lineNo);
+  r->text = text;
+  ++liveRecords_;
+  return r;
+}
+
+bool LineStore::FreeRecord(LINEDATA_STRC* r) {
+  if (r == nullptr) return true;
+  if (r->prev != nullptr && r->prev->next == r) r->prev->next = nullptr;
+  if (r->next != nullptr && r->next->prev == r) r->next->prev = nullptr;
+  delete[] r->text;
+  delete r;
+  --liveRecords_;
+  Invalidate();
+  return true;
+}
+
+LINEDATA_STRC* LineStore::LoadRecord(std::uint32_t lineNo, std::uint32_t offset) {
+  RecordHeader h;
+  const std::uint8_t* text = cache_.RecordAt(offset, &h);
+  if (text == nullptr) return nullptr;
+  LINEDATA_STRC* r = NewRecord(lineNo, LineCapacity(h.length));
+  if (r == nullptr) return nullptr;
+  text = cache_.RecordAt(offset, &h);  // the allocation may not evict, but be safe
+  if (h.length) std::memcpy(r->text, text, h.length);
+  r->cacheOffset = offset;
+  r->length = h.length;
+  r->rangeIndex = static_cast<std::int16_t>(h.rangeIndex);
+  r->flags = static_cast<std::uint8_t>(h.recFlags & kLineAttributeBits);
+  return r;
+}
+
+// ---- start-up and new documents ----------------------------------------------------------------
+
+bool LineStore::ResetIndex() {
+  if (indexMemory_.data() == nullptr) {
+    if (!indexMemory_.Reserve(kIndexReserveEntries * sizeof(TMPOFFSET))) {
+      Fail(kIndexReserveFailed);
+      return false;
+    }
+    if (!indexMemory_.Commit(sizeof(TMPOFFSET))) {
+      Fail(kIndexFirstCommitFailed);
+      return false;
+    }
+    index_.committed = 1;
+  }
+  index_.entries = reinterpret_cast<TMPOFFSET*>(indexMemory_.data());
+  std::memset(index_.entries, 0, index_.committed * sizeof(TMPOFFSET));
+  index_.used = 0;
+  return true;
+}
+
+bool LineStore::Start(const LineStoreSettings& settings, qorvetc::PageFileFactory pageFiles) {
+  qorvetc::CacheSettings cs = settings.cache;
+  cache_.TmpCacheInit(cs, std::move(pageFiles));
+  if (!ResetIndex()) return false;
+  if (!cache_.CreateTmpCache()) {
+    Fail(kNoAppendPage3);
+    return false;
+  }
+  started_ = true;
+  return NewDocument();
+}
+
+bool LineStore::BeginLoad() {
+  ReleaseLineWindows();
+  cache_.DeleteTmpCacheAll();
+  if (!cache_.CreateTmpCache() || !ResetIndex()) return false;
+  chain_ = TPALLCACHE_MNG{};
+  lineCount_ = 0;
+  memo_ = Memo{};
+  divided_ = false;
+  activePane_ = 0;
+  // The default page is the first append page.
+  std::uint8_t* page = cache_.GetTmpCachePage(2, 0, 0);
+  if (page == nullptr) return false;
+  const PageHeader h = LoadPageHeader(page);
+  chain_.appendImage = page;
+  chain_.appendBase = h.baseOffset;
+  chain_.appendNext = h.nextFree;
+  chain_.appendFree = h.freeBytes;
+  return true;
+}
+
+bool LineStore::CreateOneLineTmpCache(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t lineNo) {
+  if (length > kMaxLineBytes) return false;
+  const std::uint32_t offset = cache_.AppendRecord(bytes, length, 0, 0, chain_.lastAppended, 0);
+  if (offset == 0) {
+    Fail(kNoAppendPage);
+    return false;
+  }
+  chain_.lastAppended = offset;
+  if (lineNo % kIndexSpacing == 1) {
+    TMPOFFSET e{};
+    e.line = lineNo;
+    e.offset = offset;
+    e.stateValid = lineNo == 1 ? 1 : 0;
+    InsertIndexEntry(index_.used, e);
+  }
+  return true;
+}
+
+bool LineStore::EndLoad(std::uint32_t lines) {
+  if (lines == 0) {
+    if (!CreateOneLineTmpCache(nullptr, 0, 1)) return false;
+    lines = 1;
+  }
+  lineCount_ = lines;
+  return Reconcile(LineNo(1), LineNo(1));
+}
+
+bool LineStore::NewDocument() {
+  if (!BeginLoad()) return false;
+  return EndLoad(0);
+}
+
+// ---- reading -----------------------------------------------------------------------------------
+
+LineNo LineStore::WindowFirst(int pane) const {
+  const LINEDATA_STRC* r = windows_.slots[static_cast<std::size_t>(pane)][0];
+  return LineNo(r ? r->lineNo : 0);
+}
+
+int LineStore::WindowSize(int pane) const {
+  if (pane == 1 && !divided_) return 0;
+  return static_cast<int>(std::min<std::uint32_t>(lineCount_, kWindowLines));
+}
+
+LINEDATA_STRC* LineStore::WindowLine(int pane, LineNo line) const {
+  if (pane == 1 && !divided_) return nullptr;
+  const auto& slots = windows_.slots[static_cast<std::size_t>(pane)];
+  if (slots[0] == nullptr) return nullptr;
+  const std::int32_t i = line.value - slots[0]->lineNo;
+  if (i < 0 || i >= WindowSize(pane)) return nullptr;
+  return slots[static_cast<std::size_t>(i)];
+}
+
+std::uint32_t LineStore::LineOffsetOf(LineNo line, LINEDATA_STRC** record) {
+  if (record != nullptr) *record = nullptr;
+  if (line.value < 1 || static_cast<std::uint32_t>(line.value) > lineCount_) return 0;
+  for (int pane = 0; pane < 2; ++pane) {
+    if (LINEDATA_STRC* r = WindowLine(pane, line)) {
+      if (record != nullptr) *record = r;
+      memo_ = Memo{static_cast<std::uint32_t>(line.value), r->cacheOffset, cache_.moves()};
+      return r->cacheOffset;
+    }
+  }
+  const auto n = static_cast<std::uint32_t>(line.value);
+  if (memo_.moves != cache_.moves()) memo_ = Memo{};  // a record moved since
+  if (memo_.line == n && memo_.offset != 0) return memo_.offset;
+  std::uint32_t offset;
+  const std::uint32_t distance = memo_.line > n ? memo_.line - n : n - memo_.line;
+  if (memo_.line == 0 || memo_.offset == 0 || distance >= 50) {
+    offset = cache_.GetTmpCacheOffset(n);
+  } else {
+    offset = cache_.GetTmpCacheOffset(memo_.offset, static_cast<std::int32_t>(n) - static_cast<std::int32_t>(memo_.line));
+  }
+  memo_ = offset != 0 ? Memo{n, offset, cache_.moves()} : Memo{};
+  return offset;
+}
+
+bool LineStore::ReadLine(LineNo line, std::string* out) {
+  LINEDATA_STRC* r = nullptr;
+  const std::uint32_t offset = LineOffsetOf(line, &r);
+  if (r != nullptr) {
+    out->assign(reinterpret_cast<const char*>(r->text), r->length);
+    return true;
+  }
+  if (offset == 0) return false;
+  RecordHeader h;
+  const std::uint8_t* text = cache_.RecordAt(offset, &h);
+  if (text == nullptr) return false;
+  out->assign(reinterpret_cast<const char*>(text), h.length);
+  return true;
+}
+
+// ---- windows -------------------------------------------------------------------------------------
+
+LineNo LineStore::WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount) {
+  if (lineCount < kWindowLines || firstDisplayed.value < 132) return LineNo(1);
+  return LineNo(66 * ((firstDisplayed.value - 66) / 66) - 1);
+}
+
+// Brings both windows to the wanted first lines: records that no window
+// needs any more are written back (when modified) and freed, lines that enter
+// are read from the cache (or shared with the other pane), and the slot
+// arrays, pane bits and in-memory links are rebuilt.
+bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering) {
+  const auto size = static_cast<std::int32_t>(std::min<std::uint32_t>(lineCount_, kWindowLines));
+  const auto maxFirst = static_cast<std::int32_t>(lineCount_) - size + 1;
+  LineNo first[2] = {LineNo(std::clamp(first0.value, 1, maxFirst)), LineNo(std::clamp(first1.value, 1, maxFirst))};
+  const bool panes[2] = {true, divided_};
+  auto wanted = [&](std::int32_t line) {
+    for (int p = 0; p < 2; ++p)
+      if (panes[p] && line >= first[p].value && line < first[p].value + size) return true;
+    return false;
+  };
+
+  // Every record held now (and any whose write-back failed earlier), by line number.
+  std::vector<LINEDATA_STRC*> held = HeldRecords();
+  if (entering != nullptr) held.push_back(entering);
+  stranded_.clear();
+  std::sort(held.begin(), held.end(), [](const LINEDATA_STRC* a, const LINEDATA_STRC* b) { return a->lineNo < b->lineNo; });
+  for (auto& pane : windows_.slots) pane.fill(nullptr);
+
+  // Let go of what no window needs; the slots keep the others for write-back.
+  std::vector<LINEDATA_STRC*> kept;
+  for (LINEDATA_STRC* r : held) {
+    if (wanted(r->lineNo)) {
+      kept.push_back(r);
+      continue;
+    }
+    if ((r->flags & kModified) && !cache_.OverWriteOneLineToTmpCache(r)) {
+      stranded_.push_back(r);  // its text stays in memory until the cache takes it
+      continue;
+    }
+    r->prev = r->next = nullptr;
+    FreeRecord(r);
+  }
+
+  // Fill each window's lines, reading the missing ones from the cache.
+  bool ok = true;
+  auto findKept = [&](std::int32_t line) -> LINEDATA_STRC* {
+    const auto it = std::lower_bound(kept.begin(), kept.end(), line,
+                                     [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; });
+    return it != kept.end() && (*it)->lineNo == line ? *it : nullptr;
+  };
+  for (int p = 0; p < 2; ++p) {
+    if (!panes[p]) continue;
+    std::uint32_t nextOffset = 0;  // the cache offset of the line after the previous one
+    for (std::int32_t i = 0; i < size; ++i) {
+      const std::int32_t line = first[p].value + i;
+      LINEDATA_STRC* r = findKept(line);
+      if (r == nullptr) {
+        std::uint32_t offset = nextOffset;
+        if (offset == 0) offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
+        r = offset != 0 ? LoadRecord(static_cast<std::uint32_t>(line), offset) : nullptr;
+        if (r == nullptr) {
+          ok = false;
+          break;
+        }
+        kept.insert(std::lower_bound(kept.begin(), kept.end(), r,
+                                     [](const LINEDATA_STRC* a, const LINEDATA_STRC* b) { return a->lineNo < b->lineNo; }),
+                    r);
+      }
+      RecordHeader h;
+      nextOffset = cache_.RecordAt(r->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
+      windows_.slots[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)] = r;
+    }
+  }
+  // Pane bits and the in-memory runs: consecutive lines are linked.
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    LINEDATA_STRC* r = kept[i];
+    r->flags = static_cast<std::uint8_t>(r->flags & ~(kInPane0 | kInPane1));
+    r->prev = (i > 0 && kept[i - 1]->lineNo + 1 == r->lineNo) ? kept[i - 1] : nullptr;
+    r->next = (i + 1 < kept.size() && kept[i + 1]->lineNo == r->lineNo + 1) ? kept[i + 1] : nullptr;
+  }
+  for (int p = 0; p < 2; ++p)
+    for (LINEDATA_STRC* r : windows_.slots[static_cast<std::size_t>(p)])
+      if (r != nullptr) r->flags |= PaneBit(p);
+  Invalidate();
+  return ok && stranded_.empty();
+}
+
+std::vector<LINEDATA_STRC*> LineStore::HeldRecords() const {
+  std::vector<LINEDATA_STRC*> held = stranded_;
+  for (const auto& pane : windows_.slots)
+    for (LINEDATA_STRC* r : pane)
+      if (r != nullptr) held.push_back(r);
+  std::sort(held.begin(), held.end());
+  held.erase(std::unique(held.begin(), held.end()), held.end());
+  return held;
+}
+
+void LineStore::Renumber(std::int32_t after, std::int32_t delta) {
+  for (LINEDATA_STRC* r : HeldRecords())
+    if (r->lineNo > after) r->lineNo += delta;
+}
+
+void LineStore::Forget(LINEDATA_STRC* record) {
+  for (auto& pane : windows_.slots)
+    for (LINEDATA_STRC*& s : pane)
+      if (s == record) s = nullptr;
+  stranded_.erase(std::remove(stranded_.begin(), stranded_.end(), record), stranded_.end());
+  FreeRecord(record);
+}
+
+// A pane's first line after its records were renumbered: its first record's.
+LineNo LineStore::FirstAfterEdit(int pane) const {
+  if (pane == 1 && !divided_) return LineNo(1);
+  for (LINEDATA_STRC* r : windows_.slots[static_cast<std::size_t>(pane)])
+    if (r != nullptr) return LineNo(r->lineNo);
+  return LineNo(1);
+}
+
+void LineStore::MoveLineWindow(int pane, LineNo wanted) {
+  if (lineCount_ <= static_cast<std::uint32_t>(kWindowLines) || (pane == 1 && !divided_)) return;
+  const LineNo w(std::clamp(wanted.value, 1, static_cast<std::int32_t>(lineCount_) - kWindowLines + 1));
+  if (w == WindowFirst(pane)) return;
+  Reconcile(pane == 0 ? w : WindowFirst(0), pane == 1 ? w : WindowFirst(1));
+  MergeCandidatePages();
+}
+
+LINEDATA_STRC* LineStore::BringIntoWindow(int pane, LineNo line) {
+  if (pane == 1 && !divided_) pane = 0;
+  if (LINEDATA_STRC* r = WindowLine(pane, line)) return r;
+  if (line.value < 1 || static_cast<std::uint32_t>(line.value) > lineCount_) return nullptr;
+  MoveLineWindow(pane, WindowStartFor(line, lineCount_));
+  if (LINEDATA_STRC* r = WindowLine(pane, line)) return r;
+  MoveLineWindow(pane, line - kWindowLines / 2);
+  return WindowLine(pane, line);
+}
+
+bool LineStore::OpenSecondPane(LineNo first) {
+  divided_ = true;
+  return Reconcile(WindowFirst(0), first);
+}
+
+void LineStore::CloseSecondPane() {
+  if (!divided_) return;
+  divided_ = false;
+  activePane_ = 0;
+  Reconcile(WindowFirst(0), WindowFirst(0));
+}
+
+void LineStore::ReleaseLineWindows() {
+  for (LINEDATA_STRC* r : HeldRecords()) {
+    if (r->flags & kModified) cache_.OverWriteOneLineToTmpCache(r);
+    Forget(r);
+  }
+  for (auto& pane : windows_.slots) pane.fill(nullptr);
+  stranded_.clear();
+  Invalidate();
+}
+
+// ---- editing --------------------------------------------------------------------------------------
+
+bool LineStore::SetLineText(LINEDATA_STRC* line, std::string_view bytes) {
+  if (line == nullptr || bytes.size() > kMaxLineBytes) return false;
+  const auto n = static_cast<std::uint32_t>(bytes.size());
+  if (LineCapacity(n) > LineCapacity(line->length)) {
+    auto* bigger = new (std::nothrow) std::uint8_t[LineCapacity(n)]();
+    if (bigger == nullptr) {
+      Fail(kAllocFailed);
+      return false;
+    }
+    delete[] line->text;
+    line->text = bigger;
+  }
+  if (n) std::memmove(line->text, bytes.data(), n);
+  line->length = static_cast<std::uint16_t>(n);
+  line->flags |= kModified;
+  InvalidateColourStates(LineNo(line->lineNo));
+  return true;
+}
+
+void LineStore::WarnLineLimit() {
+  if (!limitWarned_) {
+    limitWarned_ = true;
+    const std::string text = shell::Sjis(kLimitBox), caption = shell::Sjis(shell::kCaption);
+    host_.ShowMessageBox({text, caption, shell::BoxIcon::Warning, shell::BoxButtons::Ok, true});
+  } else {
+    host_.ShowStatus(shell::Sjis(kLimitStatus));
+    host_.Beep();
+  }
+}
+
+LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::string_view* upper,
+                                    bool marksFollowText) {
+  if (line == nullptr || line->cacheOffset == 0) return nullptr;
+  if (lineCount_ > kMaxLines - 1) WarnLineLimit();
+  const std::uint32_t lineNo = static_cast<std::uint32_t>(line->lineNo);
+  // Column c cuts the line, or with replacement bytes says how many of them the upper part takes.
+  const int limit = upper != nullptr ? static_cast<int>(upper->size()) : line->length;
+  const std::size_t c = static_cast<std::size_t>(std::clamp(column, 1, limit + 1)) - 1;
+  const std::string oldText(reinterpret_cast<const char*>(line->text), line->length);
+  const std::string lower = upper != nullptr ? oldText : oldText.substr(c);
+  const std::string upperText = upper != nullptr ? std::string(upper->substr(0, c)) : oldText.substr(0, c);
+  if (lower.size() > kMaxLineBytes) return nullptr;
+
+  RecordHeader h;
+  if (cache_.RecordAt(line->cacheOffset, &h) == nullptr) return nullptr;
+  LINEDATA_STRC* lowerLine = NewRecord(lineNo + 1, LineCapacity(static_cast<std::uint32_t>(lower.size())));
+  if (lowerLine == nullptr) return nullptr;
+  if (!lower.empty()) std::memcpy(lowerLine->text, lower.data(), lower.size());
+  lowerLine->length = static_cast<std::uint16_t>(lower.size());
+  lowerLine->flags = kModified;
+
+  // The upper part gets a new record in front of the old one, which the lower
+  // part keeps.
+  const std::uint32_t oldOffset = line->cacheOffset;
+  const std::uint8_t oldFlags = line->flags;
+  if (!SetLineText(line, upperText)) {
+    FreeRecord(lowerLine);
+    return nullptr;
+  }
+  const std::uint32_t upperOffset = cache_.CreateOneLineTmpCache2(line, h.prevOffset, oldOffset);
+  if (upperOffset == 0) {
+    SetLineText(line, oldText);
+    line->flags = oldFlags;
+    FreeRecord(lowerLine);
+    Fail(kNoAppendPage3);
+    return nullptr;
+  }
+  cache_.CoordinationOffset(oldOffset, upperOffset);  // the line's index entry and window record follow
+  line->cacheOffset = upperOffset;
+  line->flags = static_cast<std::uint8_t>(line->flags & ~kModified);
+  lowerLine->cacheOffset = oldOffset;
+
+  // Lines below move down by one.
+  // A window whose last slot holds the split line moves down by one, so that
+  // the new line enters it.
+  LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  for (int p = 0; p < 2; ++p)
+    if (lineCount_ >= static_cast<std::uint32_t>(kWindowLines) && WindowLine(p, LineNo(line->lineNo)) != nullptr &&
+        line->lineNo == WindowFirst(p).value + WindowSize(p) - 1)
+      firsts[p] += 1;
+  Renumber(static_cast<std::int32_t>(lineNo), 1);
+  ++lineCount_;
+  memo_ = Memo{};
+  IndexAfterSplit(lineNo, upperOffset);
+  InvalidateColourStates(LineNo(static_cast<std::int32_t>(lineNo)));
+
+  // Windows that start below the split line follow their records down.
+  for (LineNo& f : firsts)
+    if (f.value > static_cast<std::int32_t>(lineNo)) f += 1;
+  const LineNo lowerNo(lowerLine->lineNo);
+  const std::int16_t movingLabel = marksFollowText ? line->rangeIndex : 0;
+  if (marksFollowText) {
+    line->rangeIndex = 0;
+    line->flags |= kModified;
+    lowerLine->rangeIndex = movingLabel;
+  }
+  if (!Reconcile(firsts[0], firsts[1], lowerLine)) return nullptr;
+  if (marksFollowText) {
+    // Text put above a line: the line's bookmark and label stay with its text.
+    const std::int64_t upperEntry = IndexEntryOf(lineNo);
+    const std::uint8_t mark = upperEntry >= 0 ? index_.entries[upperEntry].bookmarkMark : 0;
+    if (upperEntry >= 0) index_.entries[upperEntry].bookmarkMark = 0, index_.entries[upperEntry].rangeIndex = 0;
+    if (mark != 0 || movingLabel != 0) {
+      if (TMPOFFSET* e = EnsureIndexEntry(lowerNo)) {
+        e->bookmarkMark = mark;
+        e->rangeIndex = static_cast<std::uint16_t>(movingLabel);
+      }
+    }
+  }
+  LINEDATA_STRC* held = WindowLine(0, lowerNo);
+  return held != nullptr ? held : WindowLine(1, lowerNo);
+}
+
+LINEDATA_STRC* LineStore::JoinLineWithPrevious(LINEDATA_STRC* line) {
+  if (line == nullptr || line->lineNo <= 1) return nullptr;
+  const LineNo at(line->lineNo);
+  int pane = WindowLine(activePane_, at) ? activePane_ : 0;
+  LINEDATA_STRC* prev = WindowLine(pane, at - 1);
+  if (prev == nullptr) {
+    // Bring the previous line in, keeping this one.
+    MoveLineWindow(pane, at - 1);
+    prev = WindowLine(pane, at - 1);
+    line = WindowLine(pane, at);
+    if (prev == nullptr || line == nullptr) return nullptr;
+  }
+  std::string joined(reinterpret_cast<const char*>(prev->text), prev->length);
+  if (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\r\n") == 0) joined.resize(joined.size() - 2);
+  joined.append(reinterpret_cast<const char*>(line->text), line->length);
+  if (joined.size() > kMaxLineBytes) return nullptr;
+  if (!UnlinkLine(static_cast<std::uint32_t>(at.value), line->cacheOffset)) return nullptr;
+  const LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  Forget(line);
+  SetLineText(prev, joined);
+  Renumber(at.value, -1);
+  --lineCount_;
+  memo_ = Memo{};
+  LineNo f0 = firsts[0].value > at.value ? firsts[0] - 1 : firsts[0];
+  LineNo f1 = firsts[1].value > at.value ? firsts[1] - 1 : firsts[1];
+  Reconcile(f0, f1);
+  return WindowLine(pane, at - 1) ? WindowLine(pane, at - 1) : prev;
+}
+
+bool LineStore::DeleteLine(LineNo line) {
+  if (line.value < 1 || static_cast<std::uint32_t>(line.value) > lineCount_) return false;
+  if (lineCount_ == 1) return SetLineText(BringIntoWindow(activePane_, line), "");
+  if (static_cast<std::uint32_t>(line.value) == lineCount_) {
+    // The line end before the last line goes with it.
+    LINEDATA_STRC* prev = BringIntoWindow(activePane_, line - 1);
+    if (prev == nullptr) return false;
+    std::string text(reinterpret_cast<const char*>(prev->text), prev->length);
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+    if (!SetLineText(prev, text)) return false;
+  }
+  LINEDATA_STRC* record = nullptr;
+  const std::uint32_t offset = LineOffsetOf(line, &record);
+  if (offset == 0 || !UnlinkLine(static_cast<std::uint32_t>(line.value), offset)) return false;
+  const LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  if (record != nullptr) Forget(record);
+  Renumber(line.value, -1);
+  --lineCount_;
+  memo_ = Memo{};
+  LineNo f0 = firsts[0].value > line.value ? firsts[0] - 1 : firsts[0];
+  LineNo f1 = firsts[1].value > line.value ? firsts[1] - 1 : firsts[1];
+  return Reconcile(f0, f1);
+}
+
+// ---- the index ------------------------------------------------------------------------------------
+
+bool LineStore::ResizeTmpOffset(std::int32_t add) {
+  if (add <= 0) return true;  // committed entries are never given back
+  const std::uint64_t want = std::uint64_t{index_.committed} + static_cast<std::uint64_t>(add);
+  if (want > kIndexReserveEntries || !indexMemory_.Commit(static_cast<std::size_t>(want) * sizeof(TMPOFFSET))) {
+    const std::string text = shell::Sjis(kIndexCommitFailed), caption = shell::Sjis(kDebugCaption);
+    host_.ShowMessageBox({text, caption, shell::BoxIcon::None, shell::BoxButtons::Ok, true});
+    return false;
+  }
+  std::memset(index_.entries + index_.committed, 0, static_cast<std::size_t>(add) * sizeof(TMPOFFSET));
+  index_.committed = static_cast<std::uint32_t>(want);
+  return true;
+}
+
+bool LineStore::InsertIndexEntry(std::uint32_t at, const TMPOFFSET& entry) {
+  // Room for the entries in use, the new one and the terminator.
+  if (index_.used + 2 > index_.committed && !ResizeTmpOffset(static_cast<std::int32_t>(index_.used + 2 - index_.committed)))
+    return false;
+  std::memmove(index_.entries + at + 1, index_.entries + at, (index_.used + 1 - at) * sizeof(TMPOFFSET));
+  index_.entries[at] = entry;
+  ++index_.used;
+  return true;
+}
+
+void LineStore::RemoveIndexEntry(std::uint32_t at) {
+  std::memmove(index_.entries + at, index_.entries + at + 1, (index_.used - at) * sizeof(TMPOFFSET));
+  --index_.used;
+  std::memset(index_.entries + index_.used, 0, sizeof(TMPOFFSET));
+}
+
+std::int64_t LineStore::IndexEntryOf(std::uint32_t line) const {
+  const TMPOFFSET* begin = index_.entries;
+  const TMPOFFSET* end = index_.entries + index_.used;
+  const TMPOFFSET* it = std::lower_bound(begin, end, line, [](const TMPOFFSET& e, std::uint32_t l) { return e.line < l; });
+  return it != end && it->line == line ? it - begin : -1;
+}
+
+TMPOFFSET* LineStore::EnsureIndexEntry(LineNo line) {
+  const auto n = static_cast<std::uint32_t>(line.value);
+  const std::int64_t have = IndexEntryOf(n);
+  if (have >= 0) return &index_.entries[have];
+  const std::uint32_t offset = LineOffsetOf(line);
+  if (offset == 0) return nullptr;
+  const TMPOFFSET* begin = index_.entries;
+  const auto at = static_cast<std::uint32_t>(
+      std::lower_bound(begin, begin + index_.used, n, [](const TMPOFFSET& e, std::uint32_t l) { return e.line < l; }) -
+      begin);
+  TMPOFFSET e{};
+  e.line = n;
+  e.offset = offset;
+  return InsertIndexEntry(at, e) ? &index_.entries[at] : nullptr;
+}
+
+void LineStore::IndexAfterSplit(std::uint32_t splitLine, std::uint32_t /*upperOffset*/) {
+  std::uint32_t i = 0;
+  for (; i < index_.used && index_.entries[i].line <= splitLine; ++i) {
+  }
+  for (std::uint32_t k = i; k < index_.used; ++k) ++index_.entries[k].line;
+  if (i == 0) return;
+  // The entry at or above the split line; a gap past 100 lines gets an entry at +50.
+  TMPOFFSET& e = index_.entries[i - 1];
+  const std::uint32_t next = i < index_.used ? index_.entries[i].line : lineCount_;
+  if (next - e.line > kIndexSpacing) {
+    TMPOFFSET added{};
+    added.line = e.line + kIndexInsertAt;
+    added.offset = cache_.GetTmpCacheOffset(e.offset, static_cast<std::int32_t>(kIndexInsertAt));
+    if (added.offset != 0) InsertIndexEntry(i, added);
+  }
+}
+
+void LineStore::IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset) {
+  bool removed = false;
+  std::uint32_t i = 0;
+  for (; i < index_.used && index_.entries[i].line < line; ++i) {
+  }
+  if (line == 1 && index_.used > 0) {
+    // Line 1's entry stays and points at the following line; the deleted
+    // line's own marks go with it.
+    TMPOFFSET& first = index_.entries[0];
+    first.offset = nextOffset;
+    first.bookmarkMark = 0;
+    first.rangeIndex = 0;
+    first.stateValid = 1;
+    first.colourState = 0;
+    if (index_.used > 1 && index_.entries[1].line == 2) {
+      first.bookmarkMark = index_.entries[1].bookmarkMark;
+      first.rangeIndex = index_.entries[1].rangeIndex;
+      RemoveIndexEntry(1);
+      removed = true;
+    }
+    i = 1;
+  } else if (i < index_.used && index_.entries[i].line == line) {
+    RemoveIndexEntry(i);
+    removed = true;
+  }
+  for (std::uint32_t k = i; k < index_.used; ++k) --index_.entries[k].line;
+  if (removed || index_.used < 3) return;
+  // Thin out one entry near the deleted line when its neighbours are close.
+  std::uint32_t e = i > 0 ? i - 1 : 0;
+  if (e == 0) e = 1;
+  if (e + 1 >= index_.used) return;
+  const TMPOFFSET& entry = index_.entries[e];
+  if (entry.bookmarkMark != 0 || entry.rangeIndex != 0) return;
+  const std::uint32_t p = index_.entries[e - 1].line, n = index_.entries[e + 1].line, en = entry.line;
+  const bool keep = (n - en > 49 && en - p > 49) || n - p > 99;
+  if (!keep) RemoveIndexEntry(e);
+}
+
+bool LineStore::UnlinkLine(std::uint32_t lineNo, std::uint32_t offset) {
+  RecordHeader h;
+  if (cache_.RecordAt(offset, &h) == nullptr) return false;
+  if (!cache_.UnlinkRecord(offset)) return false;
+  IndexAfterDelete(lineNo, h.nextOffset);
+  InvalidateColourStates(LineNo(static_cast<std::int32_t>(lineNo)));
+  return true;
+}
+
+bool LineStore::SetBookmark(LineNo line, std::uint8_t mark) {
+  if (mark == 0) {
+    const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+    if (at >= 0) index_.entries[at].bookmarkMark = 0;
+    return true;
+  }
+  TMPOFFSET* e = EnsureIndexEntry(line);
+  if (e == nullptr) return false;
+  e->bookmarkMark = mark;
+  return true;
+}
+
+std::uint8_t LineStore::Bookmark(LineNo line) const {
+  const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+  return at >= 0 ? index_.entries[at].bookmarkMark : 0;
+}
+
+bool LineStore::SetRangeIndex(LineNo line, std::uint16_t rangeIndex) {
+  LINEDATA_STRC* r = nullptr;
+  const std::uint32_t offset = LineOffsetOf(line, &r);
+  if (offset == 0) return false;
+  if (r != nullptr) {
+    r->rangeIndex = static_cast<std::int16_t>(rangeIndex);
+    r->flags |= kModified;
+  } else {
+    RecordHeader h;
+    const std::uint8_t* text = cache_.RecordAt(offset, &h);
+    if (text == nullptr) return false;
+    const std::string copy(reinterpret_cast<const char*>(text), h.length);
+    if (cache_.RewriteRecord(offset, reinterpret_cast<const std::uint8_t*>(copy.data()), h.length, h.recFlags,
+                             rangeIndex) == 0)
+      return false;
+  }
+  if (rangeIndex == 0) {
+    const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+    if (at >= 0) index_.entries[at].rangeIndex = 0;
+    return true;
+  }
+  TMPOFFSET* e = EnsureIndexEntry(line);
+  if (e == nullptr) return false;
+  e->rangeIndex = rangeIndex;
+  return true;
+}
+
+std::uint16_t LineStore::RangeIndex(LineNo line) {
+  LINEDATA_STRC* r = nullptr;
+  const std::uint32_t offset = LineOffsetOf(line, &r);
+  if (r != nullptr) return static_cast<std::uint16_t>(r->rangeIndex);
+  RecordHeader h;
+  return offset != 0 && cache_.RecordAt(offset, &h) != nullptr ? h.rangeIndex : 0;
+}
+
+bool LineStore::ColourState(LineNo line, std::uint16_t* state) const {
+  const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+  if (at < 0 || !index_.entries[at].stateValid) return false;
+  *state = index_.entries[at].colourState;
+  return true;
+}
+
+void LineStore::SetColourState(LineNo line, std::uint16_t state) {
+  const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+  if (at < 0) return;
+  index_.entries[at].colourState = state;
+  index_.entries[at].stateValid = 1;
+}
+
+void LineStore::InvalidateColourStates(LineNo from) {
+  for (std::uint32_t i = 1; i < index_.used; ++i)
+    if (index_.entries[i].line >= static_cast<std::uint32_t>(from.value)) index_.entries[i].stateValid = 0;
+}
+
+// ---- cache records ---------------------------------------------------------------------------------
+
+std::uint32_t LineStore::CreateOneLineTmpCache3(const std::uint8_t* bytes, std::int32_t length, std::uint8_t flags,
+                                                std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next) {
+  const std::uint32_t n = static_cast<std::uint32_t>(length < 0 ? -length : length);
+  const std::uint32_t offset = cache_.AppendRecord(length < 0 ? nullptr : bytes, n, flags, rangeIndex, prev, next);
+  if (offset == 0) Fail(kNoAppendPage3);
+  return offset;
+}
+
+std::uint32_t LineStore::RelocateLine(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length) {
+  RecordHeader h;
+  if (cache_.RecordAt(offset, &h) == nullptr) return 0;
+  const std::uint32_t moved = cache_.RewriteRecord(offset, bytes, length, h.recFlags, h.rangeIndex);
+  if (moved == 0) Fail(kNoAppendPage3);
+  return moved;
+}
+
+void LineStore::MergeCandidatePages() {
+  while (marge_.candidateCount >= 2) {
+    const auto first = static_cast<std::uint32_t>(marge_.candidates[0]);
+    const auto second = static_cast<std::uint32_t>(marge_.candidates[1]);
+    cache_.DeleteMargeArray(first);
+    cache_.DeleteMargeArray(second);
+    if (!CompactPage(first, first) || !CompactPage(first, second)) break;
+  }
+  marge_.mergePending = marge_.candidateCount >= 2;
+}
+
+// Packs the live records of `source` into `destination` (the same page:
+// compaction in place). Every moved line is followed by its neighbours' links,
+// the index and the window records.
+bool LineStore::CompactPage(std::uint32_t destination, std::uint32_t source) {
+  qorvetc::PagePool* pool = cache_.pool();
+  const std::uint32_t size = cache_.pageSize();
+  const std::uint32_t dstBase = pool->PageBase(destination), srcBase = pool->PageBase(source);
+  if (dstBase == chain_.appendBase || srcBase == chain_.appendBase) return false;  // never the append page
+  qorvetc::PagePin pinDst(cache_, dstBase), pinSrc(cache_, srcBase);
+  if (!pinDst.ok() || !pinSrc.ok()) return false;
+  std::uint8_t* dst = pool->Page(dstBase);
+  std::uint8_t* src = pool->Page(srcBase);
+  const PageHeader srcHeader = LoadPageHeader(src);
+  PageHeader dstHeader = LoadPageHeader(dst);
+  std::uint32_t put = dstBase == srcBase ? dstBase + kPageHeaderSize : dstHeader.nextFree;
+  for (std::uint32_t at = srcBase + kPageHeaderSize; at < srcHeader.nextFree;) {
+    const RecordHeader h = LoadRecordHeader(src + (at - srcBase));
+    const std::uint32_t recordBytes = kRecordHeaderSize + h.space;
+    if (!(h.recFlags & kRecordDeleted)) {
+      const std::uint16_t space = std::min<std::uint16_t>(h.space, cache_.GetLDataSpace(h.length));
+      const std::uint32_t movedBytes = kRecordHeaderSize + space;
+      if (put + movedBytes > dstBase + size) return false;  // cannot happen for two half-free pages
+      if (put == at) {
+        if (space != h.space) {  // stays, but gives up the space it no longer needs
+          RecordHeader kept = h;
+          kept.space = space;
+          StoreRecordHeader(dst + (put - dstBase), kept);
+        }
+      } else {
+        // Neighbours first: their pages must be at hand before anything moves.
+        qorvetc::PagePin pinPrev(cache_, h.prevOffset ? h.prevOffset : dstBase);
+        qorvetc::PagePin pinNext(cache_, h.nextOffset ? h.nextOffset : dstBase);
+        if (!pinPrev.ok() || !pinNext.ok()) return false;
+        RecordHeader moved = h;
+        moved.space = space;
+        std::memmove(dst + (put - dstBase) + kRecordHeaderSize, src + (at - srcBase) + kRecordHeaderSize, h.length);
+        StoreRecordHeader(dst + (put - dstBase), moved);
+        std::uint32_t self = put;
+        cache_.StoreLinks(h.prevOffset, &self, nullptr);
+        cache_.StoreLinks(h.nextOffset, nullptr, &self);
+        if (h.prevOffset == 0) chain_.firstOffset = put;
+        if (h.nextOffset == 0) chain_.lastOffset = put;
+        cache_.CoordinationOffset(at, put);
+      }
+      put += movedBytes;
+    }
+    at += recordBytes;
+  }
+  const std::uint32_t used = put - dstBase;
+  std::memset(dst + used, 0, size - used);
+  dstHeader = LoadPageHeader(dst);
+  dstHeader.freeBytes = size - used;
+  dstHeader.nextFree = put;
+  dstHeader.pageFlags = kPageDirty;
+  StorePageHeader(dst, dstHeader);
+  if (srcBase != dstBase) {
+    std::memset(src + kPageHeaderSize, 0, size - kPageHeaderSize);
+    StorePageHeader(src, PageHeader{srcBase, size - kPageHeaderSize, srcBase + kPageHeaderSize,
+                                    static_cast<std::uint8_t>(kPageEntirelyFree | kPageDirty), {0, 0, 0}});
+    cache_.EntryEmptyTmpCachePage(srcBase, 0);
+  }
+  return true;
+}
+
+// ---- consistency -------------------------------------------------------------------------------------
+
+std::string LineStore::CheckInvariants() {
+  auto fail = [](const std::string& what) { return what; };
+  // The chain: links both ways, its length, head and tail.
+  std::vector<std::uint32_t> offsets;
+  std::uint32_t prev = 0;
+  for (std::uint32_t at = chain_.firstOffset; at != 0;) {
+    RecordHeader h;
+    if (cache_.RecordAt(at, &h) == nullptr) return fail("chain: unreadable record " + std::to_string(at));
+    if (h.recFlags & kRecordDeleted) return fail("chain: deleted record " + std::to_string(at));
+    if (h.prevOffset != prev) return fail("chain: prev link of " + std::to_string(at));
+    if (h.length > h.space) return fail("chain: length beyond space at " + std::to_string(at));
+    offsets.push_back(at);
+    if (offsets.size() > lineCount_) return fail("chain: longer than lineCount");
+    prev = at;
+    at = h.nextOffset;
+  }
+  if (offsets.size() != lineCount_) return fail("chain: " + std::to_string(offsets.size()) + " records, lineCount " + std::to_string(lineCount_));
+  if (chain_.lastOffset != prev) return fail("chain: tail");
+  // The index: sorted, line 1 first, every entry finding its line.
+  if (index_.used == 0 || index_.entries[0].line != 1) return fail("index: no entry for line 1");
+  if (index_.entries[index_.used].line != 0) return fail("index: terminator");
+  for (std::uint32_t i = 0; i < index_.used; ++i) {
+    const TMPOFFSET& e = index_.entries[i];
+    if (i > 0 && e.line <= index_.entries[i - 1].line) return fail("index: not sorted at " + std::to_string(i));
+    if (e.line > lineCount_) return fail("index: entry past the last line");
+    if (e.offset != offsets[e.line - 1]) return fail("index: entry for line " + std::to_string(e.line) + " misses");
+  }
+  // The windows: contiguous, full, pane bits, offsets matching the chain.
+  for (int p = 0; p < 2; ++p) {
+    const int size = WindowSize(p);
+    const auto& slots = windows_.slots[static_cast<std::size_t>(p)];
+    for (int i = 0; i < kWindowLines; ++i) {
+      const LINEDATA_STRC* r = slots[static_cast<std::size_t>(i)];
+      if (i >= size) {
+        if (r != nullptr) return fail("window " + std::to_string(p) + ": slot past the window in use");
+        continue;
+      }
+      if (r == nullptr) return fail("window " + std::to_string(p) + ": empty slot " + std::to_string(i));
+      if (r->lineNo != slots[0]->lineNo + i) return fail("window " + std::to_string(p) + ": not contiguous");
+      if (!(r->flags & PaneBit(p))) return fail("window " + std::to_string(p) + ": pane bit");
+      if (r->cacheOffset != offsets[static_cast<std::size_t>(r->lineNo - 1)])
+        return fail("window " + std::to_string(p) + ": line " + std::to_string(r->lineNo) + " has a stale offset");
+      if (i > 0 && r->prev != slots[static_cast<std::size_t>(i - 1)]) return fail("window: in-memory links");
+    }
+  }
+  const std::vector<LINEDATA_STRC*> held = HeldRecords();
+  if (static_cast<int>(held.size()) != liveRecords_) return fail("records: live count");
+  if (held.size() > 2 * static_cast<std::size_t>(kWindowLines)) return fail("records: more than two windows");
+  // Page free counts: every page's free bytes are its size less its live records.
+  std::vector<std::uint32_t> liveBytes(cache_.pool()->pageCount(), 0);
+  const std::uint32_t size = cache_.pageSize();
+  for (std::uint32_t at : offsets) {
+    RecordHeader h;
+    cache_.RecordAt(at, &h);
+    liveBytes[at / size] += kRecordHeaderSize + h.space;
+  }
+  std::vector<std::uint32_t> sorted = offsets;
+  std::sort(sorted.begin(), sorted.end());
+  for (std::uint32_t page = 0; page < liveBytes.size(); ++page) {
+    const std::uint8_t* image = cache_.GetTmpCachePage(0, page * size, 0);
+    if (image == nullptr) return fail("pages: unreadable page");
+    const PageHeader h = LoadPageHeader(image);
+    const bool isAppend = chain_.appendImage != nullptr && page * size == chain_.appendBase;
+    // Records lie back to back up to the first unused byte: every live one is a line of the chain.
+    const std::uint32_t end = isAppend ? chain_.appendNext : h.nextFree;
+    std::uint32_t walked = 0;
+    for (std::uint32_t at = h.baseOffset + kPageHeaderSize; liveBytes[page] != 0 && at < end;) {
+      const RecordHeader r = LoadRecordHeader(image + (at - h.baseOffset));
+      if (!(r.recFlags & kRecordDeleted)) {
+        if (!std::binary_search(sorted.begin(), sorted.end(), at))
+          return fail("pages: live record " + std::to_string(at) + " in no line");
+        walked += kRecordHeaderSize + r.space;
+      }
+      at += kRecordHeaderSize + r.space;
+    }
+    if (walked != liveBytes[page]) return fail("pages: records of page " + std::to_string(page) + " overlap");
+    const std::uint32_t free = isAppend ? chain_.appendFree : h.freeBytes;
+    if (liveBytes[page] == 0 && !isAppend) continue;  // given back or never used since
+    if (free != size - kPageHeaderSize - liveBytes[page])
+      return fail("pages: free count of page " + std::to_string(page) + " is " + std::to_string(free) + ", live " +
+                  std::to_string(liveBytes[page]));
+  }
+  return {};
+}
+
+}  // namespace gorvane::document

@@ -1,0 +1,163 @@
+// The document: a chain of line records in the paged temporary cache, the two
+// panes' line windows (at most 400 editable in-memory lines each) and the
+// sparse line index. Every reader and writer of text goes through here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "companions/qorvetc/tmpcache.h"
+#include "document/support/records.h"
+#include "document/support/reserved_memory.h"
+#include "document/types.h"
+#include "shell/host.h"
+
+namespace gorvane::document {
+
+// Buffer size for a line of n bytes: the first class above n of 128, 512,
+// 1,024, 2,048, 8,192; 15,360 from 8,192 to 15,360; 30,720 above.
+std::uint32_t LineCapacity(std::uint32_t n);
+
+struct LineStoreSettings {
+  qorvetc::CacheSettings cache;  // page size (a sane minimum applies), pages in memory
+};
+
+// The page-size setting as the editor reads it: at least large enough for a
+// longest line's record.
+std::uint32_t SanePageSize(std::uint32_t setting);
+
+class LineStore {
+ public:
+  LineStore(shell::Host& host, qorvetc::TmpCache& cache);
+  ~LineStore();
+  LineStore(const LineStore&) = delete;
+  LineStore& operator=(const LineStore&) = delete;
+
+  // Start-up: the cache, the index reservation and an empty document. False
+  // (after telling the user) when the editor cannot go on.
+  bool Start(const LineStoreSettings& settings, qorvetc::PageFileFactory pageFiles = {});
+  // One empty line.
+  bool NewDocument();
+
+  // ---- loading: the chain is built by appending lines in order ----
+  bool BeginLoad();
+  // Appends line n (1-based, in order) with its bytes (its own CR LF included).
+  bool CreateOneLineTmpCache(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t lineNo);
+  // Ends loading with the number of lines appended; pane 0 shows line 1.
+  bool EndLoad(std::uint32_t lines);
+
+  // ---- reading ----
+  std::uint32_t lineCount() const { return lineCount_; }
+  // The current text of a line; false when the line does not exist or its page
+  // cannot be read.
+  bool ReadLine(LineNo line, std::string* out);
+  // Cache offset of a line (0 when none); *record the window record if the
+  // line is in a window.
+  std::uint32_t LineOffsetOf(LineNo line, LINEDATA_STRC** record = nullptr);
+  LINEDATA_STRC* FindMemLine(std::uint32_t offset) { return cache_.FindMemLine(offset); }
+  // The window record of a line in the pane's window, or null.
+  LINEDATA_STRC* WindowLine(int pane, LineNo line) const;
+  LineNo WindowFirst(int pane) const;
+  int WindowSize(int pane) const;
+  bool divided() const { return divided_; }
+
+  // ---- changing ----
+  // Makes sure the pane's window holds the line (moving it as scrolling would).
+  LINEDATA_STRC* BringIntoWindow(int pane, LineNo line);
+  // Replaces a window line's bytes (line end included); false beyond 15,360 bytes.
+  bool SetLineText(LINEDATA_STRC* line, std::string_view bytes);
+  // Splits line L before byte `column` (1-based). upper: new bytes for the
+  // upper part (else it keeps bytes 1 .. column - 1); marksFollowText: the
+  // bookmark and label move to the lower line (text put above a line).
+  // Returns the new lower line's record, or null.
+  LINEDATA_STRC* SplitLine(LINEDATA_STRC* line, int column, const std::string_view* upper = nullptr,
+                           bool marksFollowText = false);
+  // Appends line L to the previous line (the line end between them is
+  // deleted). Returns the previous line's record, or null.
+  LINEDATA_STRC* JoinLineWithPrevious(LINEDATA_STRC* line);
+  // Deletes a whole line; the last line's deletion also removes the line end
+  // before it. The document keeps at least one (empty) line.
+  bool DeleteLine(LineNo line);
+  void MoveLineWindow(int pane, LineNo wanted);
+  // First line a pane's window should start at for a first displayed line.
+  static LineNo WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount);
+  bool OpenSecondPane(LineNo first);
+  void CloseSecondPane();
+  bool WriteBack() { return cache_.WriteBackLineListToTmpCache(); }
+  void ReleaseLineWindows();
+  int activePane() const { return activePane_; }
+  void SetActivePane(int pane) { activePane_ = divided_ ? pane : 0; }
+
+  // ---- the index's marks ----
+  bool SetBookmark(LineNo line, std::uint8_t mark);
+  std::uint8_t Bookmark(LineNo line) const;
+  bool SetRangeIndex(LineNo line, std::uint16_t index);
+  std::uint16_t RangeIndex(LineNo line);
+  // Colour state at the start of a line, where the index has an entry there.
+  bool ColourState(LineNo line, std::uint16_t* state) const;
+  void SetColourState(LineNo line, std::uint16_t state);
+  void InvalidateColourStates(LineNo from);
+
+  // ---- cache record operations ----
+  std::uint32_t CreateOneLineTmpCache3(const std::uint8_t* bytes, std::int32_t length, std::uint8_t flags,
+                                       std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next);
+  std::uint32_t RelocateLine(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length);
+  void MergeCandidatePages();
+  bool CompactPage(std::uint32_t destination, std::uint32_t source);
+
+  // Everything consistent: "" or a description of the first fault found.
+  std::string CheckInvariants();
+
+  const TMPOFFSET_MNG& index() const { return index_; }
+  const MARGEDATA& marge() const { return marge_; }
+  int liveRecords() const { return liveRecords_; }
+  qorvetc::TmpCache& cache() { return cache_; }
+
+ private:
+  struct Memo {
+    std::uint32_t line = 0, offset = 0;
+    std::uint64_t moves = 0;  // the cache's move count when remembered
+  };
+
+  LINEDATA_STRC* NewRecord(std::uint32_t lineNo, std::uint32_t capacity);
+  bool FreeRecord(LINEDATA_STRC* record);
+  LINEDATA_STRC* LoadRecord(std::uint32_t lineNo, std::uint32_t offset);
+  bool Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering = nullptr);
+  // Every record held in memory, each once.
+  std::vector<LINEDATA_STRC*> HeldRecords() const;
+  void Renumber(std::int32_t after, std::int32_t delta);
+  void Forget(LINEDATA_STRC* record);  // out of every slot, then freed
+  LineNo FirstAfterEdit(int pane) const;
+  void Invalidate() { marge_.listValid = false; }
+  bool ResizeTmpOffset(std::int32_t add);
+  bool InsertIndexEntry(std::uint32_t at, const TMPOFFSET& entry);
+  void RemoveIndexEntry(std::uint32_t at);
+  std::int64_t IndexEntryOf(std::uint32_t line) const;
+  TMPOFFSET* EnsureIndexEntry(LineNo line);
+  void IndexAfterSplit(std::uint32_t splitLine, std::uint32_t upperOffset);
+  void IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset);
+  bool UnlinkLine(std::uint32_t lineNo, std::uint32_t offset);
+  void WarnLineLimit();
+  void Fail(std::u8string_view text);
+  bool ResetIndex();
+
+  shell::Host& host_;
+  qorvetc::TmpCache& cache_;
+  TPALLCACHE_MNG chain_;
+  MEMDATA windows_;
+  MARGEDATA marge_;
+  TMPOFFSET_MNG index_;
+  ReservedMemory indexMemory_;
+  std::uint32_t lineCount_ = 0;
+  bool divided_ = false;
+  int activePane_ = 0;
+  int liveRecords_ = 0;
+  Memo memo_;
+  std::vector<LINEDATA_STRC*> stranded_;  // left every window, write-back failed
+  bool limitWarned_ = false;
+  bool started_ = false;
+};
+
+}  // namespace gorvane::document

@@ -1,0 +1,27 @@
+#include <vector>
+
+#include "charcode/charcode.h"
+#include "shell/host.h"
+
+namespace gorvane::shell {
+
+namespace cc = gorvane::charcode;
+
+std::string Sjis(std::u8string_view utf8) {
+  std::string out(utf8.size(), '\0');
+  const cc::Converted c = cc::Utf8ToSjis(cc::Bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()),
+                                         cc::MutBytes(reinterpret_cast<std::uint8_t*>(out.data()), out.size()));
+  out.resize(c.written);
+  return out;
+}
+
+std::string Utf8(std::string_view sjis) {
+  std::string out(sjis.size() * 3 + 8, '\0');
+  const cc::Converted c =
+      cc::SjisToUtf8(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()),
+                     cc::MutBytes(reinterpret_cast<std::uint8_t*>(out.data()), out.size()), nullptr);
+  out.resize(c.written);
+  return out;
+}
+
+}  // namespace gorvane::shell

@@ -1,0 +1,354 @@
+// The line store: its documented edge cases, and a model-based random test
+// that runs splits, joins, edits, deletions, window moves and second-pane
+// opens and closes against a plain vector of lines, with small pages and a
+// tiny page pool so that eviction, relocation, compaction and merging happen.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "companions/qorvetc/tmpcache.h"
+#include "document/line_store.h"
+#include "support/fake_host.h"
+#include "support/memory_page_file.h"
+
+namespace doc = gorvane::document;
+namespace qv = gorvane::qorvetc;
+using doc::LineNo;
+
+namespace {
+
+TEST(LineCapacity, Classes) {
+  struct {
+    std::uint32_t n, capacity;
+  } cases[] = {{0, 128},      {127, 128},     {128, 512},     {511, 512},     {1023, 1024},  {2047, 2048},
+               {2048, 8192},  {8191, 8192},   {8192, 15360},  {15360, 15360}, {15361, 30720}};
+  for (const auto& c : cases) EXPECT_EQ(doc::LineCapacity(c.n), c.capacity) << c.n;
+}
+
+TEST(PageSizeSetting, HasASaneMinimum) {
+  EXPECT_EQ(doc::SanePageSize(65536), 65536u);
+  EXPECT_EQ(doc::SanePageSize(100), 32768u);
+  EXPECT_EQ(doc::SanePageSize(0), 32768u);
+}
+
+class LineStoreTest : public ::testing::Test {
+ protected:
+  void Start(std::uint32_t pageSize = 1024, std::uint32_t pages = 3) {
+    doc::LineStoreSettings settings;
+    settings.cache = qv::CacheSettings{pageSize, pages};
+    ASSERT_TRUE(store.Start(settings, gvtest::MemoryPageFiles()));
+  }
+  void Load(const std::vector<std::string>& lines) {
+    ASSERT_TRUE(store.BeginLoad());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(lines[i].data()),
+                                              static_cast<std::uint32_t>(lines[i].size()),
+                                              static_cast<std::uint32_t>(i + 1)));
+    ASSERT_TRUE(store.EndLoad(static_cast<std::uint32_t>(lines.size())));
+  }
+  static std::vector<std::string> Numbered(int n) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= n; ++i) lines.push_back("line " + std::to_string(i) + (i < n ? "\r\n" : ""));
+    return lines;
+  }
+  std::string Line(int n) {
+    std::string s;
+    EXPECT_TRUE(store.ReadLine(LineNo(n), &s)) << n;
+    return s;
+  }
+  void ExpectConsistent() { ASSERT_EQ(store.CheckInvariants(), ""); }
+
+  gvtest::FakeHost host;
+  qv::TmpCache cache;
+  doc::LineStore store{host, cache};
+};
+
+TEST_F(LineStoreTest, NewDocumentHasOneEmptyLine) {
+  Start();
+  EXPECT_EQ(store.lineCount(), 1u);
+  EXPECT_EQ(Line(1), "");
+  ASSERT_NE(store.WindowLine(0, LineNo(1)), nullptr);
+  EXPECT_EQ(store.WindowLine(0, LineNo(1))->length, 0);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, LoadedDocumentReadsBackAndIndexesEveryHundredthLine) {
+  Start();
+  const auto lines = Numbered(1000);
+  Load(lines);
+  ExpectConsistent();
+  for (int i = 1; i <= 1000; i += 37) EXPECT_EQ(Line(i), lines[static_cast<std::size_t>(i - 1)]);
+  EXPECT_EQ(Line(1000), "line 1000");
+  EXPECT_EQ(store.index().used, 10u);  // 1, 101, ..., 901
+  EXPECT_EQ(store.WindowSize(0), 400);
+  EXPECT_EQ(store.liveRecords(), 400);
+}
+
+TEST_F(LineStoreTest, FourHundredLinesStayInOneWindowAndTheFourHundredFirstEvictsOne) {
+  Start();
+  Load(Numbered(400));
+  store.MoveLineWindow(0, LineNo(50));
+  EXPECT_EQ(store.WindowFirst(0), LineNo(1));
+  EXPECT_EQ(store.liveRecords(), 400);
+  doc::LINEDATA_STRC* l = store.WindowLine(0, LineNo(10));
+  ASSERT_NE(store.SplitLine(l, 3), nullptr);
+  EXPECT_EQ(store.lineCount(), 401u);
+  EXPECT_EQ(store.liveRecords(), 400);
+  EXPECT_EQ(Line(10), "li");
+  EXPECT_EQ(Line(11), "ne 10\r\n");
+  EXPECT_EQ(Line(401), "line 400");
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, SplitLeavesTheOldRecordWithTheLowerHalf) {
+  Start();
+  Load(Numbered(150));
+  doc::LINEDATA_STRC* l = store.WindowLine(0, LineNo(101));
+  const std::uint32_t before = l->cacheOffset;
+  doc::LINEDATA_STRC* lower = store.SplitLine(l, 6);
+  ASSERT_NE(lower, nullptr);
+  EXPECT_EQ(lower->cacheOffset, before);
+  EXPECT_NE(store.WindowLine(0, LineNo(101))->cacheOffset, before);
+  // The index entry of line 101 follows the upper half's new record.
+  EXPECT_EQ(store.index().entries[1].line, 101u);
+  EXPECT_EQ(store.index().entries[1].offset, store.WindowLine(0, LineNo(101))->cacheOffset);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, SplitOfTheWindowsLastLineKeepsTheNewLineInTheWindow) {
+  Start();
+  Load(Numbered(800));
+  doc::LINEDATA_STRC* last = store.WindowLine(0, LineNo(400));
+  ASSERT_NE(last, nullptr);
+  doc::LINEDATA_STRC* lower = store.SplitLine(last, 5);
+  ASSERT_NE(lower, nullptr);
+  EXPECT_EQ(lower->lineNo, 401);
+  EXPECT_NE(store.WindowLine(0, LineNo(401)), nullptr);
+  EXPECT_EQ(store.WindowFirst(0), LineNo(2));
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, DeletingLineOneKeepsItsEntryAndReleasesItsMarks) {
+  Start();
+  Load(Numbered(300));
+  ASSERT_TRUE(store.SetBookmark(LineNo(1), 3));
+  ASSERT_TRUE(store.SetBookmark(LineNo(2), 5));
+  ASSERT_TRUE(store.DeleteLine(LineNo(1)));
+  EXPECT_EQ(Line(1), "line 2\r\n");
+  EXPECT_EQ(store.index().entries[0].line, 1u);
+  EXPECT_EQ(store.Bookmark(LineNo(1)), 5);  // the former line 2's own mark
+  ASSERT_TRUE(store.DeleteLine(LineNo(1)));
+  EXPECT_EQ(store.Bookmark(LineNo(1)), 0);  // the deleted line's mark went with it
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, MarksFollowTextPutAboveALine) {
+  Start();
+  Load(Numbered(20));
+  ASSERT_TRUE(store.SetBookmark(LineNo(5), 2));
+  ASSERT_TRUE(store.SetRangeIndex(LineNo(5), 7));
+  const std::string_view upper = "new\r\n";
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), 6, &upper, true), nullptr);
+  EXPECT_EQ(Line(5), "new\r\n");
+  EXPECT_EQ(Line(6), "line 5\r\n");
+  EXPECT_EQ(store.Bookmark(LineNo(6)), 2);
+  EXPECT_EQ(store.RangeIndex(LineNo(6)), 7);
+  EXPECT_EQ(store.Bookmark(LineNo(5)), 0);
+  EXPECT_EQ(store.RangeIndex(LineNo(5)), 0);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, SharedLineIsWrittenBackWhenTheLastWindowLetsItGo) {
+  Start();
+  Load(Numbered(2000));
+  ASSERT_TRUE(store.OpenSecondPane(LineNo(200)));
+  doc::LINEDATA_STRC* shared = store.WindowLine(1, LineNo(300));
+  ASSERT_EQ(shared, store.WindowLine(0, LineNo(300)));
+  ASSERT_TRUE(store.SetLineText(shared, "changed\r\n"));
+  const std::uint32_t offset = shared->cacheOffset;
+  store.MoveLineWindow(1, LineNo(1000));  // pane 0 still holds it: not written back
+  doc::RecordHeader h;
+  cache.RecordAt(offset, &h);
+  EXPECT_EQ(h.length, std::string("line 300\r\n").size());
+  store.MoveLineWindow(0, LineNo(1500));  // now nobody does
+  EXPECT_EQ(Line(300), "changed\r\n");
+  doc::LINEDATA_STRC* none = nullptr;
+  const std::uint32_t now = store.LineOffsetOf(LineNo(300), &none);
+  EXPECT_EQ(none, nullptr);
+  const std::uint8_t* text = cache.RecordAt(now, &h);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), h.length), "changed\r\n");
+  store.CloseSecondPane();
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, LineLimitWarnsOnceByBoxThenByStatus) {
+  Start(65536, 8);
+  const std::string text = "x\r\n";
+  ASSERT_TRUE(store.BeginLoad());
+  for (std::uint32_t i = 1; i <= doc::kMaxLines; ++i)
+    ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(text.data()), 3, i));
+  ASSERT_TRUE(store.EndLoad(doc::kMaxLines));
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), 2), nullptr);
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), 1), nullptr);
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines + 2);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text,
+            "編集可能行数を超えました。\nプログラムが異常終了する可能性がありますので編集を中止して下さい。");
+  EXPECT_EQ(host.boxes[0].caption, "Gorvane");
+  ASSERT_EQ(host.statuses.size(), 1u);
+  EXPECT_EQ(host.statuses[0], "編集可能行数を超えました。編集を中止して下さい。");
+  EXPECT_EQ(host.beeps, 1);
+  EXPECT_EQ(Line(static_cast<int>(doc::kMaxLines + 2)), "x\r\n");
+}
+
+// ---- the model-based test -------------------------------------------------------------------
+
+struct ModelRun {
+  std::uint32_t seed;
+  int steps;
+  std::uint32_t pageSize, pages;
+};
+
+class LineStoreModel : public ::testing::TestWithParam<ModelRun> {};
+
+TEST_P(LineStoreModel, AgreesWithAVectorOfLines) {
+  const ModelRun run = GetParam();
+  gvtest::FakeHost host;
+  qv::TmpCache cache;
+  doc::LineStore store(host, cache);
+  doc::LineStoreSettings settings;
+  settings.cache = qv::CacheSettings{run.pageSize, run.pages};
+  ASSERT_TRUE(store.Start(settings, gvtest::MemoryPageFiles()));
+  std::mt19937 rng(run.seed);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto text = [&](int maxLen) {
+    std::string s(static_cast<std::size_t>(pick(0, maxLen)), 'a');
+    for (char& c : s) c = static_cast<char>('a' + pick(0, 25));
+    return s;
+  };
+
+  std::vector<std::string> model;
+  const int initial = pick(300, 900);
+  ASSERT_TRUE(store.BeginLoad());
+  for (int i = 0; i < initial; ++i) {
+    model.push_back(text(40) + (i + 1 < initial ? "\r\n" : ""));
+    ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(model.back().data()),
+                                            static_cast<std::uint32_t>(model.back().size()), static_cast<std::uint32_t>(i + 1)));
+  }
+  ASSERT_TRUE(store.EndLoad(static_cast<std::uint32_t>(model.size())));
+
+  auto lineEnd = [&](std::size_t i) { return i + 1 < model.size() ? std::string("\r\n") : std::string(); };
+  auto body = [&](std::size_t i) {
+    const std::string& s = model[i];
+    return s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0 ? s.substr(0, s.size() - 2) : s;
+  };
+  std::string op;
+  for (int step = 0; step < run.steps; ++step) {
+    const int pane = store.divided() ? pick(0, 1) : 0;
+    store.SetActivePane(pane);
+    const int n = static_cast<int>(model.size());
+    const int line = pick(1, n);
+    switch (pick(0, 9)) {
+      case 0:
+      case 1: {  // split (Enter), sometimes with new text for the upper part
+        op = "split " + std::to_string(line);
+        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
+        ASSERT_NE(r, nullptr) << op;
+        const std::string b = body(static_cast<std::size_t>(line - 1));
+        const int col = pick(1, static_cast<int>(b.size()) + 1);
+        const std::string full = model[static_cast<std::size_t>(line - 1)];
+        if (pick(0, 3) == 0) {
+          const std::string upper = text(30) + "\r\n";
+          const std::string_view up(upper);
+          ASSERT_NE(store.SplitLine(r, static_cast<int>(upper.size()) + 1, &up, true), nullptr) << op;
+          model.insert(model.begin() + line - 1, upper);
+        } else {
+          ASSERT_NE(store.SplitLine(r, col, nullptr), nullptr) << op;
+          model[static_cast<std::size_t>(line - 1)] = full.substr(0, static_cast<std::size_t>(col - 1));
+          model.insert(model.begin() + line, full.substr(static_cast<std::size_t>(col - 1)));
+          // Enter then ends the upper line.
+          doc::LINEDATA_STRC* upperRec = store.BringIntoWindow(pane, LineNo(line));
+          ASSERT_NE(upperRec, nullptr) << op;
+          model[static_cast<std::size_t>(line - 1)] += "\r\n";
+          ASSERT_TRUE(store.SetLineText(upperRec, model[static_cast<std::size_t>(line - 1)])) << op;
+        }
+        break;
+      }
+      case 2: {  // join with the previous line
+        if (line < 2) break;
+        op = "join " + std::to_string(line);
+        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
+        ASSERT_NE(r, nullptr) << op;
+        ASSERT_NE(store.JoinLineWithPrevious(r), nullptr) << op;
+        model[static_cast<std::size_t>(line - 2)] = body(static_cast<std::size_t>(line - 2)) + model[static_cast<std::size_t>(line - 1)];
+        model.erase(model.begin() + line - 1);
+        break;
+      }
+      case 3:
+      case 4: {  // edit a line's text (sometimes growing past its record space)
+        op = "edit " + std::to_string(line);
+        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
+        ASSERT_NE(r, nullptr) << op;
+        const std::string s = text(pick(0, 1) ? 20 : 150) + lineEnd(static_cast<std::size_t>(line - 1));
+        ASSERT_TRUE(store.SetLineText(r, s)) << op;
+        model[static_cast<std::size_t>(line - 1)] = s;
+        break;
+      }
+      case 5: {  // delete a line
+        op = "delete " + std::to_string(line);
+        ASSERT_TRUE(store.DeleteLine(LineNo(line))) << op;
+        if (model.size() == 1) {
+          model[0].clear();
+        } else {
+          model.erase(model.begin() + line - 1);
+          if (static_cast<std::size_t>(line - 1) == model.size()) model.back() = body(model.size() - 1);
+        }
+        break;
+      }
+      case 6:
+      case 7:  // scroll
+        op = "move " + std::to_string(line);
+        store.MoveLineWindow(pane, doc::LineStore::WindowStartFor(LineNo(line), store.lineCount()));
+        break;
+      case 8:  // divide or undivide
+        op = "pane";
+        if (store.divided()) store.CloseSecondPane();
+        else ASSERT_TRUE(store.OpenSecondPane(LineNo(pick(1, n))));
+        break;
+      case 9:
+        op = "write back";
+        ASSERT_TRUE(store.WriteBack());
+        break;
+    }
+    ASSERT_EQ(store.lineCount(), model.size()) << "step " << step << " " << op;
+    const std::string fault = store.CheckInvariants();
+    ASSERT_EQ(fault, "") << "step " << step << " " << op;
+    const int probe = pick(1, static_cast<int>(model.size()));
+    std::string got;
+    ASSERT_TRUE(store.ReadLine(LineNo(probe), &got));
+    ASSERT_EQ(got, model[static_cast<std::size_t>(probe - 1)]) << "step " << step << " " << op << " line " << probe;
+    if (step % 97 == 0 || step + 1 == run.steps || std::getenv("GV_MODEL_FULL"))
+      for (std::size_t i = 0; i < model.size(); ++i) {
+        ASSERT_TRUE(store.ReadLine(LineNo(static_cast<int>(i + 1)), &got));
+        ASSERT_EQ(got, model[i]) << "step " << step << " " << op << " line " << i + 1;
+      }
+  }
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+ModelRun LongRunFromEnvironment() {
+  const char* steps = std::getenv("GV_MODEL_STEPS");
+  return ModelRun{12345, steps ? std::atoi(steps) : 0, 1024, 2};
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, LineStoreModel,
+                         ::testing::Values(ModelRun{1, 1500, 1024, 2}, ModelRun{2, 1500, 1024, 3},
+                                           ModelRun{3, 1500, 2048, 4}, ModelRun{4, 1500, 512, 2}));
+
+// GV_MODEL_STEPS=100000 runs a long one.
+INSTANTIATE_TEST_SUITE_P(Long, LineStoreModel, ::testing::Values(LongRunFromEnvironment()));
+
+}  // namespace
