@@ -52,7 +52,7 @@ PagePool::Frame* PagePool::FindFreeFrame() {
     frameOfPage_[victim->page] = kNotInMemory;
     return victim;
   }
-  frames_.push_back(Frame{0, 0, 0, std::make_unique<std::uint8_t[]>(pageSize_)});
+  frames_.push_back(Frame{0, 0, 0, std::make_unique_for_overwrite<std::uint8_t[]>(pageSize_)});
   return &frames_.back();
 }
 
@@ -105,8 +105,9 @@ std::uint8_t* PagePool::NewPage() {
     }
     return nullptr;
   }
+  // Only the header needs setting: records are read up to the page's next
+  // free byte, never beyond.
   std::uint8_t* image = f->image.get();
-  std::memset(image, 0, pageSize_);
   const std::uint32_t base = page * pageSize_;
   doc::StorePageHeader(image, doc::PageHeader{base, pageSize_ - doc::kPageHeaderSize, base + doc::kPageHeaderSize,
                                               doc::kPageDirty, {0, 0, 0}});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace gorvane::qorvetc {
 
@@ -112,17 +113,27 @@ std::uint32_t TmpCache::AppendRecord(const std::uint8_t* bytes, std::uint32_t le
   if (!fits) {
     if (!CloseAppendPage() || !OpenAppendPage()) return 0;
   }
-  // All three pages in memory at once before anything is written, so that a
-  // failure leaves the chain as it was.
-  PagePin pinAppend(*this, c.appendBase);
-  PagePin pinPrev(*this, prev != 0 ? prev : c.appendBase);
-  PagePin pinNext(*this, next != 0 ? next : c.appendBase);
-  if (!pinAppend.ok() || !pinPrev.ok() || !pinNext.ok()) return 0;
-  c.pinnedPage = c.appendBase;
+  // All the pages touched in memory at once before anything is written, so
+  // that a failure leaves the chain as it was. While loading, the previous
+  // line is mostly in the append page itself: then nothing needs pinning.
+  const std::uint32_t base = c.appendBase;
+  const bool prevHere = prev == 0 || pool_->PageBase(prev) == base;
+  const bool nextHere = next == 0 || pool_->PageBase(next) == base;
+  const bool several = !prevHere || !nextHere;
+  std::optional<PagePin> pins[3];
+  if (several) {
+    pins[0].emplace(*this, base);
+    pins[1].emplace(*this, prevHere ? base : prev);
+    pins[2].emplace(*this, nextHere ? base : next);
+    for (const auto& pin : pins)
+      if (!pin->ok()) return 0;
+    c.pinnedPage = base;
+  }
 
   const std::uint32_t offset = c.appendNext;
-  std::uint8_t* page = pool_->Page(c.appendBase);
-  std::uint8_t* r = page + (offset - c.appendBase);
+  std::uint8_t* page = pool_->Page(base);
+  if (page == nullptr) return 0;
+  std::uint8_t* r = page + (offset - base);
   doc::StoreRecordHeader(r, RecordHeader{next, prev, static_cast<std::uint16_t>(length), space, rangeIndex,
                                          static_cast<std::uint8_t>(flags & ~doc::kRecordDeleted), 0});
   if (bytes != nullptr && length != 0) std::memcpy(r + kRecordHeaderSize, bytes, length);
@@ -136,8 +147,10 @@ std::uint32_t TmpCache::AppendRecord(const std::uint8_t* bytes, std::uint32_t le
   c.appendImage = page;
 
   std::uint32_t head = offset, tail = offset;
-  StoreLinks(prev, &head, nullptr);
-  StoreLinks(next, nullptr, &tail);
+  if (prev != 0 && prevHere) doc::StoreNextOffset(page + (prev - base), offset);
+  else StoreLinks(prev, &head, nullptr);
+  if (next != 0 && nextHere) doc::StorePrevOffset(page + (next - base), offset);
+  else StoreLinks(next, nullptr, &tail);
   if (prev == 0) c.firstOffset = offset;
   if (next == 0) c.lastOffset = offset;
   c.pinnedPage = -1;
@@ -165,7 +178,7 @@ std::uint32_t TmpCache::CreateOneLineTmpCache2(LINEDATA_STRC* line, std::uint32_
 // ---- rewriting, unlinking, reclaiming --------------------------------------------------
 
 std::uint32_t TmpCache::RewriteRecord(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length,
-                                      std::uint8_t attributes, std::uint16_t rangeIndex) {
+                                      std::uint8_t attributes, std::uint16_t rangeIndex, std::uint32_t lineHint) {
   RecordHeader h;
   if (RecordAt(offset, &h) == nullptr) return 0;
   attributes &= doc::kRecordAttributeBits;
@@ -190,7 +203,7 @@ std::uint32_t TmpCache::RewriteRecord(std::uint32_t offset, const std::uint8_t* 
     doc::MarkPageDirty(pool_->Page(offset));
     ReclaimSpace(offset, kRecordHeaderSize + h.space);
   }
-  CoordinationOffset(offset, moved);
+  CoordinationOffset(offset, moved, lineHint);
   return moved;
 }
 
@@ -242,7 +255,8 @@ void TmpCache::ReclaimSpace(std::uint32_t offset, std::uint32_t bytes) {
 bool TmpCache::OverWriteOneLineToTmpCache(LINEDATA_STRC* line) {
   if (line == nullptr || line->cacheOffset == 0) return false;
   const std::uint32_t at = RewriteRecord(line->cacheOffset, line->text, line->length, line->flags,
-                                         static_cast<std::uint16_t>(line->rangeIndex));
+                                         static_cast<std::uint16_t>(line->rangeIndex),
+                                         static_cast<std::uint32_t>(line->lineNo));
   if (at == 0) return false;
   line->cacheOffset = at;
   line->flags = static_cast<std::uint8_t>(line->flags & ~doc::kModified);
@@ -315,11 +329,17 @@ LINEDATA_STRC* TmpCache::FindMemLine(std::uint32_t offset) {
   return it != end && it->offset == offset ? it->line : nullptr;
 }
 
-void TmpCache::CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset) {
+void TmpCache::CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset, std::uint32_t lineHint) {
   ++moves_;
-  if (rec_.index != nullptr && rec_.index->entries != nullptr)
-    for (std::uint32_t i = 0; i < rec_.index->used; ++i)
-      if (rec_.index->entries[i].offset == oldOffset) rec_.index->entries[i].offset = newOffset;
+  if (rec_.index != nullptr && rec_.index->entries != nullptr) {
+    TMPOFFSET* e = lineHint != 0 ? SearchOffsetArrArea(lineHint, nullptr) : nullptr;
+    if (e != nullptr && e->line == lineHint) {
+      if (e->offset == oldOffset) e->offset = newOffset;
+    } else if (lineHint == 0) {
+      for (std::uint32_t i = 0; i < rec_.index->used; ++i)
+        if (rec_.index->entries[i].offset == oldOffset) rec_.index->entries[i].offset = newOffset;
+    }
+  }
   if (rec_.windows != nullptr)
     for (auto& pane : rec_.windows->slots)
       for (LINEDATA_STRC* line : pane)

@@ -86,7 +86,7 @@ class TmpCache {
   // its space. Returns the line's offset afterwards (0 on failure, the old
   // record then intact).
   std::uint32_t RewriteRecord(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length,
-                              std::uint8_t attributes, std::uint16_t rangeIndex);
+                              std::uint8_t attributes, std::uint16_t rangeIndex, std::uint32_t lineHint = 0);
   // Takes a record out of the chain: its neighbours are linked to each other,
   // it is marked deleted and its space reclaimed. False on failure (nothing
   // changed).
@@ -105,7 +105,9 @@ class TmpCache {
   // A record moved (or, in a split, its line got a new record): index entries
   // and window records follow. The chain's head and tail are the linking
   // code's business.
-  void CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset);
+  // lineHint: the line's number when known (its index entry is then found
+  // directly instead of by a scan).
+  void CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset, std::uint32_t lineHint = 0);
   // Counts the moves reported so far: an offset remembered across a change of
   // this count may be stale.
   std::uint64_t moves() const { return moves_; }

@@ -31,6 +31,8 @@ constexpr std::u8string_view kNoAppendPage =
 constexpr std::u8string_view kDebugCaption = u8"Gorvanedebug";
 
 constexpr std::uint32_t kIndexSpacing = 100;
+
+bool ByLine(const LINEDATA_STRC* a, const LINEDATA_STRC* b) { return a->lineNo < b->lineNo; }
 constexpr std::uint32_t kIndexInsertAt = 50;
 
 }  // namespace
@@ -52,16 +54,10 @@ LineStore::LineStore(shell::Host& host, qorvetc::TmpCache& cache) : host_(host),
 }
 
 LineStore::~LineStore() {
-  for (auto& pane : windows_.slots)
-    for (LINEDATA_STRC*& r : pane) {
-      if (r == nullptr) continue;
-      LINEDATA_STRC* rec = r;
-      for (auto& p : windows_.slots)
-        for (LINEDATA_STRC*& s : p)
-          if (s == rec) s = nullptr;
-      delete[] rec->text;
-      delete rec;
-    }
+  for (LINEDATA_STRC* r : HeldRecords()) {
+    delete[] r->text;
+    delete r;
+  }
 }
 
 void LineStore::Fail(std::u8string_view text) {
@@ -280,9 +276,9 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
 
   // Every record held now (and any whose write-back failed earlier), by line number.
   std::vector<LINEDATA_STRC*> held = HeldRecords();
-  if (entering != nullptr) held.push_back(entering);
+  if (entering != nullptr)
+    held.insert(std::upper_bound(held.begin(), held.end(), entering, ByLine), entering);
   stranded_.clear();
-  std::sort(held.begin(), held.end(), [](const LINEDATA_STRC* a, const LINEDATA_STRC* b) { return a->lineNo < b->lineNo; });
   for (auto& pane : windows_.slots) pane.fill(nullptr);
 
   // Let go of what no window needs; the slots keep the others for write-back.
@@ -300,35 +296,42 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
     FreeRecord(r);
   }
 
-  // Fill each window's lines, reading the missing ones from the cache.
+  // Fill each window's lines, reading the missing ones from the cache (a
+  // missing line's record is the previous line's next in the chain).
   bool ok = true;
-  auto findKept = [&](std::int32_t line) -> LINEDATA_STRC* {
-    const auto it = std::lower_bound(kept.begin(), kept.end(), line,
-                                     [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; });
-    return it != kept.end() && (*it)->lineNo == line ? *it : nullptr;
-  };
-  for (int p = 0; p < 2; ++p) {
+  std::vector<LINEDATA_STRC*> loaded;
+  for (int p = 0; p < 2 && ok; ++p) {
     if (!panes[p]) continue;
-    std::uint32_t nextOffset = 0;  // the cache offset of the line after the previous one
+    auto cursor = std::lower_bound(kept.begin(), kept.end(), first[p].value,
+                                   [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; });
+    LINEDATA_STRC* previous = nullptr;
     for (std::int32_t i = 0; i < size; ++i) {
       const std::int32_t line = first[p].value + i;
-      LINEDATA_STRC* r = findKept(line);
+      while (cursor != kept.end() && (*cursor)->lineNo < line) ++cursor;
+      LINEDATA_STRC* r = cursor != kept.end() && (*cursor)->lineNo == line ? *cursor : nullptr;
+      if (r == nullptr && p == 1)  // loaded for pane 0 already?
+        for (LINEDATA_STRC* l : loaded)
+          if (l->lineNo == line) r = l;
       if (r == nullptr) {
-        std::uint32_t offset = nextOffset;
-        if (offset == 0) offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
+        RecordHeader h;
+        std::uint32_t offset = 0;
+        if (previous != nullptr) offset = cache_.RecordAt(previous->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
+        else offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
         r = offset != 0 ? LoadRecord(static_cast<std::uint32_t>(line), offset) : nullptr;
         if (r == nullptr) {
           ok = false;
           break;
         }
-        kept.insert(std::lower_bound(kept.begin(), kept.end(), r,
-                                     [](const LINEDATA_STRC* a, const LINEDATA_STRC* b) { return a->lineNo < b->lineNo; }),
-                    r);
+        loaded.push_back(r);
       }
-      RecordHeader h;
-      nextOffset = cache_.RecordAt(r->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
       windows_.slots[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)] = r;
+      previous = r;
     }
+  }
+  if (!loaded.empty()) {
+    std::sort(loaded.begin(), loaded.end(), ByLine);
+    const auto middle = kept.insert(kept.end(), loaded.begin(), loaded.end());
+    std::inplace_merge(kept.begin(), middle, kept.end(), ByLine);
   }
   // Pane bits and the in-memory runs: consecutive lines are linked.
   for (std::size_t i = 0; i < kept.size(); ++i) {
@@ -344,13 +347,18 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
   return ok && stranded_.empty();
 }
 
+// Each record once, by line number: pane 0's slots, pane 1's that pane 0
+// does not hold, and the stranded ones.
 std::vector<LINEDATA_STRC*> LineStore::HeldRecords() const {
-  std::vector<LINEDATA_STRC*> held = stranded_;
-  for (const auto& pane : windows_.slots)
-    for (LINEDATA_STRC* r : pane)
-      if (r != nullptr) held.push_back(r);
-  std::sort(held.begin(), held.end());
-  held.erase(std::unique(held.begin(), held.end()), held.end());
+  std::vector<LINEDATA_STRC*> held;
+  held.reserve(2 * kWindowLines + stranded_.size());
+  for (LINEDATA_STRC* r : windows_.slots[0])
+    if (r != nullptr) held.push_back(r);
+  const auto middle = held.size();
+  for (LINEDATA_STRC* r : windows_.slots[1])
+    if (r != nullptr && !(r->flags & kInPane0)) held.push_back(r);
+  std::inplace_merge(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(middle), held.end(), ByLine);
+  for (LINEDATA_STRC* r : stranded_) held.insert(std::upper_bound(held.begin(), held.end(), r, ByLine), r);
   return held;
 }
 
@@ -484,7 +492,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
     Fail(kNoAppendPage3);
     return nullptr;
   }
-  cache_.CoordinationOffset(oldOffset, upperOffset);  // the line's index entry and window record follow
+  cache_.CoordinationOffset(oldOffset, upperOffset, lineNo);  // the line's index entry and window record follow
   line->cacheOffset = upperOffset;
   line->flags = static_cast<std::uint8_t>(line->flags & ~kModified);
   lowerLine->cacheOffset = oldOffset;

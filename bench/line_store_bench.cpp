@@ -1,0 +1,143 @@
+// The line store at full size: a 1,600,000-line document built through the
+// load path, its peak memory, and the time of random reads, splits and joins.
+//   line_store_bench generate FILE [LINES]   writes a test document (CR LF lines)
+//   line_store_bench build FILE              loads it; prints seconds and peak memory
+//   line_store_bench ops FILE                loads it, then times reads, splits and joins
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "companions/qorvetc/tmpcache.h"
+#include "document/line_store.h"
+#include "shell/host.h"
+
+namespace doc = gorvane::document;
+namespace qv = gorvane::qorvetc;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Counts what would be shown; the first message box is printed.
+class CountingHost : public gorvane::shell::Host {
+ public:
+  gorvane::shell::BoxAnswer ShowMessageBox(const gorvane::shell::MessageBoxRequest& box) override {
+    if (boxes++ == 0) std::fprintf(stderr, "box: %s\n", gorvane::shell::Utf8(box.text).c_str());
+    return gorvane::shell::BoxAnswer::Ok;
+  }
+  void ShowStatus(std::string_view) override { ++statuses; }
+  void Beep() override {}
+  int boxes = 0, statuses = 0;
+};
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+long PeakKiB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+int Generate(const char* path, long lines) {
+  std::FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) return 2;
+  std::mt19937 rng(7);
+  static const char* words[] = {"\x93\xfa\x96\x7b", "\x82\xb1\x82\xea\x82\xcd", "text", "line", "\x8a\xbf\x8e\x9a",
+                                "editor", "\x83\x65\x83\x4c\x83\x58\x83\x67", "0123", "abc"};
+  std::string line;
+  for (long i = 0; i < lines; ++i) {
+    line.clear();
+    const int n = std::uniform_int_distribution<int>(3, 14)(rng);
+    for (int w = 0; w < n; ++w) line += words[rng() % 9], line += ' ';
+    if (i + 1 < lines) line += "\r\n";
+    std::fwrite(line.data(), 1, line.size(), f);
+  }
+  return std::fclose(f) == 0 ? 0 : 2;
+}
+
+bool Build(doc::LineStore& store, const char* path) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr || !store.BeginLoad()) return false;
+  std::vector<char> piece(262144);
+  std::string carry;
+  std::uint32_t n = 0;
+  std::size_t got;
+  auto put = [&](const char* p, std::size_t len) {
+    return store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(p), static_cast<std::uint32_t>(len), ++n);
+  };
+  while ((got = std::fread(piece.data(), 1, piece.size(), f)) > 0) {
+    std::size_t start = 0;
+    for (const char* hit; (hit = static_cast<const char*>(std::memchr(piece.data() + start, '\n', got - start)));) {
+      const std::size_t i = static_cast<std::size_t>(hit - piece.data());
+      if (!carry.empty()) {
+        carry.append(piece.data() + start, i + 1 - start);
+        if (!put(carry.data(), carry.size())) return false;
+        carry.clear();
+      } else if (!put(piece.data() + start, i + 1 - start)) {
+        return false;
+      }
+      start = i + 1;
+    }
+    carry.append(piece.data() + start, got - start);
+  }
+  std::fclose(f);
+  if (!carry.empty() && !put(carry.data(), carry.size())) return false;
+  return store.EndLoad(n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: line_store_bench generate|build|ops FILE [LINES]\n");
+    return 2;
+  }
+  const std::string mode = argv[1];
+  if (mode == "generate") return Generate(argv[2], argc > 3 ? std::atol(argv[3]) : 1600000);
+
+  CountingHost host;
+  qv::TmpCache cache;
+  doc::LineStore store(host, cache);
+  if (!store.Start(doc::LineStoreSettings{})) return 2;
+  const auto start = Clock::now();
+  if (!Build(store, argv[2])) return 2;
+  const double built = Seconds(start);
+  std::printf("lines=%u build_s=%.3f peak_rss_kib=%ld\n", store.lineCount(), built, PeakKiB());
+  if (mode != "ops") return 0;
+
+  std::mt19937 rng(11);
+  const auto count = static_cast<int>(store.lineCount());
+  std::string text;
+  const int reads = 20000;
+  auto t = Clock::now();
+  for (int i = 0; i < reads; ++i) {
+    const int line = std::uniform_int_distribution<int>(1, count)(rng);
+    if (!store.ReadLine(doc::LineNo(line), &text)) return 3;
+  }
+  const double readUs = Seconds(t) * 1e6 / reads;
+
+  // Splits and joins in the middle, the window brought there first (as the
+  // caret moving there would).
+  const int middle = count / 2;
+  doc::LINEDATA_STRC* r = store.BringIntoWindow(0, doc::LineNo(middle));
+  const int edits = 2000;
+  double splitS = 0, joinS = 0;
+  for (int i = 0; i < edits; ++i) {
+    r = store.BringIntoWindow(0, doc::LineNo(middle));
+    t = Clock::now();
+    doc::LINEDATA_STRC* lower = store.SplitLine(r, 3);
+    splitS += Seconds(t);
+    if (lower == nullptr) return 3;
+    t = Clock::now();
+    if (store.JoinLineWithPrevious(lower) == nullptr) return 3;
+    joinS += Seconds(t);
+  }
+  std::printf("read_us=%.2f split_us=%.2f join_us=%.2f peak_rss_kib=%ld\n", readUs, splitS * 1e6 / edits,
+              joinS * 1e6 / edits, PeakKiB());
+  return 0;
+}
