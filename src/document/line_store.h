@@ -111,6 +111,8 @@ class LineStore {
   std::string CheckInvariants();
 
   const TMPOFFSET_MNG& index() const { return index_; }
+  // Tests: committing index entries fails beyond this many bytes.
+  void LimitIndexCommitForTest(std::size_t bytes) { indexMemory_.LimitCommitForTest(bytes); }
   const MARGEDATA& marge() const { return marge_; }
   int liveRecords() const { return liveRecords_; }
   qorvetc::TmpCache& cache() { return cache_; }

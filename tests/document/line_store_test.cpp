@@ -204,6 +204,66 @@ TEST_F(LineStoreTest, LineLimitWarnsOnceByBoxThenByStatus) {
   EXPECT_EQ(Line(static_cast<int>(doc::kMaxLines + 2)), "x\r\n");
 }
 
+TEST_F(LineStoreTest, FullIndexRefusesMarksButStaysValid) {
+  Start();
+  Load(Numbered(500));
+  store.LimitIndexCommitForTest(8 * sizeof(doc::TMPOFFSET));  // the loaded entries and a little more
+  int set = 0;
+  for (int line = 2; line < 100; ++line) set += store.SetBookmark(LineNo(line), 1) ? 1 : 0;
+  EXPECT_LT(set, 98);
+  ASSERT_FALSE(host.boxes.empty());
+  EXPECT_EQ(host.boxes[0].caption, "Gorvanedebug");
+  EXPECT_EQ(host.boxes[0].text,
+            "テンポラリオフセット配列の再コミットに失敗しました。\nバグの可能性が大きいです。\nResizeTmpOffset関数 (file = le_memory)");
+  ExpectConsistent();
+  // Splits still work; the index only stays sparser.
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(50)), 2), nullptr);
+  ExpectConsistent();
+}
+
+// A line whose write-back cannot reach the cache (the page file refuses
+// writes) keeps its text in memory and reaches the cache later.
+TEST_F(LineStoreTest, FailedWriteBackNeverLosesTheLine) {
+  bool failWrites = false;
+  doc::LineStoreSettings settings;
+  settings.cache = qv::CacheSettings{1024, 2};
+  ASSERT_TRUE(store.Start(settings, [&] { return std::make_unique<gvtest::MemoryPageFile>(&failWrites); }));
+  Load(Numbered(2000));
+  const std::string grown(300, 'g');
+  ASSERT_TRUE(store.SetLineText(store.WindowLine(0, LineNo(10)), grown + "\r\n"));
+  failWrites = true;
+  store.MoveLineWindow(0, LineNo(1500));  // line 10 leaves the window; its page cannot be written
+  EXPECT_EQ(Line(10), grown + "\r\n");
+  failWrites = false;
+  store.MoveLineWindow(0, LineNo(800));
+  EXPECT_EQ(Line(10), grown + "\r\n");
+  doc::LINEDATA_STRC* inWindow = nullptr;
+  const std::uint32_t offset = store.LineOffsetOf(LineNo(10), &inWindow);
+  EXPECT_EQ(inWindow, nullptr);
+  doc::RecordHeader h;
+  const std::uint8_t* text = cache.RecordAt(offset, &h);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), h.length), grown + "\r\n");
+  ExpectConsistent();
+}
+
+// Every window line is found by its cache offset, never a freed record.
+TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
+  Start();
+  Load(Numbered(1200));
+  ASSERT_TRUE(store.OpenSecondPane(LineNo(300)));
+  for (int round = 0; round < 3; ++round) {
+    for (int pane = 0; pane < 2; ++pane)
+      for (int i = 0; i < store.WindowSize(pane); ++i) {
+        doc::LINEDATA_STRC* r = store.WindowLine(pane, store.WindowFirst(pane) + i);
+        ASSERT_EQ(store.FindMemLine(r->cacheOffset), r);
+      }
+    store.MoveLineWindow(1, LineNo(700 + 100 * round));
+    ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), 2), nullptr);
+  }
+  ExpectConsistent();
+}
+
 // ---- the model-based test -------------------------------------------------------------------
 
 struct ModelRun {
