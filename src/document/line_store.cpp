@@ -252,6 +252,24 @@ bool LineStore::ReadLine(LineNo line, std::string* out) {
   return true;
 }
 
+bool LineStore::WalkLines(LineNo from, int step, const std::function<bool(LineNo, std::string_view)>& visit) {
+  std::uint32_t offset = LineOffsetOf(from);
+  LineNo line = from;
+  std::string text;
+  while (offset != 0) {
+    RecordHeader h;
+    const std::uint8_t* bytes = cache_.RecordAt(offset, &h);
+    if (bytes == nullptr) return false;
+    // A window line's text may be newer than its record's.
+    if (const LINEDATA_STRC* r = FindMemLine(offset)) text.assign(reinterpret_cast<const char*>(r->text), r->length);
+    else text.assign(reinterpret_cast<const char*>(bytes), h.length);
+    if (!visit(line, text)) return true;
+    offset = step > 0 ? h.nextOffset : h.prevOffset;
+    line += step > 0 ? 1 : -1;
+  }
+  return true;
+}
+
 // ---- windows -------------------------------------------------------------------------------------
 
 LineNo LineStore::WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount) {

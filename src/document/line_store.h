@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,10 @@ class LineStore {
   // line is in a window.
   std::uint32_t LineOffsetOf(LineNo line, LINEDATA_STRC** record = nullptr);
   LINEDATA_STRC* FindMemLine(std::uint32_t offset) { return cache_.FindMemLine(offset); }
+  // Visits lines from `from` on, forward (step 1) or backward (step -1), with
+  // their current text, until visit returns false or the document ends.
+  // False when a page could not be read.
+  bool WalkLines(LineNo from, int step, const std::function<bool(LineNo, std::string_view)>& visit);
   // The window record of a line in the pane's window, or null.
   LINEDATA_STRC* WindowLine(int pane, LineNo line) const;
   LineNo WindowFirst(int pane) const;

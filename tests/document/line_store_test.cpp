@@ -4,6 +4,7 @@
 // tiny page pool so that eviction, relocation, compaction and merging happen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -396,6 +397,14 @@ TEST_P(LineStoreModel, AgreesWithAVectorOfLines) {
         ASSERT_EQ(got, model[i]) << "step " << step << " " << op << " line " << i + 1;
       }
   }
+  // Walking the whole document either way sees the model's lines.
+  std::vector<std::string> forward, backward;
+  ASSERT_TRUE(store.WalkLines(LineNo(1), 1, [&](LineNo, std::string_view t) { return forward.emplace_back(t), true; }));
+  ASSERT_TRUE(store.WalkLines(LineNo(static_cast<int>(model.size())), -1,
+                              [&](LineNo, std::string_view t) { return backward.emplace_back(t), true; }));
+  std::reverse(backward.begin(), backward.end());
+  EXPECT_EQ(forward, model);
+  EXPECT_EQ(backward, model);
   EXPECT_TRUE(host.boxes.empty());
 }
 
