@@ -4,13 +4,16 @@ UTF-8 for the conversion benchmark.
 
 The text is made of sentences of kanji compounds, hiragana, katakana words,
 full-width punctuation, ASCII words and numbers and some half-width katakana,
-in CR LF lines of varying length with a few blank lines. Only characters that
-every converter maps the same way are used (JIS X 0208 kanji and kana, common
-punctuation, ASCII), so the outputs of different tools can be compared byte
-for byte. The output is the same for the same seed and size.
+in CR LF lines of varying length with a few blank lines. Kanji compounds and
+katakana words are drawn from vocabularies by Zipf's law, as in real text.
+Only characters that every converter maps the same way are used (JIS X 0208
+kanji and kana, common punctuation, ASCII), so the outputs of different tools
+can be compared byte for byte. The output is the same for the same seed and
+size.
 
 usage: make_text.py OUTDIR [SJIS_MEGABYTES] [SEED]
 """
+import itertools
 import os
 import random
 import sys
@@ -52,7 +55,14 @@ def make_vocabulary(rng, kanji):
     katakana = ["".join(rng.choice(KATAKANA) for _ in range(rng.randint(2, 7))) for _ in range(800)]
     halfwidth = ["".join(rng.choice(HALFWIDTH) for _ in range(rng.randint(2, 6))) for _ in range(200)]
     hiragana = ["".join(rng.choice(HIRAGANA) for _ in range(rng.randint(1, 5))) for _ in range(800)]
-    return words, katakana, halfwidth, hiragana
+    return zipf(rng, words), zipf(rng, katakana), halfwidth, hiragana
+
+
+def zipf(rng, items):
+    """A chooser of items by Zipf's law: the k-th is used about 1/k as often as
+    the first, as words are in natural text."""
+    cum = list(itertools.accumulate(1.0 / (k + 1) for k in range(len(items))))
+    return lambda: rng.choices(items, cum_weights=cum)[0]
 
 
 def sentence(rng, vocab):
@@ -61,11 +71,11 @@ def sentence(rng, vocab):
     for _ in range(rng.randint(2, 7)):
         r = rng.random()
         if r < 0.55:
-            parts.append(rng.choice(words))
+            parts.append(words())
         elif r < 0.70:
             parts.append(rng.choice(hiragana))
         elif r < 0.82:
-            parts.append(rng.choice(katakana))
+            parts.append(katakana())
         elif r < 0.92:
             parts.append(rng.choice(ASCII_WORDS) if rng.random() < 0.7 else str(rng.randint(0, 99999)))
         elif r < 0.96:

@@ -47,18 +47,17 @@ if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$data/text-utf8
 fi
 mkdir -p "$out"
 
-# now_us: wall clock in microseconds (bash's own clock: no process started).
-now_us() { local t=${EPOCHREALTIME/[.,]/}; echo "$t"; }
-
-# Runs "$@" with the output file $1 removed first; prints the wall time in µs.
+# Runs "$@" with the output file $1 removed first; prints the wall time in µs,
+# read from bash's own clock (no process is started to read it).
 time_one() {
   local target=$1
   shift
   rm -f "$target"
-  local t0 t1
-  t0=$(now_us)
-  "$@"
-  t1=$(now_us)
+  local t0 t1 rc=0
+  t0=${EPOCHREALTIME/[.,]/}
+  "$@" || rc=$?
+  t1=${EPOCHREALTIME/[.,]/}
+  [ "$rc" = 0 ] || echo "run.sh: $1 exited with $rc" >&2
   echo $((t1 - t0))
 }
 

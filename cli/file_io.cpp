@@ -75,7 +75,13 @@ AtomicWriter::AtomicWriter(std::string path) : path_(std::move(path)) {
 #else
   file_ = Open(tmp_, "wb");
 #endif
-  if (file_ == nullptr) error_ = path_ + ": " + std::strerror(errno);
+  if (file_ == nullptr) {
+    error_ = path_ + ": " + std::strerror(errno);
+    return;
+  }
+  // Callers write large blocks: straight to the file, not through a buffer
+  // (which would split each of them into two writes).
+  std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 AtomicWriter::~AtomicWriter() {

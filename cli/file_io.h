@@ -10,7 +10,8 @@ namespace gorvane::cli {
 
 std::FILE* OpenForRead(const std::string& path);
 // Writes go to PATH.tmp-PID until Commit renames it to PATH; a writer that is
-// destroyed without Commit removes its temporary file.
+// destroyed without Commit removes its temporary file. Each write to a file
+// goes straight to it (no stdio buffer): write large blocks.
 class AtomicWriter {
  public:
   explicit AtomicWriter(std::string path);  // "" or "-": standard output

@@ -49,7 +49,8 @@ void WriteBom(int code, std::uint8_t* d) {
   std::memcpy(d, code == cc::kCodeUtf8 ? kUtf8 : code == cc::kCodeUtf16BE ? kBe : kLe, BomLength(code));
 }
 
-// The CrlfKind of the file's first line end, read in its own form.
+// The CrlfKind of the file's first line end, read in its own form: the same
+// rule as detection's (a CR that ends the sample counts as a bare CR).
 int LineEndKind(int code, const std::uint8_t* d, std::size_t n) {
   const bool units = code == cc::kCodeUtf16BE || code == cc::kCodeUtf16LE;
   const std::size_t step = units ? 2 : 1;
@@ -60,7 +61,7 @@ int LineEndKind(int code, const std::uint8_t* d, std::size_t n) {
   for (std::size_t i = 0; i + step <= n; i += step) {
     const int c = at(i);
     if (c == '\n') return cc::kCrlfLf;
-    if (c == '\r') return (i + 2 * step <= n && at(i + step) == '\n') || i + step >= n ? cc::kCrlfCrLf : cc::kCrlfCr;
+    if (c == '\r') return i + 2 * step <= n && at(i + step) == '\n' ? cc::kCrlfCrLf : cc::kCrlfCr;
   }
   return cc::kCrlfCrLf;
 }
@@ -186,6 +187,7 @@ int Convert(const std::vector<std::string>& args, std::FILE* err) {
     std::fprintf(err, "gvtool: %s: cannot open: %s\n", inPath.c_str(), std::strerror(errno));
     return kExitError;
   }
+  std::setvbuf(in.get(), nullptr, _IONBF, 0);  // pieces are read whole, straight into place
   const std::int64_t size = FileSize(in.get());
   if (size < 0) {
     std::fprintf(err, "gvtool: %s: cannot tell its size\n", inPath.c_str());

@@ -813,14 +813,14 @@ std::string SjisLineEnds(const Vec& src, const Byte* crlf, bool crlfIsForm) {
 
 // ---- streaming conversions into Shift-JIS ----
 
-using Stream = cc::Converted (*)(cc::Bytes src, cc::MutBytes dst, bool srcEnds);
+using Stream = std::function<cc::Converted(cc::Bytes src, cc::MutBytes dst, bool srcEnds)>;
 
 struct StreamOut {
   cc::Converted c;
   Vec bytes;
 };
 
-StreamOut RunStream(Stream fn, cc::Bytes src, std::size_t cap, bool srcEnds) {
+StreamOut RunStream(const Stream& fn, cc::Bytes src, std::size_t cap, bool srcEnds) {
   const Exact s(src);
   Exact d(cap);
   StreamOut o;
@@ -829,7 +829,8 @@ StreamOut RunStream(Stream fn, cc::Bytes src, std::size_t cap, bool srcEnds) {
   return o;
 }
 
-std::string Streaming(const char* name, Stream fn, const Vec& srcVec, std::size_t splitParam, std::size_t capParam) {
+std::string Streaming(const char* name, const Stream& fn, const Vec& srcVec, std::size_t splitParam,
+                      std::size_t capParam) {
   const cc::Bytes src(srcVec.data(), srcVec.size());
   const std::size_t n = src.size(), room = 2 * n + 2;
   const std::string what = std::string(" (") + name + " of " + Hex(src) + ")";
@@ -883,15 +884,12 @@ std::string CheckConvert(const std::uint8_t* data, std::size_t size) {
   };
 
   // EUC-JP to Shift-JIS with any class table.
+  Exact table(256);
+  std::copy(cc::kEucClass.begin(), cc::kEucClass.end(), table.data());
+  if (classMode == 2)
+    for (std::size_t i = 0; i < 256; ++i) table.data()[i] = src.empty() ? 0 : src[i % src.size()];
+  const Byte* cls = classMode == 1 ? nullptr : table.data();
   {
-    std::unique_ptr<Exact> table;
-    const Byte* cls = cc::kEucClass.data();
-    if (classMode == 1) cls = nullptr;
-    if (classMode == 2) {
-      table = std::make_unique<Exact>(256);
-      for (std::size_t i = 0; i < 256; ++i) table->data()[i] = src.empty() ? 0 : src[i % src.size()];
-      cls = table->data();
-    }
     const Exact s(src.data(), src.size());
     Exact d(src.size() + 1);
     const int r = api::EUC2ShiftJis(s.data(), s.len(), d.data(), cls);
@@ -919,8 +917,8 @@ std::string CheckConvert(const std::uint8_t* data, std::size_t size) {
 
   // The streaming conversions.
   FUZZ_TRY(Streaming(
-      "EucToSjis", [](cc::Bytes s, cc::MutBytes d, bool e) { return cc::EucToSjis(s, d, cc::kEucClass.data(), e); },
-      src, splitParam, capParam));
+      "EucToSjis", [cls](cc::Bytes s, cc::MutBytes d, bool e) { return cc::EucToSjis(s, d, cls, e); }, src, splitParam,
+      capParam));
   FUZZ_TRY(Streaming(
       "Utf8ToSjis", [](cc::Bytes s, cc::MutBytes d, bool e) { return cc::Utf8ToSjis(s, d, e); }, src, splitParam,
       capParam));

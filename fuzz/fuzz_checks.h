@@ -60,8 +60,8 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size);
 // succeed, a final CR LF is replaced by crlf. Round trips: into Shift-JIS and
 // back gives the source again (UTF-8, UTF-16) whenever nothing was replaced;
 // from Shift-JIS and back is lossless and, once canonical, the identity.
-// The streaming converters of charcode.h give the same text when src arrives
-// in two parts or the output is too small.
+// The streaming converters of charcode.h (EUC-JP with the chosen class table)
+// give the same text when src arrives in two parts or the output is too small.
 std::string CheckConvert(const std::uint8_t* data, std::size_t size);
 
 }  // namespace gorvane::fuzz

@@ -236,10 +236,11 @@ struct Cursor {
 // of s (End), a CR or LF at at.i (LineEnd) or a character that does not fit
 // (Full). A lead byte not followed by a trail byte is a character of its own;
 // CR and LF are never trail bytes, so they always start a character.
-// kRoomy: dst has room for any conversion of s[at.i, n), so no step checks it.
+// Characters are taken while they start before limit; kRoomy: those fit in
+// dst whatever they are, so no step checks the room.
 template <bool kRoomy, class Target>
-Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
-                Cursor& at) {
+Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
+                std::size_t cap, Cursor& at) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   // Writes a character that is not ASCII, near the end of dst through a scratch
@@ -258,7 +259,7 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
     return true;
   };
   Stop stop = Stop::End;
-  while (i < n) {
+  while (i < limit) {
     const std::uint8_t b = s[i];
     if (b < 0x80) {
       if (scan::IsLineEnd(b)) [[unlikely]] {
@@ -295,12 +296,16 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
 template <class Target>
 Stop WalkSjis(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
               Cursor& at) {
-  // Each input byte makes at most kMaxBytes (a single-byte character); the
-  // last Put may store up to kPutRoom.
+  // Each input byte makes at most kMaxBytes (a single-byte character), and a
+  // Put needs kPutRoom: the characters that start in the first stretch below
+  // fit whatever they are. The rest is converted with checks.
   const std::size_t room = cap - at.o;
-  if (room >= Target::kPutRoom && (room - Target::kPutRoom) / Target::kMaxBytes >= n - at.i)
-    return WalkSjisIn<true>(target, s, n, d, cap, at);
-  return WalkSjisIn<false>(target, s, n, d, cap, at);
+  if (room >= Target::kPutRoom) {
+    const std::size_t limit = at.i + std::min(n - at.i, (room - Target::kPutRoom) / Target::kMaxBytes + 1);
+    const Stop stop = WalkSjisIn<true>(target, s, n, limit, d, cap, at);
+    if (stop != Stop::End || at.i >= n) return stop;
+  }
+  return WalkSjisIn<false>(target, s, n, n, d, cap, at);
 }
 
 // One line: a final CR LF becomes crlf, any other CR or LF is converted as it is.
@@ -377,6 +382,13 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   return r;
 }
 
+// The n bytes at a and b are the same (n is a few bytes: no call of memcmp).
+inline bool EqualBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  for (std::size_t k = 0; k < n; ++k)
+    if (a[k] != b[k]) return false;
+  return true;
+}
+
 // The Shift-JIS line-end rule of one line: with crlf, a final CR LF, or a final
 // LF when the line is at least as long as crlf, becomes crlf. Returns the bytes
 // of the line that stay before crlf (the whole line: it stays as it is).
@@ -396,9 +408,11 @@ inline std::size_t SjisLineKeeps(Bytes line, const std::uint8_t* crlf, std::size
 //                      character at s (0: none, written as "?"), the bytes it
 //                      takes, and whether it is cut by the end of s (then code
 //                      and length are those of a character that src ends in);
-//   Run(s, n, d, i, o) converts the run of its most common characters at
-//                      s[i, n) straight into d[o...] (which has room for them),
-//                      advancing i and o; it may convert none.
+//   Run(s, n, limit, d, i, o)
+//                      converts the run of its most common characters that
+//                      start at s[i, limit) (ending by n) straight into
+//                      d[o...], which has room for them, advancing i and o; it
+//                      may convert none.
 
 struct Decoded {
   std::uint16_t code;
@@ -430,9 +444,10 @@ struct EucSource {
   }
 
   // JIS X 0208 characters: two bytes each way.
-  void Run(const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t& i, std::size_t& o) const {
+  void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
+           std::size_t& o) const {
     std::size_t k = i, w = o;
-    while (n - k >= 2) {
+    while (k < limit && n - k >= 2) {
       const std::uint8_t b = s[k], t = s[k + 1];
       if ((cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !(cls[t] & kEucTrail)) [[unlikely]]
         break;
@@ -460,9 +475,10 @@ struct Utf8Source {
 
   // Three-byte sequences with an equivalent (kana, kanji, full-width and
   // half-width forms).
-  void Run(const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t& i, std::size_t& o) const {
+  void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
+           std::size_t& o) const {
     std::size_t k = i, w = o;
-    while (n - k >= 3) {
+    while (k < limit && n - k >= 3) {
       const std::uint8_t b = s[k];
       if (b < 0xE1 || b > 0xEF || b == 0xED || (s[k + 1] & 0xC0) != 0x80 || (s[k + 2] & 0xC0) != 0x80) [[unlikely]]
         break;
@@ -481,15 +497,16 @@ struct Utf8Source {
 
 // Converts s[at.i, n) into Shift-JIS until the end of s or a character cut by
 // it when !srcEnds (End), with kLineStops a CR or LF at at.i (LineEnd), or a
-// character that does not fit (Full). kRoomy: dst has room for s (no character
-// makes more bytes than it takes), so no step checks it.
+// character that does not fit (Full). Characters are taken while they start
+// before limit; kRoomy: those fit in dst whatever they are, so no step checks
+// the room.
 template <class Source, bool kRoomy, bool kLineStops>
-Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
-                    bool srcEnds, Cursor& at) {
+Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
+                    std::size_t cap, bool srcEnds, Cursor& at) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   Stop stop = Stop::End;
-  while (i < n) {
+  while (i < limit) {
     const std::uint8_t b = s[i];
     if (b < 0x80) {
       if (kLineStops && scan::IsLineEnd(b)) [[unlikely]] {
@@ -506,7 +523,7 @@ Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, 
     }
     if (kRoomy) {
       const std::size_t from = i;
-      source.Run(s, n, d, i, o);
+      source.Run(s, n, limit, d, i, o);
       if (i != from) continue;
     }
     const Decoded q = source.Decode(s + i, n - i);
@@ -537,10 +554,19 @@ Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, 
 
 template <bool kLineStops, class Source>
 Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at) {
+  const std::uint8_t* s = src.data();
+  std::uint8_t* d = dst.data();
   const std::size_t n = src.size(), cap = dst.size();
-  if (cap - at.o >= n - at.i)
-    return WalkIntoSjisIn<Source, true, kLineStops>(source, src.data(), n, dst.data(), cap, srcEnds, at);
-  return WalkIntoSjisIn<Source, false, kLineStops>(source, src.data(), n, dst.data(), cap, srcEnds, at);
+  // No character makes more bytes than it takes, nor more than two: those that
+  // start in the first stretch below fit whatever they are. The rest is
+  // converted with checks.
+  const std::size_t room = cap - at.o;
+  if (room >= 2) {
+    const std::size_t limit = at.i + std::min(n - at.i, room - 1);
+    const Stop stop = WalkIntoSjisIn<Source, true, kLineStops>(source, s, n, limit, d, cap, srcEnds, at);
+    if (stop != Stop::End || at.i >= n) return stop;
+  }
+  return WalkIntoSjisIn<Source, false, kLineStops>(source, s, n, n, d, cap, srcEnds, at);
 }
 
 template <class Source>
@@ -743,7 +769,7 @@ TextConverted SjisTextLineEnds(Bytes src, MutBytes dst, const std::uint8_t* crlf
     const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - s) + 1 : n;
     const std::size_t len = end - i, keep = SjisLineKeeps(src.subspan(i, len), crlf, crlfLen);
     // A line stays as it is when it keeps its end, or ends in crlf already.
-    const bool same = keep == len || (len - keep == crlfLen && std::equal(crlf, crlf + crlfLen, s + i + keep));
+    const bool same = keep == len || (len - keep == crlfLen && EqualBytes(s + i + keep, crlf, crlfLen));
     const std::size_t total = same ? len : keep + crlfLen;
     if (total > cap - o - (i - run)) {
       r.complete = false;

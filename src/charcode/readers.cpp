@@ -114,6 +114,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
   };
 
   while (true) {
+    bool doesNotFit = false;  // the line at pos is known not to fit in room - 2
     if (lineStep != nullptr && room >= 2) {
       const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass);
       if (step.end == detail::StepEnd::LineEnd) {
@@ -121,6 +122,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
         continue;
       }
       // No line end in the rest, or a line that does not fit: as below.
+      doesNotFit = step.end == detail::StepEnd::Full;
     }
     const LineEndHit hit = units ? FindUnitLineEnd(d, pos, n, bigEndian) : FindByteLineEnd(d, pos, n);
     if (hit.len == 0) {
@@ -141,6 +143,10 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
     }
     const Bytes line(d + pos, hit.at - pos);
     if (room < 2) break;
+    if (doesNotFit) {
+      deliverPart(line, false);
+      break;
+    }
     const Converted c = ConvertLine(reader, line, dst.subspan(out, room - 2), eucClass, true);
     if (!c.complete) {
       deliverPart(line, false);

@@ -92,6 +92,10 @@ TEST_F(Gvtool, KeepsTheFilesLineEnds) {
   const fs::path out = dir_ / "out.txt";
   ASSERT_EQ(Run({"convert", "--to", "utf16le", "-o", out.string(), in.string()}), 0);
   EXPECT_EQ(ReadAll(out), std::string("a\0\n\0b\0\n\0c\0", 10));
+  // A file whose only line end is a final CR keeps CR.
+  const fs::path cr = Write("cr.txt", "a\r");
+  ASSERT_EQ(Run({"convert", "--to", "eucjp", "-o", out.string(), cr.string()}), 0);
+  EXPECT_EQ(ReadAll(out), "a\r");
 }
 
 TEST_F(Gvtool, ReplacementExitsThreeAndNamesTheLine) {
