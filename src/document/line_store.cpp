@@ -10,7 +10,6 @@ namespace gorvane::document {
 namespace {
 
 constexpr std::u8string_view kAllocFailed = u8"メモリアロケートに失敗しました。";
-constexpr std::u8string_view kFreeFailed = u8"メモリの解放に失敗しました";
 constexpr std::u8string_view kLimitBox =
     u8"編集可能行数を超えました。\nプログラムが異常終了する可能性がありますので編集を中止して下さい。";
 constexpr std::u8string_view kLimitStatus = u8"編集可能行数を超えました。編集を中止して下さい。";
