@@ -449,7 +449,8 @@ struct EucSource {
     std::size_t k = i, w = o;
     while (k < limit && n - k >= 2) {
       const std::uint8_t b = s[k], t = s[k + 1];
-      if ((cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !(cls[t] & kEucTrail)) [[unlikely]]
+      // A byte below 0x80 is ASCII whatever the caller's class table says.
+      if (b < 0x80 || (cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !(cls[t] & kEucTrail)) [[unlikely]]
         break;
       d[w] = kEucRowToSjis[b];
       d[w + 1] = kEucCellToSjis[b & 1][t];
