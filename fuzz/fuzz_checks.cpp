@@ -397,7 +397,9 @@ std::string ReadByLines(cc::Reader reader, const Byte* eucClass, cc::Bytes file,
 }
 
 // The properties of any one call.
-std::string CheckCall(const cc::PieceResult& r, std::size_t dataSize, const Exact& dst) {
+// lineEndBytes: the conversion itself never writes CR or LF, so each one in the
+// output belongs to a line end.
+std::string CheckCall(const cc::PieceResult& r, std::size_t dataSize, const Exact& dst, bool lineEndBytes) {
   const std::string what = " (status " + std::to_string(r.status) + ", outBytes " + Num(r.outBytes) + ", consumed " +
                            Num(r.consumed) + ", lineEnds " + Num(r.lineEnds) + ", firstLossyLine " +
                            std::to_string(r.firstLossyLine) + "; data " + Num(dataSize) + " bytes, dst " +
@@ -408,6 +410,7 @@ std::string CheckCall(const cc::PieceResult& r, std::size_t dataSize, const Exac
   FUZZ_CHECK(r.consumed <= dataSize, what);
   FUZZ_CHECK(r.outBytes <= dst.size() && r.outBytes <= cc::kPieceSize, what);
   FUZZ_CHECK(r.consumed != 0 || r.outBytes == 0, what);
+  if (!lineEndBytes) return {};
   const Byte* o = dst.data();
   std::size_t pairs = 0;
   for (std::size_t i = 0; i < r.outBytes; ++i) {
@@ -424,7 +427,7 @@ std::string CheckCall(const cc::PieceResult& r, std::size_t dataSize, const Exac
 
 enum class Feed {
   Pieces,  // pieces of kPieceSize from where the last call stopped, final on the last (as the editor reads)
-  Rest,    // all that is left (less than a piece), final
+  Rest,    // all that is left, final
 };
 
 struct Reading {
@@ -433,11 +436,29 @@ struct Reading {
   std::size_t consumed = 0;
 };
 
+// How a reader is used: which, with which EUC-JP class table, and whether
+// every CR and LF it writes is a line end (its conversion writes none).
+struct ReaderUse {
+  cc::Reader reader;
+  const Byte* eucClass;
+  bool lineEndBytes;
+};
+
+// Whether file byte at begins a line: it follows a line end.
+bool StartsLine(cc::Reader reader, cc::Bytes file, std::size_t at) {
+  if (at == 0) return true;
+  if (!Units(reader)) return file[at - 1] == '\r' || file[at - 1] == '\n';
+  if (at < 2) return false;
+  const Byte hi = reader == cc::Reader::Utf16BE ? file[at - 2] : file[at - 1];
+  const Byte lo = reader == cc::Reader::Utf16BE ? file[at - 1] : file[at - 2];
+  return hi == 0 && (lo == '\r' || lo == '\n');
+}
+
 // Reads the file call after call until it is consumed or a call consumes
 // nothing. Checks every call, and that the text so far is a beginning of the
 // expected text with replacements reported on the lines that have them.
-std::string ReadFile(cc::Reader reader, const Byte* eucClass, cc::Bytes file, Feed feed, std::size_t dstSize,
-                     const Expected& want, Reading& got) {
+std::string ReadFile(const ReaderUse& use, cc::Bytes file, Feed feed, std::size_t dstSize, const Expected& want,
+                     Reading& got) {
   const Exact whole(file);  // Rest: the data of each call ends where the file does
   got.text.reserve(want.text.size());
   Exact dst(dstSize);
@@ -452,12 +473,12 @@ std::string ReadFile(cc::Reader reader, const Byte* eucClass, cc::Bytes file, Fe
       piece = std::make_unique<Exact>(file.subspan(got.consumed, n));
       data = piece->bytes();
     }
-    const cc::PieceResult r = cc::ReadPiece(reader, data, final, dst.span(), eucClass);
+    const cc::PieceResult r = cc::ReadPiece(use.reader, data, final, dst.span(), use.eucClass);
     const std::string at = std::string(" in call ") + Num(call) + " at file byte " + Num(got.consumed) + " (" + Num(n) +
                            " bytes" + (final ? ", final" : "") + ")";
-    FUZZ_TRY_AT(CheckCall(r, n, dst), at);
+    FUZZ_TRY_AT(CheckCall(r, n, dst, use.lineEndBytes), at);
 
-    const bool atLineStart = got.text.empty() || EndsWithCrLf(got.text);
+    const bool atLineStart = StartsLine(use.reader, file, got.consumed);
     got.text.insert(got.text.end(), dst.data(), dst.data() + r.outBytes);
     FUZZ_CHECK(got.text.size() <= want.text.size() && std::equal(got.text.begin(), got.text.end(), want.text.begin()),
                "text not that of the lines: " + Diff(got.text, want.text) + at);
@@ -554,7 +575,6 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size) {
   const std::string where = std::string(" [reader ") + kReaderNames[readerIndex] +
                             (reader == cc::Reader::Euc ? ", class table " + std::to_string(classMode) : "") + "]";
 
-  Expected alone;
   // The EUC-JP class table.
   Exact table(256);
   std::copy(cc::kEucClass.begin(), cc::kEucClass.end(), table.data());
@@ -565,7 +585,15 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size) {
   if (classMode == 3)
     for (std::size_t i = 0; i < 256; ++i) table.data()[i] = text.empty() ? 0 : text[i % text.size()];
   const Byte* eucClass = classMode == 1 ? nullptr : table.data();
+  // A table under which bytes below 0x80 (other than CR and LF, which end
+  // lines before anything is converted) are trail bytes makes pairs that
+  // convert into any byte, CR and LF among them.
+  bool lineEndBytes = true;
+  for (int b = 0; b < 0x80; ++b)
+    if (reader == cc::Reader::Euc && b != '\r' && b != '\n' && (table.data()[b] & cc::kEucTrail)) lineEndBytes = false;
+  const ReaderUse use{reader, eucClass, lineEndBytes || classMode == 1};
 
+  Expected alone;
   FUZZ_TRY(ReadByLines(reader, eucClass, text, alone));
 
   // One call on the text, as it is.
@@ -573,7 +601,7 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size) {
     const Exact in(text);
     Exact dst(dstSize);
     const cc::PieceResult r = cc::ReadPiece(reader, in.bytes(), final, dst.span(), eucClass);
-    FUZZ_TRY_AT(CheckCall(r, in.size(), dst), " in one call" + where);
+    FUZZ_TRY_AT(CheckCall(r, in.size(), dst, use.lineEndBytes), " in one call" + where);
     const Vec out = dst.Prefix(r.outBytes);
     FUZZ_CHECK(out.size() <= alone.text.size() && std::equal(out.begin(), out.end(), alone.text.begin()),
                "one call: text not that of the lines: " + Diff(out, alone.text) + where);
@@ -582,7 +610,7 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size) {
   // The text alone, call after call with the chosen room.
   if (final) {
     Reading got;
-    FUZZ_TRY_AT(ReadFile(reader, eucClass, text, Feed::Rest, dstSize, alone, got), " reading the text alone" + where);
+    FUZZ_TRY_AT(ReadFile(use, text, Feed::Rest, dstSize, alone, got), " reading the text alone" + where);
     if (dstSize >= kProgressDst) {
       FUZZ_CHECK(got.consumed == text.size(), "stops at byte " + Num(got.consumed) + " of " + Num(text.size()) +
                                                   " with dst " + Num(dstSize) + where);
@@ -594,19 +622,15 @@ std::string CheckReaders(const std::uint8_t* data, std::size_t size) {
 
   // A file of filler and the text, read as the editor reads it: the text of
   // its lines, wherever the pieces end.
-  Vec file;
-  file.reserve(cc::kPieceSize + 1 + text.size());
-  if (fillerKind != 0) {
-    const std::size_t back = atParam % (text.size() + 2);  // the first piece ends at text byte back - 1
-    file = Filler(reader, fillerKind, cc::kPieceSize + 1 - back);
-  }
+  const std::size_t back = atParam % (text.size() + 2);  // the first piece ends at text byte back - 1
+  Vec file = fillerKind != 0 ? Filler(reader, fillerKind, cc::kPieceSize + 1 - back) : Vec();
   file.insert(file.end(), text.begin(), text.end());
   Expected want;
   FUZZ_TRY(ReadByLines(reader, eucClass, file, want));
   const bool anyLossy = std::any_of(want.lossy.begin(), want.lossy.end(), [](bool b) { return b; });
   const std::string how = " reading pieces of " + Num(file.size()) + " bytes" + where;
   Reading got;
-  FUZZ_TRY_AT(ReadFile(reader, eucClass, file, Feed::Pieces, cc::kPieceSize, want, got), how);
+  FUZZ_TRY_AT(ReadFile(use, file, Feed::Pieces, cc::kPieceSize, want, got), how);
   FUZZ_CHECK(got.consumed == file.size(), "stops at byte " + Num(got.consumed) + how);
   FUZZ_CHECK(got.text == want.text, Diff(got.text, want.text) + how);
   FUZZ_CHECK(got.lossy == anyLossy, "replacement reported " + std::to_string(got.lossy) + how);

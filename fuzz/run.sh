@@ -42,7 +42,9 @@ for t in "${targets[@]}"; do
   if ! (cd "$logs" && "$root/build/fuzz/fuzz/$t" "${args[@]}" "$work" "$root/fuzz/corpus/$t" >run.log 2>&1); then
     status=1
   fi
-  grep -hE 'stat::number_of_executed_units|stat::average_exec_per_sec' "$logs"/*.log || true
+  # Each process's final stats (with -jobs, run.log repeats the jobs' logs).
+  if [ "$jobs" -gt 1 ]; then stats=("$logs"/fuzz-*.log); else stats=("$logs/run.log"); fi
+  grep -hE 'stat::number_of_executed_units|stat::average_exec_per_sec' "${stats[@]}" || true
   after=$(ls "$kept" | wc -l)
   if [ "$after" -gt "$before" ]; then
     echo "$t: $((after - before)) new input(s) in fuzz/regressions/$t:"

@@ -423,15 +423,19 @@ struct Decoded {
 struct EucSource {
   const std::uint8_t* cls;
 
+  // Bytes below 0x80 are ASCII whatever the caller's class table says: they
+  // neither start nor end a two-byte character.
+  bool Trail(std::uint8_t b) const { return b >= 0x80 && (cls[b] & kEucTrail); }
+
   Decoded Decode(const std::uint8_t* s, std::size_t left) const {
-    const std::uint8_t b = s[0], c = cls[b];
-    if ((c & (kEucLead | kEucSs2 | kEucSs3)) == kEucLead && left >= 2 && (cls[s[1]] & kEucTrail)) {
+    const std::uint8_t b = s[0], c = b < 0x80 ? 0 : cls[b];
+    if ((c & (kEucLead | kEucSs2 | kEucSs3)) == kEucLead && left >= 2 && Trail(s[1])) {
       // JIS X 0208, by far the most common: the steps below, by table.
       return {static_cast<std::uint16_t>(kEucRowToSjis[b] << 8 | kEucCellToSjis[b & 1][s[1]]), 2, false};
     }
     const std::size_t need = (c & kEucSs3) ? 2 : (c & (kEucLead | kEucSs2)) ? 1 : 0;
     std::size_t have = 0;
-    while (have < need && 1 + have < left && (cls[s[1 + have]] & kEucTrail)) ++have;
+    while (have < need && 1 + have < left && Trail(s[1 + have])) ++have;
     if (have < need) return {0, 1, 1 + have == left};  // a stray or cut lead byte
     if (need == 0) return {0, 1, false};                // a byte that starts no character
     const std::uint8_t t = s[1];
@@ -449,8 +453,7 @@ struct EucSource {
     std::size_t k = i, w = o;
     while (k < limit && n - k >= 2) {
       const std::uint8_t b = s[k], t = s[k + 1];
-      // A byte below 0x80 is ASCII whatever the caller's class table says.
-      if (b < 0x80 || (cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !(cls[t] & kEucTrail)) [[unlikely]]
+      if (b < 0x80 || (cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !Trail(t)) [[unlikely]]
         break;
       d[w] = kEucRowToSjis[b];
       d[w + 1] = kEucCellToSjis[b & 1][t];

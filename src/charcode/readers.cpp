@@ -77,12 +77,11 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
 
   if (eucClass == nullptr) eucClass = kEucClass.data();
   // Byte-form lines are found and converted in one pass, as no CR or LF is part
-  // of a character there (unless an EUC-JP class table makes them trail bytes).
+  // of a character there (bytes below 0x80 are never EUC-JP trail bytes).
   detail::LineStepFn lineStep = nullptr;
   if (reader == Reader::Sjis) lineStep = detail::SjisLineToSjis;
   if (reader == Reader::Utf8) lineStep = detail::Utf8LineToSjis;
-  if (reader == Reader::Euc && !(eucClass[0x0D] & kEucTrail) && !(eucClass[0x0A] & kEucTrail))
-    lineStep = detail::EucLineToSjis;
+  if (reader == Reader::Euc) lineStep = detail::EucLineToSjis;
 
   std::size_t room = std::min(dst.size(), kPieceSize);
   std::size_t pos = 0, out = 0;
