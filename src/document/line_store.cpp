@@ -135,7 +135,6 @@ bool LineStore::Start(const LineStoreSettings& settings, qorvetc::PageFileFactor
     Fail(kNoAppendPage3);
     return false;
   }
-  started_ = true;
   return NewDocument();
 }
 
@@ -392,14 +391,6 @@ void LineStore::Forget(LINEDATA_STRC* record) {
   FreeRecord(record);
 }
 
-// A pane's first line after its records were renumbered: its first record's.
-LineNo LineStore::FirstAfterEdit(int pane) const {
-  if (pane == 1 && !divided_) return LineNo(1);
-  for (LINEDATA_STRC* r : windows_.slots[static_cast<std::size_t>(pane)])
-    if (r != nullptr) return LineNo(r->lineNo);
-  return LineNo(1);
-}
-
 void LineStore::MoveLineWindow(int pane, LineNo wanted) {
   if (lineCount_ <= static_cast<std::uint32_t>(kWindowLines) || (pane == 1 && !divided_)) return;
   const LineNo w(std::clamp(wanted.value, 1, static_cast<std::int32_t>(lineCount_) - kWindowLines + 1));
@@ -517,7 +508,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
   // Lines below move down by one.
   // A window whose last slot holds the split line moves down by one, so that
   // the new line enters it.
-  LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
   for (int p = 0; p < 2; ++p)
     if (lineCount_ >= static_cast<std::uint32_t>(kWindowLines) && WindowLine(p, LineNo(line->lineNo)) != nullptr &&
         line->lineNo == WindowFirst(p).value + WindowSize(p) - 1)
@@ -525,7 +516,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
   Renumber(static_cast<std::int32_t>(lineNo), 1);
   ++lineCount_;
   memo_ = Memo{};
-  IndexAfterSplit(lineNo, upperOffset);
+  IndexAfterSplit(lineNo);
   InvalidateColourStates(LineNo(static_cast<std::int32_t>(lineNo)));
 
   // Windows that start below the split line follow their records down.
@@ -572,7 +563,7 @@ LINEDATA_STRC* LineStore::JoinLineWithPrevious(LINEDATA_STRC* line) {
   joined.append(reinterpret_cast<const char*>(line->text), line->length);
   if (joined.size() > kMaxLineBytes) return nullptr;
   if (!UnlinkLine(static_cast<std::uint32_t>(at.value), line->cacheOffset)) return nullptr;
-  const LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
   Forget(line);
   SetLineText(prev, joined);
   Renumber(at.value, -1);
@@ -598,7 +589,7 @@ bool LineStore::DeleteLine(LineNo line) {
   LINEDATA_STRC* record = nullptr;
   const std::uint32_t offset = LineOffsetOf(line, &record);
   if (offset == 0 || !UnlinkLine(static_cast<std::uint32_t>(line.value), offset)) return false;
-  const LineNo firsts[2] = {FirstAfterEdit(0), FirstAfterEdit(1)};
+  const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
   if (record != nullptr) Forget(record);
   Renumber(line.value, -1);
   --lineCount_;
@@ -662,7 +653,7 @@ TMPOFFSET* LineStore::EnsureIndexEntry(LineNo line) {
   return InsertIndexEntry(at, e) ? &index_.entries[at] : nullptr;
 }
 
-void LineStore::IndexAfterSplit(std::uint32_t splitLine, std::uint32_t /*upperOffset*/) {
+void LineStore::IndexAfterSplit(std::uint32_t splitLine) {
   std::uint32_t i = 0;
   for (; i < index_.used && index_.entries[i].line <= splitLine; ++i) {
   }
@@ -726,17 +717,22 @@ bool LineStore::UnlinkLine(std::uint32_t lineNo, std::uint32_t offset) {
   return true;
 }
 
-bool LineStore::SetBookmark(LineNo line, std::uint8_t mark) {
-  if (mark == 0) {
+// Sets one mark field of a line's index entry: a mark needs an entry, clearing
+// one only touches an entry that exists.
+template <typename Field>
+bool LineStore::SetIndexMark(LineNo line, Field TMPOFFSET::*field, Field value) {
+  if (value == 0) {
     const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
-    if (at >= 0) index_.entries[at].bookmarkMark = 0;
+    if (at >= 0) index_.entries[at].*field = 0;
     return true;
   }
   TMPOFFSET* e = EnsureIndexEntry(line);
   if (e == nullptr) return false;
-  e->bookmarkMark = mark;
+  e->*field = value;
   return true;
 }
+
+bool LineStore::SetBookmark(LineNo line, std::uint8_t mark) { return SetIndexMark(line, &TMPOFFSET::bookmarkMark, mark); }
 
 std::uint8_t LineStore::Bookmark(LineNo line) const {
   const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
@@ -759,15 +755,7 @@ bool LineStore::SetRangeIndex(LineNo line, std::uint16_t rangeIndex) {
                              rangeIndex) == 0)
       return false;
   }
-  if (rangeIndex == 0) {
-    const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
-    if (at >= 0) index_.entries[at].rangeIndex = 0;
-    return true;
-  }
-  TMPOFFSET* e = EnsureIndexEntry(line);
-  if (e == nullptr) return false;
-  e->rangeIndex = rangeIndex;
-  return true;
+  return SetIndexMark(line, &TMPOFFSET::rangeIndex, rangeIndex);
 }
 
 std::uint16_t LineStore::RangeIndex(LineNo line) {

@@ -136,14 +136,15 @@ class LineStore {
   std::vector<LINEDATA_STRC*> HeldRecords() const;
   void Renumber(std::int32_t after, std::int32_t delta);
   void Forget(LINEDATA_STRC* record);  // out of every slot, then freed
-  LineNo FirstAfterEdit(int pane) const;
   void Invalidate() { marge_.listValid = false; }
   bool ResizeTmpOffset(std::int32_t add);
   bool InsertIndexEntry(std::uint32_t at, const TMPOFFSET& entry);
   void RemoveIndexEntry(std::uint32_t at);
   std::int64_t IndexEntryOf(std::uint32_t line) const;
   TMPOFFSET* EnsureIndexEntry(LineNo line);
-  void IndexAfterSplit(std::uint32_t splitLine, std::uint32_t upperOffset);
+  void IndexAfterSplit(std::uint32_t splitLine);
+  template <typename Field>
+  bool SetIndexMark(LineNo line, Field TMPOFFSET::*field, Field value);
   void IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset);
   bool UnlinkLine(std::uint32_t lineNo, std::uint32_t offset);
   void WarnLineLimit();
@@ -164,7 +165,6 @@ class LineStore {
   Memo memo_;
   std::vector<LINEDATA_STRC*> stranded_;  // left every window, write-back failed
   bool limitWarned_ = false;
-  bool started_ = false;
 };
 
 }  // namespace gorvane::document
