@@ -14,6 +14,7 @@ void TmpCache::TmpCacheInit(const CacheSettings& settings, PageFileFactory facto
   settings_ = settings;
   factory_ = factory ? std::move(factory) : PageFileFactory(CreateTemporaryPageFile);
   pool_.reset();
+  recordPin_ = -1;
 }
 
 bool TmpCache::CreateTmpCache() {
@@ -29,12 +30,22 @@ bool TmpCache::CreateTmpCache() {
 
 void TmpCache::DeleteTmpCacheAll() {
   if (pool_) pool_->Reset();
+  recordPin_ = -1;
   if (rec_.cache != nullptr) *rec_.cache = TPALLCACHE_MNG{};
   if (rec_.marge != nullptr) {
     rec_.marge->candidates.fill(-1);
     rec_.marge->candidateCount = 0;
     rec_.marge->mergePending = false;
   }
+}
+
+void TmpCache::HonourRecordPin() {
+  if (!pool_ || rec_.cache == nullptr) return;
+  const std::int64_t wanted = rec_.cache->pinnedPage;
+  if (wanted == recordPin_) return;
+  if (recordPin_ >= 0) pool_->Unpin(static_cast<std::uint32_t>(recordPin_));
+  recordPin_ = -1;
+  if (wanted >= 0 && wanted <= 0xFFFFFFFF && pool_->Pin(static_cast<std::uint32_t>(wanted))) recordPin_ = wanted;
 }
 
 std::uint8_t* TmpCache::GetTmpCachePage(int mode, std::uint32_t offset, int /*pane*/) {
@@ -90,7 +101,9 @@ bool TmpCache::CloseAppendPage() {
 }
 
 bool TmpCache::OpenAppendPage() {
+  if (rec_.creatingPage != nullptr) *rec_.creatingPage = 1;
   std::uint8_t* page = CreateNewTmpCachePage(2);
+  if (rec_.creatingPage != nullptr) *rec_.creatingPage = 0;
   if (page == nullptr) return false;
   const doc::PageHeader h = doc::LoadPageHeader(page);
   TPALLCACHE_MNG& c = *rec_.cache;
@@ -127,7 +140,6 @@ std::uint32_t TmpCache::AppendRecord(const std::uint8_t* bytes, std::uint32_t le
     pins[2].emplace(*this, nextHere ? base : next);
     for (const auto& pin : pins)
       if (!pin->ok()) return 0;
-    c.pinnedPage = base;
   }
 
   const std::uint32_t offset = c.appendNext;
@@ -153,7 +165,6 @@ std::uint32_t TmpCache::AppendRecord(const std::uint8_t* bytes, std::uint32_t le
   else StoreLinks(next, nullptr, &tail);
   if (prev == 0) c.firstOffset = offset;
   if (next == 0) c.lastOffset = offset;
-  c.pinnedPage = -1;
   return offset;
 }
 

@@ -32,6 +32,7 @@ struct RegisteredRecords {
   MARGEDATA* marge = nullptr;
   TMPOFFSET_MNG* index = nullptr;
   std::uint32_t* lineCount = nullptr;
+  std::uint8_t* creatingPage = nullptr;  // set while a new append page is made
 };
 
 class TmpCache {
@@ -51,7 +52,10 @@ class TmpCache {
   // Every page discarded (a new document follows with CreateTmpCache).
   void DeleteTmpCacheAll();
   bool CreateTmpHdMem() { return true; }
-  void DestroyTmpHdMem() { pool_.reset(); }
+  void DestroyTmpHdMem() {
+    pool_.reset();
+    recordPin_ = -1;
+  }
 
   // mode 0/1: the page that holds offset; 2: the default page. Null on
   // failure. Valid until the next call unless the page is pinned.
@@ -62,6 +66,9 @@ class TmpCache {
   void UnpinPage(std::uint32_t offset) {
     if (pool_) pool_->Unpin(offset);
   }
+  // Callers that hold page pointers across calls name the page in the chain
+  // record's pinnedPage (-1: none); this makes the pool keep that page.
+  void HonourRecordPin();
   std::uint32_t pageSize() const { return pool_ ? pool_->pageSize() : 0; }
   PagePool* pool() { return pool_.get(); }
 
@@ -131,6 +138,7 @@ class TmpCache {
   std::unique_ptr<PagePool> pool_;
   RegisteredRecords rec_;
   std::uint64_t moves_ = 0;
+  std::int64_t recordPin_ = -1;  // the page pinned for the chain record's pinnedPage
 };
 
 // Pins a page for a scope.

@@ -79,6 +79,20 @@ struct TMPOFFSET {
 };
 static_assert(sizeof(TMPOFFSET) == 16);
 
+// The settings the support library reads: the first fields of the editor's
+// settings record (the rest belongs to the editor).
+struct SETTINGDATA {
+  std::uint32_t pageSize = 65536;  // bytes per cache page, read once at start-up
+  std::uint32_t memoryPages = 8;   // cache pages held in memory
+};
+
+// The application state the support library reads and writes: the first
+// fields of the editor's application record.
+struct APPDATA {
+  std::uint32_t lineCount = 0;       // lines of the document
+  std::uint8_t creatingPage = 0;     // set while a new append page is being made
+};
+
 struct TMPOFFSET_MNG {
   std::uint32_t committed = 0;  // entries committed
   std::uint32_t used = 0;       // entries in use, the terminator not counted
