@@ -147,6 +147,7 @@ bool LineStore::BeginLoad() {
   memo_ = Memo{};
   divided_ = false;
   activePane_ = 0;
+  firstDisplayed_[0] = firstDisplayed_[1] = LineNo(1);
   // The default page is the first append page.
   std::uint8_t* page = cache_.GetTmpCachePage(2, 0, 0);
   if (page == nullptr) return false;
@@ -399,6 +400,13 @@ void LineStore::MoveLineWindow(int pane, LineNo wanted) {
   MergeCandidatePages();
 }
 
+void LineStore::ShowFrom(int pane, LineNo firstDisplayed) {
+  if (pane == 1 && !divided_) pane = 0;
+  const std::int32_t top = std::max<std::int32_t>(1, static_cast<std::int32_t>(lineCount_));
+  firstDisplayed_[pane] = LineNo(std::clamp(firstDisplayed.value, 1, top));
+  MoveLineWindow(pane, WindowStartFor(firstDisplayed_[pane], lineCount_));
+}
+
 LINEDATA_STRC* LineStore::BringIntoWindow(int pane, LineNo line) {
   if (pane == 1 && !divided_) pane = 0;
   if (LINEDATA_STRC* r = WindowLine(pane, line)) return r;
@@ -411,6 +419,7 @@ LINEDATA_STRC* LineStore::BringIntoWindow(int pane, LineNo line) {
 
 bool LineStore::OpenSecondPane(LineNo first) {
   divided_ = true;
+  firstDisplayed_[1] = first;
   return Reconcile(WindowFirst(0), first);
 }
 
@@ -505,14 +514,21 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
   line->flags = static_cast<std::uint8_t>(line->flags & ~kModified);
   lowerLine->cacheOffset = oldOffset;
 
-  // Lines below move down by one.
-  // A window whose last slot holds the split line moves down by one, so that
-  // the new line enters it.
+  // Lines below move down by one. A full window that holds the split line
+  // lets one record go: normally its last one, but its first one (the window
+  // moves down by one) when the split line is its last, so that the new line
+  // enters it; and in the active pane also when a plain split happens while
+  // the window reaches above the view and ends at the document's end, so
+  // that the end stays in memory.
   LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
-  for (int p = 0; p < 2; ++p)
-    if (lineCount_ >= static_cast<std::uint32_t>(kWindowLines) && WindowLine(p, LineNo(line->lineNo)) != nullptr &&
-        line->lineNo == WindowFirst(p).value + WindowSize(p) - 1)
-      firsts[p] += 1;
+  for (int p = 0; p < 2; ++p) {
+    if (lineCount_ < static_cast<std::uint32_t>(kWindowLines) || WindowLine(p, LineNo(line->lineNo)) == nullptr)
+      continue;
+    const std::int32_t last = WindowFirst(p).value + WindowSize(p) - 1;
+    const bool keepsEnd = p == activePane_ && upper == nullptr && WindowFirst(p) < firstDisplayed_[p] &&
+                          static_cast<std::uint32_t>(last) == lineCount_;
+    if (line->lineNo == last || keepsEnd) firsts[p] += 1;
+  }
   Renumber(static_cast<std::int32_t>(lineNo), 1);
   ++lineCount_;
   memo_ = Memo{};

@@ -86,6 +86,10 @@ class LineStore {
   // before it. The document keeps at least one (empty) line.
   bool DeleteLine(LineNo line);
   void MoveLineWindow(int pane, LineNo wanted);
+  // The pane's view now starts at firstDisplayed: its window follows in
+  // 66-line steps.
+  void ShowFrom(int pane, LineNo firstDisplayed);
+  LineNo firstDisplayed(int pane) const { return firstDisplayed_[pane == 1 ? 1 : 0]; }
   // First line a pane's window should start at for a first displayed line.
   static LineNo WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount);
   bool OpenSecondPane(LineNo first);
@@ -165,6 +169,7 @@ class LineStore {
   Memo memo_;
   std::vector<LINEDATA_STRC*> stranded_;  // left every window, write-back failed
   bool limitWarned_ = false;
+  LineNo firstDisplayed_[2] = {LineNo(1), LineNo(1)};
 };
 
 }  // namespace gorvane::document

@@ -132,6 +132,42 @@ TEST_F(LineStoreTest, SplitOfTheWindowsLastLineKeepsTheNewLineInTheWindow) {
   ExpectConsistent();
 }
 
+// Which record leaves a full window when a line is split: the window's first
+// line after the split says whether it moved down by one.
+TEST_F(LineStoreTest, SplitChoosesWhichRecordLeavesTheWindow) {
+  struct Case {
+    const char* what;
+    int lines, shownFrom, split;
+    bool replacement;
+    int firstAfter;
+  } cases[] = {
+      {"middle line: the last slot goes", 800, 1, 200, false, 1},
+      {"the last slot's line: the first goes", 800, 1, 400, false, 2},
+      {"window ends at the document's end above the view", 450, 200, 300, false, 52},
+      {"same with replacement bytes: the last slot goes", 450, 200, 300, true, 51},
+      {"window ends at the document's end, not above the view", 450, 40, 300, false, 1},
+      {"window above the view, document continues", 900, 300, 300, false, 197},
+  };
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto lines = Numbered(c.lines);
+    Load(lines);
+    store.ShowFrom(0, LineNo(c.shownFrom));
+    const LineNo first = store.WindowFirst(0);
+    doc::LINEDATA_STRC* l = store.BringIntoWindow(0, LineNo(c.split));
+    ASSERT_NE(l, nullptr);
+    ASSERT_EQ(store.WindowFirst(0), first);
+    const std::string_view upper = "up\r\n";
+    ASSERT_NE(store.SplitLine(l, 3, c.replacement ? &upper : nullptr), nullptr);
+    EXPECT_EQ(store.WindowFirst(0), LineNo(c.firstAfter));
+    EXPECT_EQ(store.WindowSize(0), 400);
+    EXPECT_EQ(store.liveRecords(), 400);
+    EXPECT_EQ(Line(c.lines + 1), lines.back());
+    ExpectConsistent();
+  }
+}
+
 TEST_F(LineStoreTest, DeletingLineOneKeepsItsEntryAndReleasesItsMarks) {
   Start();
   Load(Numbered(300));
@@ -372,7 +408,8 @@ TEST_P(LineStoreModel, AgreesWithAVectorOfLines) {
       case 6:
       case 7:  // scroll
         op = "move " + std::to_string(line);
-        store.MoveLineWindow(pane, doc::LineStore::WindowStartFor(LineNo(line), store.lineCount()));
+        if (pick(0, 1)) store.ShowFrom(pane, LineNo(line));
+        else store.MoveLineWindow(pane, doc::LineStore::WindowStartFor(LineNo(line), store.lineCount()));
         break;
       case 8:  // divide or undivide
         op = "pane";
