@@ -284,72 +284,84 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
   const auto size = static_cast<std::int32_t>(std::min<std::uint32_t>(lineCount_, kWindowLines));
   const auto maxFirst = static_cast<std::int32_t>(lineCount_) - size + 1;
   LineNo first[2] = {LineNo(std::clamp(first0.value, 1, maxFirst)), LineNo(std::clamp(first1.value, 1, maxFirst))};
+  const LineNo before[2] = {WindowFirst(0), WindowFirst(1)};
   const bool panes[2] = {true, divided_};
-  auto wanted = [&](std::int32_t line) {
-    for (int p = 0; p < 2; ++p)
-      if (panes[p] && line >= first[p].value && line < first[p].value + size) return true;
-    return false;
+  auto byLineNo = [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; };
+  auto find = [&](const std::vector<LINEDATA_STRC*>& v, std::int32_t line) -> LINEDATA_STRC* {
+    const auto it = std::lower_bound(v.begin(), v.end(), line, byLineNo);
+    return it != v.end() && (*it)->lineNo == line ? *it : nullptr;
   };
 
   // Every record held now (and any whose write-back failed earlier), by line number.
   std::vector<LINEDATA_STRC*> held = HeldRecords();
   if (entering != nullptr)
     held.insert(std::upper_bound(held.begin(), held.end(), entering, ByLine), entering);
-  stranded_.clear();
-  for (auto& pane : windows_.slots) pane.fill(nullptr);
 
-  // Let go of what no window needs; the slots keep the others for write-back.
+  // First read every line that enters a window (a missing line's record is
+  // the previous line's next in the chain). Nothing has changed yet, so when a
+  // page cannot be read the windows stay where they were.
+  std::vector<LINEDATA_STRC*> loaded;
+  bool ok = true;
+  for (int p = 0; p < 2 && ok; ++p) {
+    if (!panes[p]) continue;
+    for (std::int32_t line = first[p].value; line < first[p].value + size; ++line) {
+      if (find(held, line) != nullptr || find(loaded, line) != nullptr) continue;
+      const LINEDATA_STRC* previous = find(held, line - 1);
+      if (previous == nullptr) previous = find(loaded, line - 1);
+      RecordHeader h;
+      std::uint32_t offset = 0;
+      if (previous != nullptr) offset = cache_.RecordAt(previous->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
+      else offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
+      LINEDATA_STRC* r = offset != 0 ? LoadRecord(static_cast<std::uint32_t>(line), offset) : nullptr;
+      if (r == nullptr) {
+        ok = false;
+        break;
+      }
+      loaded.insert(std::upper_bound(loaded.begin(), loaded.end(), r, ByLine), r);
+    }
+  }
+  if (!ok) {
+    for (LINEDATA_STRC* r : loaded) FreeRecord(r);
+    loaded.clear();
+    for (int p = 0; p < 2; ++p)
+      if (before[p].value >= 1) first[p] = before[p];
+  }
+  std::vector<LINEDATA_STRC*> all(held.size() + loaded.size());
+  std::merge(held.begin(), held.end(), loaded.begin(), loaded.end(), all.begin(), ByLine);
+
+  // The slots: each window's run of lines (after a failed read, as much of
+  // the old run as is held, never with a gap).
+  std::vector<bool> placed(all.size(), false);
+  for (auto& pane : windows_.slots) pane.fill(nullptr);
+  for (int p = 0; p < 2; ++p) {
+    if (!panes[p]) continue;
+    for (std::int32_t i = 0; i < size; ++i) {
+      const auto it = std::lower_bound(all.begin(), all.end(), first[p].value + i, byLineNo);
+      if (it == all.end() || (*it)->lineNo != first[p].value + i) break;
+      windows_.slots[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)] = *it;
+      placed[static_cast<std::size_t>(it - all.begin())] = true;
+    }
+  }
+
+  // Let go of what no window holds; a modified line whose text the cache
+  // cannot take yet stays in memory.
+  stranded_.clear();
   std::vector<LINEDATA_STRC*> kept;
-  for (LINEDATA_STRC* r : held) {
-    if (wanted(r->lineNo)) {
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    LINEDATA_STRC* r = all[i];
+    if (placed[i]) {
       kept.push_back(r);
       continue;
     }
+    r->prev = r->next = nullptr;
+    r->flags = static_cast<std::uint8_t>(r->flags & ~(kInPane0 | kInPane1));
     if ((r->flags & kModified) && !cache_.OverWriteOneLineToTmpCache(r)) {
-      stranded_.push_back(r);  // its text stays in memory until the cache takes it
+      stranded_.push_back(r);
       continue;
     }
-    r->prev = r->next = nullptr;
     FreeRecord(r);
   }
 
-  // Fill each window's lines, reading the missing ones from the cache (a
-  // missing line's record is the previous line's next in the chain).
-  bool ok = true;
-  std::vector<LINEDATA_STRC*> loaded;
-  for (int p = 0; p < 2 && ok; ++p) {
-    if (!panes[p]) continue;
-    auto cursor = std::lower_bound(kept.begin(), kept.end(), first[p].value,
-                                   [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; });
-    LINEDATA_STRC* previous = nullptr;
-    for (std::int32_t i = 0; i < size; ++i) {
-      const std::int32_t line = first[p].value + i;
-      while (cursor != kept.end() && (*cursor)->lineNo < line) ++cursor;
-      LINEDATA_STRC* r = cursor != kept.end() && (*cursor)->lineNo == line ? *cursor : nullptr;
-      if (r == nullptr && p == 1)  // loaded for pane 0 already?
-        for (LINEDATA_STRC* l : loaded)
-          if (l->lineNo == line) r = l;
-      if (r == nullptr) {
-        RecordHeader h;
-        std::uint32_t offset = 0;
-        if (previous != nullptr) offset = cache_.RecordAt(previous->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
-        else offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
-        r = offset != 0 ? LoadRecord(static_cast<std::uint32_t>(line), offset) : nullptr;
-        if (r == nullptr) {
-          ok = false;
-          break;
-        }
-        loaded.push_back(r);
-      }
-      windows_.slots[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)] = r;
-      previous = r;
-    }
-  }
-  if (!loaded.empty()) {
-    std::sort(loaded.begin(), loaded.end(), ByLine);
-    const auto middle = kept.insert(kept.end(), loaded.begin(), loaded.end());
-    std::inplace_merge(kept.begin(), middle, kept.end(), ByLine);
-  }
   // Pane bits and the in-memory runs: consecutive lines are linked.
   for (std::size_t i = 0; i < kept.size(); ++i) {
     LINEDATA_STRC* r = kept[i];

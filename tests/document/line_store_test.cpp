@@ -284,6 +284,35 @@ TEST_F(LineStoreTest, FailedWriteBackNeverLosesTheLine) {
   ExpectConsistent();
 }
 
+// A window move whose entering lines cannot be read leaves the windows as
+// they were, modified lines included.
+TEST_F(LineStoreTest, FailedReadKeepsTheOldWindow) {
+  bool failReads = false;
+  doc::LineStoreSettings settings;
+  settings.cache = qv::CacheSettings{1024, 2};
+  ASSERT_TRUE(store.Start(settings, [&] { return std::make_unique<gvtest::MemoryPageFile>(nullptr, &failReads); }));
+  const auto lines = Numbered(2000);
+  Load(lines);
+  ASSERT_TRUE(store.SetLineText(store.WindowLine(0, LineNo(10)), "edited\r\n"));
+  store.MoveLineWindow(0, LineNo(600));
+  store.MoveLineWindow(0, LineNo(1));  // the pool now holds pages near line 600 and the start
+  ASSERT_TRUE(store.SetLineText(store.WindowLine(0, LineNo(20)), "edited too\r\n"));
+  failReads = true;
+  store.MoveLineWindow(0, LineNo(1500));
+  EXPECT_EQ(store.WindowFirst(0), LineNo(1));
+  EXPECT_EQ(store.WindowSize(0), 400);
+  ASSERT_NE(store.WindowLine(0, LineNo(20)), nullptr);
+  EXPECT_EQ(store.WindowLine(0, LineNo(20))->flags & doc::kModified, doc::kModified);
+  failReads = false;
+  ExpectConsistent();
+  store.MoveLineWindow(0, LineNo(1500));
+  EXPECT_EQ(store.WindowFirst(0), LineNo(1500));
+  EXPECT_EQ(Line(10), "edited\r\n");
+  EXPECT_EQ(Line(20), "edited too\r\n");
+  EXPECT_EQ(Line(1999), lines[1998]);
+  ExpectConsistent();
+}
+
 // Every window line is found by its cache offset, never a freed record.
 TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
   Start();

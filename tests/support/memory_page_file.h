@@ -11,8 +11,10 @@ namespace gvtest {
 
 class MemoryPageFile : public gorvane::qorvetc::PageFile {
  public:
-  explicit MemoryPageFile(bool* failWrites = nullptr) : failWrites_(failWrites) {}
+  explicit MemoryPageFile(bool* failWrites = nullptr, bool* failReads = nullptr)
+      : failWrites_(failWrites), failReads_(failReads) {}
   bool Read(std::uint64_t pos, std::uint8_t* dst, std::uint32_t n) override {
+    if (failReads_ != nullptr && *failReads_) return false;
     if (pos + n > bytes_.size()) return false;
     std::memcpy(dst, bytes_.data() + pos, n);
     return true;
@@ -27,6 +29,7 @@ class MemoryPageFile : public gorvane::qorvetc::PageFile {
  private:
   std::vector<std::uint8_t> bytes_;
   bool* failWrites_;
+  bool* failReads_;
 };
 
 inline gorvane::qorvetc::PageFileFactory MemoryPageFiles() {
