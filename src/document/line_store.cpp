@@ -454,8 +454,15 @@ void LineStore::ReleaseLineWindows() {
 
 // ---- editing --------------------------------------------------------------------------------------
 
+bool LineStore::InWindow(const LINEDATA_STRC* line) const {
+  if (line == nullptr) return false;
+  for (int p = 0; p < 2; ++p)
+    if (WindowLine(p, LineNo(line->lineNo)) == line) return true;
+  return false;
+}
+
 bool LineStore::SetLineText(LINEDATA_STRC* line, std::string_view bytes) {
-  if (line == nullptr || bytes.size() > kMaxLineBytes) return false;
+  if (!InWindow(line) || bytes.size() > kMaxLineBytes) return false;
   const auto n = static_cast<std::uint32_t>(bytes.size());
   if (LineCapacity(n) > LineCapacity(line->length)) {
     auto* bigger = new (std::nothrow) std::uint8_t[LineCapacity(n)]();
@@ -486,7 +493,7 @@ void LineStore::WarnLineLimit() {
 
 LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::string_view* upper,
                                     bool marksFollowText) {
-  if (line == nullptr || line->cacheOffset == 0) return nullptr;
+  if (!InWindow(line) || line->cacheOffset == 0) return nullptr;
   if (lineCount_ > kMaxLines - 1) WarnLineLimit();
   const std::uint32_t lineNo = static_cast<std::uint32_t>(line->lineNo);
   // Column c cuts the line, or with replacement bytes says how many of them the upper part takes.
@@ -575,7 +582,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
 }
 
 LINEDATA_STRC* LineStore::JoinLineWithPrevious(LINEDATA_STRC* line) {
-  if (line == nullptr || line->lineNo <= 1) return nullptr;
+  if (!InWindow(line) || line->lineNo <= 1) return nullptr;
   const LineNo at(line->lineNo);
   int pane = WindowLine(activePane_, at) ? activePane_ : 0;
   LINEDATA_STRC* prev = WindowLine(pane, at - 1);

@@ -69,6 +69,9 @@ class LineStore {
   bool divided() const { return divided_; }
 
   // ---- changing ----
+  // Edits take a line's window record: a record that no window holds (the
+  // line was never brought in, or its window has moved on) is refused.
+  bool InWindow(const LINEDATA_STRC* line) const;
   // Makes sure the pane's window holds the line (moving it as scrolling would).
   LINEDATA_STRC* BringIntoWindow(int pane, LineNo line);
   // Replaces a window line's bytes (line end included); false beyond 15,360 bytes.

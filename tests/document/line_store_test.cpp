@@ -313,6 +313,26 @@ TEST_F(LineStoreTest, FailedReadKeepsTheOldWindow) {
   ExpectConsistent();
 }
 
+// Edits go through the line's window record; a copy or a line outside every
+// window is refused and changes nothing.
+TEST_F(LineStoreTest, EditsNeedTheLinesWindowRecord) {
+  Start();
+  const auto lines = Numbered(1000);
+  Load(lines);
+  doc::LINEDATA_STRC stranger = *store.WindowLine(0, LineNo(5));
+  EXPECT_FALSE(store.SetLineText(&stranger, "x\r\n"));
+  EXPECT_EQ(store.SplitLine(&stranger, 2), nullptr);
+  EXPECT_EQ(store.JoinLineWithPrevious(&stranger), nullptr);
+  EXPECT_EQ(store.WindowLine(0, LineNo(900)), nullptr);
+  doc::LINEDATA_STRC* far = store.BringIntoWindow(0, LineNo(900));
+  ASSERT_NE(far, nullptr);
+  EXPECT_TRUE(store.SetLineText(far, "far\r\n"));
+  EXPECT_EQ(store.lineCount(), 1000u);
+  EXPECT_EQ(Line(5), lines[4]);
+  EXPECT_EQ(Line(900), "far\r\n");
+  ExpectConsistent();
+}
+
 // Every window line is found by its cache offset, never a freed record.
 TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
   Start();
