@@ -13,6 +13,9 @@
 
 namespace gorvane::files {
 
+using document::LINEDATA_STRC;
+using document::LineNo;
+
 inline constexpr std::size_t kMaxPathBytes = 260;  // plus the terminator: 261
 inline constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;  // sizes from here on are refused
 inline constexpr std::string_view kNewFileFolder = "NO FolderName\\";

@@ -1,1 +1,451 @@
-// (in progress)
+#include "files/loader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "charcode/charcode.h"
+#include "companions/qorvetc/tmpcache.h"
+#include "support/fake_host.h"
+#include "support/memory_file_system.h"
+#include "support/memory_page_file.h"
+
+namespace gf = gorvane::files;
+namespace doc = gorvane::document;
+namespace qv = gorvane::qorvetc;
+using gorvane::document::LineNo;
+using gorvane::shell::BoxAnswer;
+
+namespace {
+
+std::string ReadSample(const std::string& form) {
+  std::ifstream f(std::string(GV_SOURCE_DIR) + "/samples/sample-" + form + ".txt", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// Reads fail after a number of bytes, or the size is made up: faults a real
+// disk can have, over the in-memory file system.
+class FaultyFileSystem : public gvtest::MemoryFileSystem {
+ public:
+  long failReadsAfter = -1;
+  std::uint64_t fakeSize = 0;
+
+  std::unique_ptr<gf::File> Open(const std::string& path, gf::Access access, gf::Share share, gf::Disposition d,
+                                 bool sequential) override {
+    auto inner = MemoryFileSystem::Open(path, access, share, d, sequential);
+    if (!inner) return nullptr;
+    return std::make_unique<Faulty>(std::move(inner), *this);
+  }
+
+ private:
+  class Faulty : public gf::File {
+   public:
+    Faulty(std::unique_ptr<gf::File> inner, FaultyFileSystem& fs) : inner_(std::move(inner)), fs_(fs) {}
+    bool Read(void* dst, std::uint32_t n, std::uint32_t* got) override {
+      if (fs_.failReadsAfter >= 0 && read_ + n > static_cast<std::uint64_t>(fs_.failReadsAfter)) return false;
+      const bool ok = inner_->Read(dst, n, got);
+      read_ += *got;
+      return ok;
+    }
+    bool Write(const void* src, std::uint32_t n) override { return inner_->Write(src, n); }
+    bool Seek(std::uint64_t p) override { return inner_->Seek(p); }
+    bool Size(std::uint64_t* size) override {
+      if (fs_.fakeSize != 0) {
+        *size = fs_.fakeSize;
+        return true;
+      }
+      return inner_->Size(size);
+    }
+    bool LastWriteTime(gf::FileTime* t) override { return inner_->LastWriteTime(t); }
+    bool SetEndOfFile() override { return inner_->SetEndOfFile(); }
+    bool Flush() override { return inner_->Flush(); }
+    bool Close() override { return inner_->Close(); }
+
+   private:
+    std::unique_ptr<gf::File> inner_;
+    FaultyFileSystem& fs_;
+    std::uint64_t read_ = 0;
+  };
+};
+
+// Other editors holding some paths.
+class OtherEditors : public gf::OpenFileRegistry {
+ public:
+  std::set<std::string> held;
+  std::string mine;
+  bool HeldElsewhere(std::string_view path) override { return held.count(std::string(path)) != 0; }
+  bool Claim(std::string_view path) override {
+    if (HeldElsewhere(path)) return false;
+    mine = path;
+    return true;
+  }
+};
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    doc::LineStoreSettings storeSettings;
+    storeSettings.cache = qv::CacheSettings{doc::SanePageSize(4096), 4};
+    ASSERT_TRUE(store.Start(storeSettings, gvtest::MemoryPageFiles()));
+    file.path = "NO FolderName\\new";
+  }
+
+  int Open(const std::string& path, int forced = 0, bool readOnly = false) {
+    return loader.OpenPath(0, gf::OpenEntry{path, forced, readOnly});
+  }
+  std::vector<std::string> Lines() {
+    std::vector<std::string> out;
+    store.WalkLines(LineNo(1), 1, [&](LineNo, std::string_view t) {
+      out.emplace_back(t);
+      return true;
+    });
+    return out;
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> out;
+    for (const auto& b : host.boxes) out.push_back(b.text);
+    return out;
+  }
+
+  gvtest::FakeHost host;
+  qv::TmpCache cache;
+  doc::LineStore store{host, cache};
+  FaultyFileSystem fs;
+  OtherEditors others;
+  gf::DocumentFile file;
+  gf::WriteSettings settings;
+  gf::FileContext ctx{host, store, fs, others, file, settings};
+  gf::Loader loader{ctx};
+};
+
+// Every bundled form loads to the same Shift-JIS lines.
+TEST_F(LoaderTest, EveryFormLoadsToTheSameLines) {
+  const std::string sjis = ReadSample("sjis");
+  std::vector<std::string> expected;
+  for (std::size_t at = 0; at <= sjis.size();) {
+    const std::size_t lf = sjis.find('\n', at);
+    expected.push_back(sjis.substr(at, lf == std::string::npos ? std::string::npos : lf + 1 - at));
+    if (lf == std::string::npos) break;
+    at = lf + 1;
+  }
+  struct Case {
+    const char* form;
+    int code;
+  } cases[] = {{"sjis", 1},    {"eucjp", 2},   {"utf8", 4},       {"utf8bom", 4},
+               {"utf16be", 5}, {"utf16le", 6}, {"utf16bebom", 5}, {"utf16lebom", 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.form);
+    const std::string path = std::string("/d/") + c.form + ".txt";
+    fs.PutFolder("/d");
+    fs.Put(path, ReadSample(c.form));
+    ASSERT_EQ(Open(path), 1);
+    EXPECT_EQ(file.code, c.code);
+    EXPECT_EQ(file.path, path);
+    EXPECT_FALSE(file.modified);
+    EXPECT_FALSE(file.readOnly);
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.statuses.back(), "ファイルを読み込みました。");
+    EXPECT_EQ(fs.openHandles(), 0);
+    EXPECT_EQ(store.CheckInvariants(), "");
+  }
+}
+
+// Small files and what they load as: lines, code, the first line end, modified,
+// and the message shown.
+TEST_F(LoaderTest, SmallFilesTable) {
+  const std::string longLine(20000, 'a');
+  // 15,357 ASCII bytes, then a double-byte character across the cut.
+  const std::string straddling = std::string(15357, 'b') + "\x82\xa0" + "tail\r\n";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int forced;
+    std::vector<std::string> lines;
+    int code;
+    std::string crlf;
+    bool modified;
+    std::string message;
+  } cases[] = {
+      {"empty file", "", 0, {""}, 1, "\r\n", false, ""},
+      {"only a UTF-8 mark", "\xEF\xBB\xBF", 0, {""}, 4, "\r\n", false, ""},
+      {"only an end-of-file code", "\x1A", 0, {""}, 1, "\r\n", false, ""},
+      {"end-of-file code after the text", "ab\r\ncd\x1A", 0, {"ab\r\n", "cd"}, 1, "\r\n", false, ""},
+      {"ends in CR LF", "ab\r\ncd\r\n", 0, {"ab\r\n", "cd\r\n", ""}, 1, "\r\n", false, ""},
+      {"ends without line end", "ab\r\ncd", 0, {"ab\r\n", "cd"}, 1, "\r\n", false, ""},
+      {"LF lines (ASCII with LF reads as UTF-8)", "ab\ncd\n", 0, {"ab\r\n", "cd\r\n", ""}, 4, "\n", false, ""},
+      {"CR lines", "ab\rcd", 0, {"ab\r\n", "cd"}, 4, "\r", false, ""},
+      {"odd UTF-16LE", std::string("\xFF\xFE" "a\0b\0c", 7), 0, {"ab"}, 6, std::string("\r\0\n\0", 4), false,
+       "UTF16ﾌｧｲﾙとして指定(認識)されていますがﾌｧｲﾙｻｲｽﾞが偶数ではありません。\n\n最後の１バイトを破棄して読み込みます。"},
+      {"UTF-8 forced on a UTF-16LE mark", std::string("\xFF\xFE" "ab\ncd", 7), 4, {"ab\r\n", "cd"}, 4, "\r\n", false, ""},
+      {"a line too long is cut", longLine + "\r\nnext", 0, {std::string(15358, 'a') + "\r\n", "next"}, 1, "\r\n", true,
+       "このファイルにはカラム数制限値を超えている行がありました。\n制限値を超えた行は範囲内に収まるように切り詰められました。"},
+      {"the cut never splits a character", straddling, 0, {std::string(15357, 'b') + "\r\n", ""}, 1, "\r\n", true,
+       "このファイルにはカラム数制限値を超えている行がありました。\n制限値を超えた行は範囲内に収まるように切り詰められました。"},
+      {"a line of exactly 15,360 bytes fits", std::string(15358, 'c') + "\r\nx", 0,
+       {std::string(15358, 'c') + "\r\n", "x"}, 1, "\r\n", false, ""},
+      {"a character without a Shift-JIS code", "a\xC2\xA5z\r\n\xE3\x81\x82", 4, {"a?z\r\n", "\x82\xa0"}, 4, "\r\n",
+       true, "シフトＪＩＳコードに変換できなかった文字があります。\n変換できなかった文字は ? に置き換えられました。"},
+  };
+  fs.PutFolder("/d");
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.boxes.clear();
+    const std::string path = "/d/f" + std::to_string(++n) + ".txt";
+    fs.Put(path, c.bytes);
+    ASSERT_EQ(Open(path, c.forced), 1);
+    EXPECT_EQ(Lines(), c.lines);
+    EXPECT_EQ(file.code, c.code);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.crlf.data()),
+                          gorvane::charcode::CrlfLength(file.code, file.crlf.data())),
+              c.crlf);
+    EXPECT_EQ(file.modified, c.modified);
+    EXPECT_FALSE(file.readOnly);
+    if (c.message.empty()) {
+      EXPECT_TRUE(host.boxes.empty());
+    } else {
+      ASSERT_EQ(host.boxes.size(), 1u);
+      EXPECT_EQ(host.boxes[0].text, c.message);
+    }
+    EXPECT_EQ(store.CheckInvariants(), "");
+  }
+  EXPECT_EQ(host.boxes.size(), 1u);
+}
+
+// Lines longer than a whole reader piece, and lines across piece borders.
+TEST_F(LoaderTest, LinesAcrossPieces) {
+  std::string bytes;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 40000; ++i) {
+    std::string line = std::to_string(i) + std::string(static_cast<std::size_t>(i % 23), '\x82') + "\r\n";
+    // 0x82 0x82 pairs make double-byte characters; an odd count ends in a lone lead byte.
+    if ((i % 23) % 2 == 1) line.insert(line.size() - 2, "a");
+    bytes += line;
+    expected.push_back(line);
+  }
+  const std::string huge(300000, 'z');  // longer than a piece
+  bytes += huge + "\r\nend";
+  expected.push_back(std::string(15358, 'z') + "\r\n");
+  expected.push_back("end");
+  fs.Put("/big.txt", bytes);
+  ASSERT_EQ(Open("/big.txt", 1), 1);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << "line " << i + 1;
+  EXPECT_TRUE(file.modified);
+  EXPECT_EQ(loader.report().firstCutLine, 40001);
+}
+
+TEST_F(LoaderTest, OpenRefusalsLeaveTheDocumentAlone) {
+  fs.Put("/a.txt", "first\r\n");
+  ASSERT_EQ(Open("/a.txt"), 1);
+  const auto before = Lines();
+  struct Case {
+    const char* what;
+    std::string path;
+    int result;
+    std::string box;
+  } cases[] = {
+      {"the same file again (any case)", "/A.TXT", 1, "既に開いています。"},
+      {"a file another editor edits", "/held.txt", 0, "このファイルは既にオープンされています。"},
+      {"a missing file", "/missing.txt", 0, "ファイルのオープンに失敗しました。"},
+  };
+  fs.Put("/held.txt", "x");
+  others.held.insert("/held.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.boxes.clear();
+    EXPECT_EQ(Open(c.path), c.result);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, c.box);
+    EXPECT_EQ(file.path, "/a.txt");
+    EXPECT_EQ(Lines(), before);
+  }
+  host.boxes.clear();
+  fs.fakeSize = 0x7FFFFFFF;
+  fs.Put("/huge.txt", "x");
+  EXPECT_EQ(Open("/huge.txt"), 0);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "ファイルサイズが大きすぎます。");
+  EXPECT_EQ(file.path, "/a.txt");
+  EXPECT_EQ(fs.openHandles(), 0);
+}
+
+TEST_F(LoaderTest, ReadOnlyFilesAndWriteRefusal) {
+  fs.Put("/ro.txt", "x", /*readOnly=*/true);
+  ASSERT_EQ(Open("/ro.txt"), 1);
+  EXPECT_TRUE(file.readOnly);
+  EXPECT_EQ(host.statuses.front(), "読み取り専用ﾌｧｲﾙです。");
+
+  host.statuses.clear();
+  fs.Put("/locked.txt", "y");
+  fs.failOpenWrite.insert("/locked.txt");
+  ASSERT_EQ(Open("/locked.txt"), 1);
+  EXPECT_TRUE(file.readOnly);
+  EXPECT_EQ(host.statuses.front(), "書き込みが許可されていないファイルです。");
+
+  fs.Put("/plain.txt", "z");
+  ASSERT_EQ(Open("/plain.txt", 0, /*readOnly=*/true), 1);  // the dialog's box
+  EXPECT_TRUE(file.readOnly);
+  ASSERT_EQ(Open("/ro.txt"), 1);
+  fs.Put("/plain2.txt", "z");
+  ASSERT_EQ(Open("/plain2.txt"), 1);
+  EXPECT_FALSE(file.readOnly);
+}
+
+// A load that fails or stops early must not leave a writable document bound
+// to the file: saving it would overwrite the file with what was read.
+TEST_F(LoaderTest, FailedOrPartialLoadsAreWriteProtected) {
+  std::string bytes;
+  for (int i = 0; i < 60000; ++i) bytes += "line " + std::to_string(i) + "\r\n";
+  fs.Put("/broken.txt", bytes);
+  fs.failReadsAfter = 300000;  // the second piece cannot be read
+  EXPECT_EQ(Open("/broken.txt"), 0);
+  EXPECT_EQ(file.path, "/broken.txt");
+  EXPECT_TRUE(file.readOnly);
+  EXPECT_EQ(Lines(), std::vector<std::string>{""});
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[0].text, "何らかの理由でファイルの読み込みに失敗しました。");
+  EXPECT_EQ(host.boxes[1].text,
+            "ファイルを最後まで読み込めませんでした。\n元のファイルを失わないよう、書き込み禁止にしました。");
+  EXPECT_EQ(fs.openHandles(), 0);
+  EXPECT_EQ(store.CheckInvariants(), "");
+
+  fs.failReadsAfter = -1;
+  host.boxes.clear();
+  fs.Put("/ok.txt", "fine");
+  ASSERT_EQ(Open("/ok.txt"), 1);
+  EXPECT_FALSE(file.readOnly);
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+// 1,600,001 lines: the load stops at the limit, says so and is protected.
+TEST_F(LoaderTest, LoadStopsAtTheLineLimit) {
+  fs.Put("/many.txt", std::string(doc::kMaxLines, '\n') + "last");
+  ASSERT_EQ(Open("/many.txt"), 1);
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines + 1);  // the last stored line's end gives an empty last line
+  EXPECT_TRUE(file.readOnly);
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[0].text, "編集可能行数(160万行)を超えました。処理を中止します。");
+  EXPECT_TRUE(loader.report().partial);
+
+  // Inserting into a document at the limit is refused before anything changes.
+  fs.Put("/three.txt", "1\r\n2\r\n3\r\n");
+  host.boxes.clear();
+  EXPECT_EQ(loader.InsertFile("/three.txt", 0, LineNo(5)), 0);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "編集可能行数(160万行)を超えました。処理を中止します。");
+  EXPECT_EQ(host.boxes[0].caption, "確認");
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines + 1);
+}
+
+TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
+  fs.Put("/doc.txt", "one\r\ntwo\r\nthree");
+  ASSERT_EQ(Open("/doc.txt"), 1);
+  ASSERT_TRUE(store.SetBookmark(LineNo(2), 7));
+  struct Case {
+    const char* what;
+    std::string inserted;
+    int forced;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"whole lines", "a\r\nb\r\n", 0, {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}},
+      {"a last line without end joins the line", "a\r\nb", 0, {"one\r\n", "a\r\n", "btwo\r\n", "three"}},
+      {"a trailing end-of-file code is left out", "a\r\n\x1A", 0, {"one\r\n", "a\r\n", "two\r\n", "three"}},
+      {"UTF-16LE with a mark, LF lines", std::string("\xFF\xFE" "a\0\n\0b\0\n\0", 10), 0,
+       {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}},
+      {"EUC-JP forced", "\xA4\xA2\n", 2, {"one\r\n", "\x82\xa0\r\n", "two\r\n", "three"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Open("/doc.txt"), 1);  // the same file: nothing happens, so reload it
+    file.path = "x";
+    ASSERT_EQ(Open("/doc.txt"), 1);
+    ASSERT_TRUE(store.SetBookmark(LineNo(2), 7));
+    host.statuses.clear();
+    fs.Put("/ins.txt", c.inserted);
+    ASSERT_EQ(loader.InsertFile("/ins.txt", c.forced, LineNo(2)), 1);
+    EXPECT_EQ(Lines(), c.lines);
+    EXPECT_TRUE(file.modified);
+    EXPECT_EQ(host.statuses.back(), "ファイルを挿入しました。");
+    // The bookmark stays with the text "two".
+    for (std::size_t i = 0; i < c.lines.size(); ++i)
+      EXPECT_EQ(store.Bookmark(LineNo(static_cast<int>(i) + 1)) != 0, c.lines[i].find("two") != std::string::npos)
+          << i + 1;
+    EXPECT_EQ(store.CheckInvariants(), "");
+  }
+
+  struct Refusal {
+    const char* what;
+    std::string bytes;
+    std::string box;
+  } refusals[] = {
+      {"empty", "", "ファイルサイズが０バイトです。"},
+      {"only an end-of-file code", std::string("\0\x1A", 2), "このファイルにはEOFコードしか含まれていません。"},
+      {"odd UTF-16", std::string("\xFF\xFE" "a\0b", 5),
+       "UTF16ﾌｧｲﾙとして指定(認識)されていますがﾌｧｲﾙｻｲｽﾞが偶数ではありません。\n\n挿入処理を中止します。"},
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.what);
+    fs.Put("/ins.txt", r.bytes);
+    host.boxes.clear();
+    const auto before = Lines();
+    EXPECT_EQ(loader.InsertFile("/ins.txt", 0, LineNo(2)), 0);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, r.box);
+    EXPECT_EQ(Lines(), before);
+  }
+}
+
+TEST_F(LoaderTest, NewDocumentsTakeTheFirstFreeName) {
+  others.held = {gorvane::shell::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ1"), gorvane::shell::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ2")};
+  fs.Put("/a.txt", "text");
+  ASSERT_EQ(Open("/a.txt"), 1);
+  file.modified = true;
+  ASSERT_TRUE(loader.NewDocument());
+  EXPECT_EQ(gorvane::shell::Utf8(file.path), "NO FolderName\\新規ﾌｧｲﾙ3");
+  EXPECT_TRUE(file.isNew());
+  EXPECT_EQ(file.code, 0);
+  EXPECT_FALSE(file.modified);
+  EXPECT_EQ(Lines(), std::vector<std::string>{""});
+  EXPECT_EQ(host.statuses.back(), "Initialize OK");
+}
+
+TEST_F(LoaderTest, WatchNoticesChangesOnDisk) {
+  fs.Put("/w.txt", "one\r\ntwo\r\nthree");
+  ASSERT_EQ(Open("/w.txt"), 1);
+  ASSERT_TRUE(store.SetBookmark(LineNo(3), 2));
+  EXPECT_TRUE(file.watchArmed);
+  EXPECT_FALSE(loader.CheckFileChanged(false));
+  EXPECT_TRUE(host.boxes.empty());
+
+  fs.Put("/w.txt", "ONE\r\nTWO\r\nTHREE\r\nFOUR");  // another program writes it
+  EXPECT_FALSE(loader.CheckFileChanged(/*busy=*/true));
+  EXPECT_EQ(file.changedOnDisk, 1);
+  EXPECT_TRUE(host.boxes.empty());
+
+  host.answers = {BoxAnswer::No};
+  EXPECT_FALSE(loader.CheckFileChanged(false));
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "ファイルが変更されています。読み込みますか?");
+  EXPECT_EQ(file.changedOnDisk, 0);
+  EXPECT_EQ(Lines()[0], "one\r\n");
+  EXPECT_FALSE(loader.CheckFileChanged(false));  // No accepted the new time
+  EXPECT_EQ(host.boxes.size(), 1u);
+
+  fs.Put("/w.txt", "1\r\n2\r\n3\r\n4\r\n5");
+  host.answers = {BoxAnswer::Yes};
+  EXPECT_TRUE(loader.CheckFileChanged(false));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"1\r\n", "2\r\n", "3\r\n", "4\r\n", "5"}));
+  EXPECT_EQ(store.Bookmark(LineNo(3)), 2);  // marks stay on lines that still exist
+  EXPECT_TRUE(file.watchArmed);
+  EXPECT_FALSE(loader.CheckFileChanged(false));
+  EXPECT_EQ(host.boxes.size(), 2u);
+}
+
+}  // namespace
