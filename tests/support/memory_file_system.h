@@ -114,10 +114,7 @@ class MemoryFileSystem : public gorvane::files::FileSystem {
     const std::string k = Key(target);
     auto dst = entries_.find(k);
     Entry moved = src->second;
-    if (dst != entries_.end()) {
-      if (dst->second.isFolder) return false;
-      moved.readOnly = dst->second.readOnly;
-    }
+    if (dst != entries_.end() && (dst->second.isFolder || dst->second.readOnly)) return false;
     moved.lastWrite = ++clock_;
     entries_.erase(src);
     entries_[k] = moved;
