@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: gvtool detect FILE...\n"
     "       gvtool convert --to FORM [--from FORM] [-o OUT] FILE\n"
+    "       gvtool load FILE\n"
+    "       gvtool roundtrip IN OUT [--to FORM] [--crlf cr|lf|crlf]\n"
     "FORM: sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom\n";
 
 struct Form {
@@ -273,6 +275,14 @@ int Convert(const std::vector<std::string>& args, std::FILE* err) {
 
 }  // namespace
 
+bool LookUpForm(const std::string& name, int* code, bool* bom) {
+  const Form* f = FindForm(name);
+  if (f == nullptr) return false;
+  *code = f->code;
+  *bom = f->bom;
+  return true;
+}
+
 int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   if (args.empty()) {
     std::fputs(kUsage, err);
@@ -281,6 +291,8 @@ int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "detect") return Detect(rest, out, err);
   if (args[0] == "convert") return Convert(rest, err);
+  if (args[0] == "load") return LoadCommand(rest, out, err);
+  if (args[0] == "roundtrip") return RoundtripCommand(rest, err);
   std::fprintf(err, "gvtool: unknown command '%s'\n%s", args[0].c_str(), kUsage);
   return kExitError;
 }

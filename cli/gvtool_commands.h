@@ -12,4 +12,10 @@ inline constexpr int kExitOk = 0, kExitError = 2, kExitLossy = 3;
 
 int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
+// The document commands (gvtool_documents.cpp).
+int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err);
+// A FORM name: its code and whether it carries a byte-order mark.
+bool LookUpForm(const std::string& name, int* code, bool* bom);
+
 }  // namespace gorvane::cli

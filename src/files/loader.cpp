@@ -289,6 +289,7 @@ int Loader::LoadFile(File& file, std::uint64_t size, bool* modified) {
     mark = code == -cc::kCodeUtf8 ? 3 : 2;
     code = -code;
   }
+  report_.markBytes = mark;
   if (ctx_.file.forcedCode != 0 && ctx_.file.forcedCode != code) {
     // The line end found is in the detected encoding: say it again in the forced one.
     const int kind = CrlfKindOf(crlf.data());

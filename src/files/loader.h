@@ -26,6 +26,7 @@ struct LoadReport {
   bool replaced = false;               // characters had no Shift-JIS code
   std::int64_t firstReplacedLine = -1; // 1-based
   bool partial = false;                // the file was not read to its end
+  std::uint32_t markBytes = 0;         // byte-order mark skipped at the start
 };
 
 // An open request: the file, the encoding chosen by the user (0: detect) and

@@ -1,0 +1,194 @@
+// gvtool load and roundtrip: a file through the editor's own loading pipeline
+// into a line store, and from there through the writer.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charcode/charcode.h"
+#include "companions/qorvetc/tmpcache.h"
+#include "document/line_store.h"
+#include "files/loader.h"
+#include "files/writer.h"
+#include "gvtool_commands.h"
+
+namespace gorvane::cli {
+
+namespace cc = gorvane::charcode;
+
+namespace {
+
+// The editor's messages, kept for the error report; questions are answered
+// yes (the command line has asked already).
+class ToolHost final : public shell::Host {
+ public:
+  shell::BoxAnswer ShowMessageBox(const shell::MessageBoxRequest& box) override {
+    last = shell::Utf8(box.text);
+    return box.buttons == shell::BoxButtons::YesNo || box.buttons == shell::BoxButtons::YesNoCancel
+               ? shell::BoxAnswer::Yes
+               : shell::BoxAnswer::Ok;
+  }
+  void ShowStatus(std::string_view) override {}
+  void Beep() override {}
+  std::string last;
+};
+
+// A command-line path (UTF-8) as the editor holds it (Shift-JIS).
+bool SjisPath(const std::string& utf8, std::string* sjis) {
+  std::vector<std::uint8_t> out(utf8.size() * 2 + 4);
+  const cc::Converted c = cc::Utf8ToSjis(cc::Bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()),
+                                         cc::MutBytes(out.data(), out.size()));
+  if (c.replaced != 0 || !c.complete) return false;
+  sjis->assign(reinterpret_cast<const char*>(out.data()), c.written);
+  return true;
+}
+
+// A line store and a document over the system's files.
+struct Session {
+  ToolHost host;
+  qorvetc::TmpCache cache;
+  document::LineStore store{host, cache};
+  std::unique_ptr<files::FileSystem> fs = files::CreateSystemFileSystem();
+  files::SoleEditor registry;
+  files::DocumentFile file;
+  files::WriteSettings settings;
+  files::FileContext ctx{host, store, *fs, registry, file, settings};
+  files::Loader loader{ctx};
+
+  bool Start(std::FILE* err) {
+    document::LineStoreSettings s;
+    s.cache.pageSize = document::SanePageSize(s.cache.pageSize);
+    if (!store.Start(s)) {
+      std::fprintf(err, "gvtool: the temporary cache cannot be made: %s\n", host.last.c_str());
+      return false;
+    }
+    file.path = "NO FolderName\\gvtool";
+    return true;
+  }
+
+  // 1 loaded, 0 failed (reported).
+  int Load(const std::string& path, std::FILE* err) {
+    std::string sjis;
+    if (!SjisPath(path, &sjis)) {
+      std::fprintf(err, "gvtool: %s: the name cannot be written in Shift-JIS\n", path.c_str());
+      return 0;
+    }
+    if (loader.OpenPath(0, files::OpenEntry{sjis, 0, false}) != 1) {
+      std::fprintf(err, "gvtool: %s: %s\n", path.c_str(), host.last.c_str());
+      return 0;
+    }
+    return 1;
+  }
+};
+
+std::string Hex(const std::uint8_t* p, std::size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) {
+    s += kDigits[p[i] >> 4];
+    s += kDigits[p[i] & 15];
+  }
+  return s;
+}
+
+}  // namespace
+
+int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  if (args.size() != 1) {
+    std::fputs("usage: gvtool load FILE\n", err);
+    return kExitError;
+  }
+  Session s;
+  if (!s.Start(err) || !s.Load(args[0], err)) return kExitError;
+  const files::DocumentFile& f = s.file;
+  std::fprintf(out, "lines=%u code=%d crlf=%s modified=%d readonly=%d\n", s.store.lineCount(), f.code,
+               Hex(f.crlf.data(), cc::CrlfLength(f.code, f.crlf.data())).c_str(), f.modified ? 1 : 0,
+               f.readOnly ? 1 : 0);
+  return kExitOk;
+}
+
+int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err) {
+  static const char* kRoundtripUsage = "usage: gvtool roundtrip IN OUT [--to FORM] [--crlf cr|lf|crlf]\n";
+  std::vector<std::string> paths;
+  int toCode = 0, crlfKind = cc::kCrlfKeep;
+  bool toBom = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--to" && i + 1 < args.size()) {
+      if (!LookUpForm(args[++i], &toCode, &toBom)) {
+        std::fprintf(err, "gvtool: unknown form '%s'\n%s", args[i].c_str(), kRoundtripUsage);
+        return kExitError;
+      }
+    } else if (a == "--crlf" && i + 1 < args.size()) {
+      const std::string& k = args[++i];
+      crlfKind = k == "crlf" ? cc::kCrlfCrLf : k == "cr" ? cc::kCrlfCr : k == "lf" ? cc::kCrlfLf : -1;
+      if (crlfKind < 0) {
+        std::fprintf(err, "gvtool: unknown line end '%s'\n%s", k.c_str(), kRoundtripUsage);
+        return kExitError;
+      }
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
+      std::fprintf(err, "gvtool: unknown option '%s'\n%s", a.c_str(), kRoundtripUsage);
+      return kExitError;
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (paths.size() != 2) {
+    std::fputs(kRoundtripUsage, err);
+    return kExitError;
+  }
+  Session s;
+  if (!s.Start(err) || !s.Load(paths[0], err)) return kExitError;
+  const files::LoadReport loaded = s.loader.report();
+  if (loaded.partial) {
+    std::fprintf(err, "gvtool: %s: the file could not be read to its end; nothing written\n", paths[0].c_str());
+    return kExitError;
+  }
+
+  files::SaveOptions options = files::DefaultSaveOptions(s.file);
+  if (toCode != 0) options.code = toCode;
+  options.crlfKind = crlfKind;
+  s.settings.saveWithBom = toCode != 0 ? toBom : loaded.markBytes > 0;
+  std::string out;
+  if (!SjisPath(paths[1], &out)) {
+    std::fprintf(err, "gvtool: %s: the name cannot be written in Shift-JIS\n", paths[1].c_str());
+    return kExitError;
+  }
+  // Written beside the target and put in its place when complete.
+  const std::string temp = out + ".gvtool-tmp";
+  std::unique_ptr<files::File> f =
+      s.fs->Open(temp, files::Access::ReadWrite, files::Share::Read, files::Disposition::CreateAlways, true);
+  if (!f) {
+    std::fprintf(err, "gvtool: %s: cannot be written\n", paths[1].c_str());
+    return kExitError;
+  }
+  s.store.WriteBack();
+  files::WriteReport written;
+  const bool ok = files::WriteDocument(s.ctx, *f, options, &written) == 1 && f->Flush();
+  const bool closed = f->Close();
+  if (!ok || !closed || !s.fs->ReplaceFile(temp, out)) {
+    s.fs->DeleteFile(temp);
+    std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
+    return kExitError;
+  }
+
+  int status = kExitOk;
+  if (loaded.cut) {
+    std::fprintf(err, "gvtool: %s: line %lld: longer than 15,360 bytes, cut\n", paths[0].c_str(),
+                 static_cast<long long>(loaded.firstCutLine));
+    status = kExitLossy;
+  }
+  if (loaded.replaced) {
+    std::fprintf(err, "gvtool: %s: line %lld: a character without a Shift-JIS code was read as \"?\"\n",
+                 paths[0].c_str(), static_cast<long long>(loaded.firstReplacedLine));
+    status = kExitLossy;
+  }
+  if (written.replaced != 0) {
+    std::fprintf(err, "gvtool: %s: line %u: %zu character(s) without an equivalent written as \"?\"\n",
+                 paths[1].c_str(), written.firstLossyLine, written.replaced);
+    status = kExitLossy;
+  }
+  return status;
+}
+
+}  // namespace gorvane::cli
