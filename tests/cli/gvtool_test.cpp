@@ -173,3 +173,60 @@ TEST_F(Gvtool, ReplacementFarIntoTheFileNamesItsLine) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string SampleBytes(const char* form) {
+  return ReadAll(fs::path(GV_SOURCE_DIR) / "samples" / (std::string("sample-") + form + ".txt"));
+}
+
+TEST_F(Gvtool, LoadPrintsTheDocumentsState) {
+  struct Case {
+    std::string bytes;
+    std::string line;
+  } cases[] = {
+      {SampleBytes("utf16lebom"), "lines=13 code=6 crlf=0d000a00 modified=0 readonly=0\n"},
+      {SampleBytes("eucjp"), "lines=13 code=2 crlf=0d0a modified=0 readonly=0\n"},
+      {"a\nb", "lines=2 code=4 crlf=0a modified=0 readonly=0\n"},
+      {std::string(16000, 'x'), "lines=2 code=1 crlf=0d0a modified=1 readonly=0\n"},  // cut, with a line end
+  };
+  for (const Case& c : cases) {
+    const fs::path p = Write("in.txt", c.bytes);
+    ASSERT_EQ(Run({"load", p.string()}), 0) << err_;
+    EXPECT_EQ(out_, c.line);
+  }
+  EXPECT_EQ(Run({"load", (dir_ / "missing.txt").string()}), 2);
+  EXPECT_NE(err_.find("ファイルのオープンに失敗しました。"), std::string::npos) << err_;
+}
+
+// Every sample goes through loading and saving unchanged when nothing is
+// asked; forms and line ends change when asked; losses give exit 3.
+TEST_F(Gvtool, RoundtripKeepsOrChangesTheForm) {
+  for (const char* form : {"sjis", "eucjp", "utf8", "utf8bom", "utf16le", "utf16lebom", "utf16be", "utf16bebom"}) {
+    const fs::path in = Write(std::string(form) + ".txt", SampleBytes(form));
+    ASSERT_EQ(Run({"roundtrip", in.string(), (dir_ / "out.txt").string()}), 0) << form << err_;
+    EXPECT_EQ(ReadAll(dir_ / "out.txt"), SampleBytes(form)) << form;
+    ASSERT_EQ(Run({"roundtrip", in.string(), (dir_ / "out.txt").string(), "--to", "utf16bebom"}), 0) << form;
+    EXPECT_EQ(ReadAll(dir_ / "out.txt"), SampleBytes("utf16bebom")) << form;
+  }
+  const fs::path lf = Write("lf.txt", "a\nb\n");
+  ASSERT_EQ(Run({"roundtrip", lf.string(), (dir_ / "out.txt").string(), "--crlf", "cr"}), 0);
+  EXPECT_EQ(ReadAll(dir_ / "out.txt"), "a\rb\r");
+
+  // A character EUC-JP has no code for (a user-defined Shift-JIS one) on line 2.
+  const fs::path lossy = Write("lossy.txt", "ok\r\n\xF0\x40\r\n");
+  EXPECT_EQ(Run({"roundtrip", lossy.string(), (dir_ / "out.txt").string(), "--to", "eucjp"}), 3);
+  EXPECT_NE(err_.find("line 2"), std::string::npos) << err_;
+  EXPECT_EQ(ReadAll(dir_ / "out.txt"), "ok\r\n?\r\n");
+  // A line cut on loading.
+  const fs::path longLine = Write("long.txt", "x\r\n" + std::string(16000, 'y'));
+  EXPECT_EQ(Run({"roundtrip", longLine.string(), (dir_ / "out.txt").string()}), 3);
+  EXPECT_NE(err_.find("line 2"), std::string::npos) << err_;
+
+  EXPECT_EQ(Run({"roundtrip", lf.string()}), 2);
+  EXPECT_EQ(Run({"roundtrip", lf.string(), (dir_ / "out.txt").string(), "--to", "latin1"}), 2);
+  EXPECT_EQ(Run({"roundtrip", (dir_ / "missing").string(), (dir_ / "out.txt").string()}), 2);
+  EXPECT_EQ(Run({"roundtrip", lf.string(), (dir_ / "no" / "such" / "dir.txt").string()}), 2);
+}
+
+}  // namespace
