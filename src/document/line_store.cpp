@@ -254,14 +254,14 @@ bool LineStore::ReadLine(LineNo line, std::string* out) {
 bool LineStore::WalkLines(LineNo from, int step, const std::function<bool(LineNo, std::string_view)>& visit) {
   std::uint32_t offset = LineOffsetOf(from);
   LineNo line = from;
-  std::string text;
   while (offset != 0) {
     RecordHeader h;
     const std::uint8_t* bytes = cache_.RecordAt(offset, &h);
     if (bytes == nullptr) return false;
-    // A window line's text may be newer than its record's.
-    if (const LINEDATA_STRC* r = FindMemLine(offset)) text.assign(reinterpret_cast<const char*>(r->text), r->length);
-    else text.assign(reinterpret_cast<const char*>(bytes), h.length);
+    // A window line's text may be newer than its record's. The text is shown
+    // in place: the visitor reads it and leaves the document alone.
+    std::string_view text(reinterpret_cast<const char*>(bytes), h.length);
+    if (const LINEDATA_STRC* r = FindMemLine(offset)) text = std::string_view(reinterpret_cast<const char*>(r->text), r->length);
     if (!visit(line, text)) return true;
     offset = step > 0 ? h.nextOffset : h.prevOffset;
     line += step > 0 ? 1 : -1;

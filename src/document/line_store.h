@@ -60,7 +60,8 @@ class LineStore {
   LINEDATA_STRC* FindMemLine(std::uint32_t offset) { return cache_.FindMemLine(offset); }
   // Visits lines from `from` on, forward (step 1) or backward (step -1), with
   // their current text, until visit returns false or the document ends.
-  // False when a page could not be read.
+  // False when a page could not be read. The text is valid during the call
+  // only, and visit must not change the document.
   bool WalkLines(LineNo from, int step, const std::function<bool(LineNo, std::string_view)>& visit);
   // The window record of a line in the pane's window, or null.
   LINEDATA_STRC* WindowLine(int pane, LineNo line) const;
