@@ -181,6 +181,8 @@ TEST_F(LoaderTest, SmallFilesTable) {
       {"CR lines", "ab\rcd", 0, {"ab\r\n", "cd"}, 4, "\r", false, ""},
       {"odd UTF-16LE", std::string("\xFF\xFE" "a\0b\0c", 7), 0, {"ab"}, 6, std::string("\r\0\n\0", 4), false,
        "UTF16ﾌｧｲﾙとして指定(認識)されていますがﾌｧｲﾙｻｲｽﾞが偶数ではありません。\n\n最後の１バイトを破棄して読み込みます。"},
+      {"UTF-16LE forced on Shift-JIS: the line end in UTF-16LE", std::string("a\0\r\0\n\0b\0", 8), 6, {"a\r\n", "b"}, 6,
+       std::string("\r\0\n\0", 4), false, ""},
       {"UTF-8 forced on a UTF-16LE mark", std::string("\xFF\xFE" "ab\ncd", 7), 4, {"ab\r\n", "cd"}, 4, "\r\n", false, ""},
       {"a line too long is cut", longLine + "\r\nnext", 0, {std::string(15358, 'a') + "\r\n", "next"}, 1, "\r\n", true,
        "このファイルにはカラム数制限値を超えている行がありました。\n制限値を超えた行は範囲内に収まるように切り詰められました。"},
@@ -266,13 +268,16 @@ TEST_F(LoaderTest, OpenRefusalsLeaveTheDocumentAlone) {
     EXPECT_EQ(file.path, "/a.txt");
     EXPECT_EQ(Lines(), before);
   }
-  host.boxes.clear();
-  fs.fakeSize = 0x7FFFFFFF;
+  // Sizes are 64-bit: a file of 4 GiB and a little is not taken for a small one.
   fs.Put("/huge.txt", "x");
-  EXPECT_EQ(Open("/huge.txt"), 0);
-  ASSERT_EQ(host.boxes.size(), 1u);
-  EXPECT_EQ(host.boxes[0].text, "ファイルサイズが大きすぎます。");
-  EXPECT_EQ(file.path, "/a.txt");
+  for (std::uint64_t size : {std::uint64_t{0x7FFFFFFF}, (std::uint64_t{1} << 32) + 10}) {
+    host.boxes.clear();
+    fs.fakeSize = size;
+    EXPECT_EQ(Open("/huge.txt"), 0);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "ファイルサイズが大きすぎます。");
+    EXPECT_EQ(file.path, "/a.txt");
+  }
   EXPECT_EQ(fs.openHandles(), 0);
 }
 
