@@ -1,0 +1,111 @@
+#include "files/file_commands.h"
+
+#include "charcode/charcode.h"
+
+namespace gorvane::files {
+
+using shell::BoxAnswer;
+using shell::BoxButtons;
+using shell::BoxIcon;
+
+namespace {
+
+constexpr std::u8string_view kSaveFirst = u8"データが変更されています。保存しますか？";
+constexpr std::u8string_view kInsertAboveSelection = u8"選択されている範囲の先頭行の上にファイルを挿入します。よろしいですか？";
+constexpr std::u8string_view kInsertAboveLine = u8"現在の編集行の上にファイルが挿入されます。よろしいですか？";
+constexpr std::u8string_view kWriteProtected = u8"書き込み禁止です。";
+constexpr std::u8string_view kMacroNoProtect = u8"キーボードマクロ記録・再生中は書き込み禁止にできません。";
+constexpr std::u8string_view kProtectNeedsSave =
+    u8"書き込み禁止モードに移行するには編集中のファイルを保存する必要があります。\n保存しますか？";
+constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
+
+BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButtons buttons) {
+  const std::string t = shell::Sjis(text);
+  const std::string c = shell::Sjis(shell::kCaption);
+  return ctx.host.ShowMessageBox(shell::MessageBoxRequest{t, c, icon, buttons, true});
+}
+
+}  // namespace
+
+bool FileCommands::SaveBeforeReplacing() {
+  if (!ctx_.file.modified) return true;
+  const BoxAnswer a = Ask(ctx_, kSaveFirst, BoxIcon::Question, BoxButtons::YesNoCancel);
+  if (a == BoxAnswer::Cancel) return false;
+  if (a == BoxAnswer::No) return true;
+  // A failed save has told the user already.
+  const int saved = SaveFile(ctx_, false, 0, nullptr);
+  if (saved == kSaveNeedsName) return SaveAsCommand() == kSaved;
+  return saved == kSaved;
+}
+
+int FileCommands::OpenFileCommand(int mode, const OpenEntry* entry) {
+  if (mode != 0) return loader_.OpenPath(mode, OpenEntry{});
+  if (!SaveBeforeReplacing()) return 0;
+  OpenEntry chosen;
+  if (entry != nullptr) chosen = *entry;
+  else if (!dialogs_.ChooseFileToOpen(ctx_.file.code, &chosen)) return 0;
+  return loader_.OpenPath(0, chosen);
+}
+
+bool FileCommands::NewFileCommand() {
+  if (!SaveBeforeReplacing()) return false;
+  return loader_.NewDocument();
+}
+
+int FileCommands::InsertFileCommand(LineNo currentLine, bool hasSelection, LineNo selectionFirst) {
+  if (Ask(ctx_, hasSelection ? kInsertAboveSelection : kInsertAboveLine, BoxIcon::Question, BoxButtons::YesNo) !=
+      BoxAnswer::Yes)
+    return 0;
+  OpenEntry chosen;
+  if (!dialogs_.ChooseFileToInsert(&chosen)) return 0;
+  return loader_.InsertFile(chosen.path, chosen.forcedCode, hasSelection ? selectionFirst : currentLine);
+}
+
+int FileCommands::SaveCommand() {
+  const int saved = files::SaveCommand(ctx_);
+  return saved == kSaveNeedsName ? SaveAsCommand() : saved;
+}
+
+int FileCommands::SaveAsCommand() {
+  std::string path;
+  SaveOptions options = DefaultSaveOptions(ctx_.file);
+  options.allowAddBox = 1;
+  if (!dialogs_.ChooseSaveAsName(ctx_.file, true, &path, &options)) return kSaveFailed;
+  return SaveAsPath(ctx_, path, options);
+}
+
+int FileCommands::SaveWithCodeCommand() {
+  if (ctx_.file.readOnly) {
+    ctx_.host.ShowStatus(shell::Sjis(kWriteProtected));
+    return kSaveFailed;
+  }
+  SaveOptions options = DefaultSaveOptions(ctx_.file);
+  if (!dialogs_.ChooseCodeAndLineEnd(ctx_.file, &options)) return kSaveFailed;
+  const int saved = SaveFile(ctx_, false, 0, &options);
+  return saved == kSaveNeedsName ? SaveAsCommand() : saved;
+}
+
+void FileCommands::ToggleWriteProtect(bool busyWithMacro) {
+  DocumentFile& doc = ctx_.file;
+  if (busyWithMacro) {
+    Ask(ctx_, kMacroNoProtect, BoxIcon::Warning, BoxButtons::Ok);
+    return;
+  }
+  if (doc.writeProtectMode) {
+    doc.writeProtectMode = false;
+    doc.readOnly = false;
+    return;
+  }
+  if (doc.readOnly) return;  // the file itself is read-only
+  if (doc.modified) {
+    if (Ask(ctx_, kProtectNeedsSave, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+    const int saved = SaveFile(ctx_, false, 0, nullptr);
+    if ((saved == kSaveNeedsName ? SaveAsCommand() : saved) != kSaved) return;
+  } else {
+    ctx_.host.ShowStatus(shell::Sjis(kNoChange));
+  }
+  doc.readOnly = true;
+  doc.writeProtectMode = true;
+}
+
+}  // namespace gorvane::files
