@@ -12,6 +12,10 @@
 #include <vector>
 
 #include "charcode/charcode.h"
+#include "companions/qorvetc/tmpcache.h"
+#include "files/loader.h"
+#include "files/writer.h"
+#include "support/fake_host.h"
 
 #undef CopyFile
 #undef DeleteFile
@@ -308,6 +312,52 @@ TEST_F(Win32FileSystem, FoldersAndDeletion) {
   EXPECT_TRUE(fs_->DeleteFile(sjisDir_ + "/sub/a"));
   EXPECT_EQ(Attributes(L"sub\\a"), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(fs_->DeleteFile(At("sub\\a")));
+}
+
+// The editor's own loading and saving over the real file system: a file with
+// a Japanese name in UTF-16LE read in, saved in place (with its backup and
+// its attributes kept) and saved again under another Japanese name in UTF-8.
+TEST_F(Win32FileSystem, LoadAndSaveThroughTheSystem) {
+  gvtest::FakeHost host;
+  gorvane::qorvetc::TmpCache cache;
+  gorvane::document::LineStore store(host, cache);
+  ASSERT_TRUE(store.Start(gorvane::document::LineStoreSettings{}));
+  gf::SoleEditor registry;
+  gf::DocumentFile file;
+  file.path = "NO FolderName\\x";
+  gf::WriteSettings settings;
+  settings.makeBackup = true;
+  gf::FileContext ctx{host, store, *fs_, registry, file, settings};
+  gf::Loader loader(ctx);
+
+  // 表示.txt: "あい\r\n漢字" in UTF-16LE with its mark.
+  const std::string utf16("\xFF\xFE\x42\x30\x44\x30\r\0\n\0\x22\x6f\x57\x5b", 14);
+  Put(L"\u8868\u793a.txt", utf16, FILE_ATTRIBUTE_HIDDEN);
+  const std::string path = At("\x95\x5c\x8e\xa6.txt");
+  ASSERT_EQ(loader.OpenPath(0, gf::OpenEntry{path, 0, false}), 1);
+  EXPECT_EQ(file.code, 6);
+  std::string line;
+  ASSERT_TRUE(store.ReadLine(gorvane::document::LineNo(1), &line));
+  EXPECT_EQ(line, "\x82\xa0\x82\xa2\r\n");
+  ASSERT_TRUE(store.ReadLine(gorvane::document::LineNo(2), &line));
+  EXPECT_EQ(line, "\x8a\xbf\x8e\x9a");
+
+  ASSERT_TRUE(store.SetLineText(store.BringIntoWindow(0, gorvane::document::LineNo(2)), "\x8a\xbf"));
+  file.modified = true;
+  settings.saveWithBom = true;
+  ASSERT_EQ(gf::SaveFile(ctx, false, 0, nullptr), gf::kSaved);
+  EXPECT_EQ(Get(L"\u8868\u793a.txt"), std::string("\xFF\xFE\x42\x30\x44\x30\r\0\n\0\x22\x6f", 12));
+  EXPECT_NE(Attributes(L"\u8868\u793a.txt") & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(Get(L"backup_Gorvane\\\u8868\u793a.txt"), utf16);
+
+  gf::SaveOptions utf8;
+  utf8.code = 4;
+  utf8.crlfKind = 3;
+  settings.saveWithBom = false;
+  ASSERT_EQ(gf::SaveAsPath(ctx, At("\x83\x5c.txt"), utf8), gf::kSaved);  // ソ.txt
+  EXPECT_EQ(Get(L"\u30bd.txt"), "\xE3\x81\x82\xE3\x81\x84\n\xE6\xBC\xA2");
+  EXPECT_EQ(file.path, At("\x83\x5c.txt"));
+  EXPECT_TRUE(host.boxes.empty());
 }
 
 }  // namespace
