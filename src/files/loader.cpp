@@ -604,7 +604,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
     Message(kLoadFailed, BoxIcon::Warning);
     return 0;
   }
-  if (report_.cut) Message(kInsertCut, BoxIcon::Warning, kConfirm);
+  if (report_.cut) Message(kInsertCut, BoxIcon::Warning);
   if (report_.replaced) Message(kInsertReplaced, BoxIcon::Warning, kConfirm);
   ctx_.host.ShowStatus(shell::Sjis(kInserted));
   return 1;

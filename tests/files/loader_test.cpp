@@ -385,6 +385,24 @@ TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
     EXPECT_EQ(store.CheckInvariants(), "");
   }
 
+  // A line cut and a character replaced while inserting: both are said afterwards.
+  file.path = "x";
+  ASSERT_EQ(Open("/doc.txt"), 1);
+  host.boxes.clear();
+  fs.Put("/ins.txt", std::string(16000, 'y') + "\r\n\xC2\xA5\r\n");
+  ASSERT_EQ(loader.InsertFile("/ins.txt", 4, LineNo(1)), 1);
+  const auto after = Lines();
+  ASSERT_EQ(after.size(), 5u);
+  EXPECT_TRUE(after[0] == std::string(15358, 'y') + "\r\n");
+  EXPECT_EQ(std::vector<std::string>(after.begin() + 1, after.end()),
+            (std::vector<std::string>{"?\r\n", "one\r\n", "two\r\n", "three"}));
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[0].text,
+            "挿入したファイルに１行あたりの文字数が制限値を超えるものがあり、その行は制限値内に切り詰められました。");
+  EXPECT_EQ(host.boxes[0].caption, "Gorvane");
+  EXPECT_EQ(host.boxes[1].text, "シフトＪＩＳコードに変換できなかった文字があります。\n変換できなかった文字は'?'に置き換えられました。");
+  EXPECT_EQ(host.boxes[1].caption, "確認");
+
   struct Refusal {
     const char* what;
     std::string bytes;
