@@ -59,11 +59,7 @@ LineStore::~LineStore() {
   }
 }
 
-void LineStore::Fail(std::u8string_view text) {
-  const std::string sjis = shell::Sjis(text);
-  const std::string caption = shell::Sjis(shell::kCaption);
-  host_.ShowMessageBox({sjis, caption, shell::BoxIcon::Error, shell::BoxButtons::Ok, true});
-}
+void LineStore::Fail(std::u8string_view text) { shell::Tell(host_, text, shell::BoxIcon::Error); }
 
 // ---- records -----------------------------------------------------------------------------
 
@@ -483,10 +479,9 @@ bool LineStore::SetLineText(LINEDATA_STRC* line, std::string_view bytes) {
 void LineStore::WarnLineLimit() {
   if (!limitWarned_) {
     limitWarned_ = true;
-    const std::string text = shell::Sjis(kLimitBox), caption = shell::Sjis(shell::kCaption);
-    host_.ShowMessageBox({text, caption, shell::BoxIcon::Warning, shell::BoxButtons::Ok, true});
+    shell::Tell(host_, kLimitBox, shell::BoxIcon::Warning);
   } else {
-    host_.ShowStatus(shell::Sjis(kLimitStatus));
+    shell::Status(host_, kLimitStatus);
     host_.Beep();
   }
 }
@@ -640,8 +635,7 @@ bool LineStore::ResizeTmpOffset(std::int32_t add) {
   if (add <= 0) return true;  // committed entries are never given back
   const std::uint64_t want = std::uint64_t{index_.committed} + static_cast<std::uint64_t>(add);
   if (want > kIndexReserveEntries || !indexMemory_.Commit(static_cast<std::size_t>(want) * sizeof(TMPOFFSET))) {
-    const std::string text = shell::Sjis(kIndexCommitFailed), caption = shell::Sjis(kDebugCaption);
-    host_.ShowMessageBox({text, caption, shell::BoxIcon::None, shell::BoxButtons::Ok, true});
+    shell::Tell(host_, kIndexCommitFailed, shell::BoxIcon::None, shell::BoxButtons::Ok, kDebugCaption);
     return false;
   }
   std::memset(index_.entries + index_.committed, 0, static_cast<std::size_t>(add) * sizeof(TMPOFFSET));

@@ -20,9 +20,7 @@ constexpr std::u8string_view kProtectNeedsSave =
 constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
 
 BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButtons buttons) {
-  const std::string t = shell::Sjis(text);
-  const std::string c = shell::Sjis(shell::kCaption);
-  return ctx.host.ShowMessageBox(shell::MessageBoxRequest{t, c, icon, buttons, true});
+  return shell::Tell(ctx.host, text, icon, buttons);
 }
 
 }  // namespace
@@ -76,7 +74,7 @@ int FileCommands::SaveAsCommand() {
 
 int FileCommands::SaveWithCodeCommand() {
   if (ctx_.file.readOnly) {
-    ctx_.host.ShowStatus(shell::Sjis(kWriteProtected));
+    shell::Status(ctx_.host, kWriteProtected);
     return kSaveFailed;
   }
   SaveOptions options = DefaultSaveOptions(ctx_.file);
@@ -102,7 +100,7 @@ void FileCommands::ToggleWriteProtect(bool busyWithMacro) {
     const int saved = SaveFile(ctx_, false, 0, nullptr);
     if ((saved == kSaveNeedsName ? SaveAsCommand() : saved) != kSaved) return;
   } else {
-    ctx_.host.ShowStatus(shell::Sjis(kNoChange));
+    shell::Status(ctx_.host, kNoChange);
   }
   doc.readOnly = true;
   doc.writeProtectMode = true;

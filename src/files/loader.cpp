@@ -98,9 +98,7 @@ Loader::Loader(FileContext& ctx) : ctx_(ctx) {}
 Loader::~Loader() = default;
 
 void Loader::Message(std::u8string_view text, BoxIcon icon, std::u8string_view caption) {
-  const std::string t = shell::Sjis(text);
-  const std::string c = shell::Sjis(caption.empty() ? shell::kCaption : caption);
-  ctx_.host.ShowMessageBox(shell::MessageBoxRequest{t, c, icon, BoxButtons::Ok, true});
+  shell::Tell(ctx_.host, text, icon, BoxButtons::Ok, caption.empty() ? shell::kCaption : caption);
 }
 
 bool Loader::EnsureWorkArea() {
@@ -271,9 +269,7 @@ int Loader::LoadFile(File& file, std::uint64_t size, bool* modified) {
 
   // A fresh chain in the cache's default page.
   if (!ctx_.store.BeginLoad()) {
-    const std::string t = shell::Sjis(kDefaultMemory);
-    const std::string c = shell::Sjis(shell::kCaption);
-    if (ctx_.host.ShowMessageBox({t, c, BoxIcon::Warning, BoxButtons::OkCancel, true}) != BoxAnswer::Ok) return 0;
+    if (shell::Tell(ctx_.host, kDefaultMemory, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) return 0;
     if (!ctx_.store.BeginLoad()) return 0;  // a second try: there is no page to go on with
   }
 
@@ -374,7 +370,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
   if (ctx_.fs.Info(path, &info) && info.exists && info.readOnly) {
     file = ctx_.fs.Open(path, Access::Read, Share::Read, Disposition::OpenExisting, true);
     if (file) {
-      ctx_.host.ShowStatus(shell::Sjis(kReadOnlyFile));
+      shell::Status(ctx_.host, kReadOnlyFile);
       readOnly = true;
     }
   } else {
@@ -382,7 +378,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
     if (!file) {
       file = ctx_.fs.Open(path, Access::Read, Share::Read, Disposition::OpenExisting, true);
       if (file) {
-        ctx_.host.ShowStatus(shell::Sjis(kNoWritePermission));
+        shell::Status(ctx_.host, kNoWritePermission);
         readOnly = true;
       }
     }
@@ -451,7 +447,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
     for (const auto& [line, label] : labels)
       if (line <= ctx_.store.lineCount()) ctx_.store.SetRangeIndex(LineNo(static_cast<std::int32_t>(line)), label);
   }
-  ctx_.host.ShowStatus(shell::Sjis(kLoaded));
+  shell::Status(ctx_.host, kLoaded);
   return result == 0 ? 0 : 1;
 }
 
@@ -471,7 +467,7 @@ bool Loader::NewDocument() {
   DocumentFile& doc = ctx_.file;
   doc = DocumentFile{};
   doc.path = name;
-  ctx_.host.ShowStatus(shell::Sjis(kInitializeOk));
+  shell::Status(ctx_.host, kInitializeOk);
   return true;
 }
 
@@ -606,7 +602,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
   }
   if (report_.cut) Message(kInsertCut, BoxIcon::Warning);
   if (report_.replaced) Message(kInsertReplaced, BoxIcon::Warning, kConfirm);
-  ctx_.host.ShowStatus(shell::Sjis(kInserted));
+  shell::Status(ctx_.host, kInserted);
   return 1;
 }
 
@@ -646,9 +642,7 @@ bool Loader::CheckFileChanged(bool busy) {
   if (doc.changedOnDisk != 1 || busy) return false;
   DisarmFileWatch();
   doc.changedOnDisk = -1;
-  const std::string t = shell::Sjis(kChangedOnDisk);
-  const std::string c = shell::Sjis(shell::kCaption);
-  const BoxAnswer a = ctx_.host.ShowMessageBox({t, c, BoxIcon::Question, BoxButtons::YesNo, true});
+  const BoxAnswer a = shell::Tell(ctx_.host, kChangedOnDisk, BoxIcon::Question, BoxButtons::YesNo);
   doc.changedOnDisk = 0;
   bool reread = false;
   if (a == BoxAnswer::Yes) reread = OpenPath(-1, OpenEntry{}) == 1;

@@ -63,17 +63,10 @@ std::u8string WithLine(std::u8string_view before, std::uint32_t line, std::u8str
 shell::BoxAnswer Box(FileContext& ctx, std::u8string_view text, shell::BoxIcon icon = shell::BoxIcon::None,
                      shell::BoxButtons buttons = shell::BoxButtons::Ok,
                      std::u8string_view caption = shell::kCaption) {
-  const std::string sjisText = shell::Sjis(text), sjisCaption = shell::Sjis(caption);
-  shell::MessageBoxRequest box;
-  box.text = sjisText;
-  box.caption = sjisCaption;
-  box.icon = icon;
-  box.buttons = buttons;
-  box.topMost = true;
-  return ctx.host.ShowMessageBox(box);
+  return shell::Tell(ctx.host, text, icon, buttons, caption);
 }
 
-void Status(FileContext& ctx, std::u8string_view text) { ctx.host.ShowStatus(shell::Sjis(text)); }
+void Status(FileContext& ctx, std::u8string_view text) { shell::Status(ctx.host, text); }
 
 void TellSaveFailed(FileContext& ctx, bool quiet) {
   if (quiet) Status(ctx, kTextSaveFailedStatus);

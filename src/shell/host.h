@@ -39,4 +39,11 @@ std::string Utf8(std::string_view sjis);
 
 inline constexpr std::u8string_view kCaption = u8"Gorvane";
 
+// A top-most box with a text of the source (UTF-8), captioned "Gorvane"
+// unless another caption is given.
+BoxAnswer Tell(Host& host, std::u8string_view text, BoxIcon icon = BoxIcon::None,
+               BoxButtons buttons = BoxButtons::Ok, std::u8string_view caption = kCaption);
+// A status-bar text of the source.
+void Status(Host& host, std::u8string_view text);
+
 }  // namespace gorvane::shell

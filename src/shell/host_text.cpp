@@ -24,4 +24,11 @@ std::string Utf8(std::string_view sjis) {
   return out;
 }
 
+BoxAnswer Tell(Host& host, std::u8string_view text, BoxIcon icon, BoxButtons buttons, std::u8string_view caption) {
+  const std::string t = Sjis(text), c = Sjis(caption);
+  return host.ShowMessageBox(MessageBoxRequest{t, c, icon, buttons, true});
+}
+
+void Status(Host& host, std::u8string_view text) { host.ShowStatus(Sjis(text)); }
+
 }  // namespace gorvane::shell
