@@ -11,6 +11,14 @@ namespace {
 constexpr std::string_view kVersion = "V1.74";
 constexpr std::string_view kVersionDigits = "0174";
 
+// The parts one after the other.
+template <typename... Parts>
+std::string Cat(const Parts&... parts) {
+  std::string out;
+  (out.append(std::string_view(parts)), ...);
+  return out;
+}
+
 bool IsLead(char c) { return charcode::IsSjisLead(static_cast<std::uint8_t>(c)); }
 
 // Characters of a Shift-JIS text (a double-byte character counts once, as it
@@ -54,11 +62,11 @@ std::string FitObjectName(std::string_view name, std::size_t limit, bool bytes) 
     keep += w;
     used += bytes ? w : 1;
   }
-  return std::string(name.substr(0, keep)) + "$" + hex;
+  return Cat(name.substr(0, keep), "$", std::string_view(hex));
 }
 
 std::string GroupChecksum(std::string_view user, std::string_view projectPath) {
-  const std::string text = std::string(user) + std::string(kVersionDigits) + std::string(projectPath);
+  const std::string text = Cat(user, kVersionDigits, projectPath);
   std::uint64_t sum = 0;
   for (std::size_t i = 0; i < text.size(); ++i) sum += (static_cast<std::uint8_t>(text[i]) + i) * 26;
   return std::to_string(sum);
@@ -76,54 +84,52 @@ std::string FileNamePart(std::string_view path) {
   return std::string(path.substr(start));
 }
 
-std::string ObjectNames::MainLock() const { return FitObjectName("$QORV$mutex$" + std::string(kVersion) + "$" + user_ + "$"); }
-std::string ObjectNames::MainFile() const { return FitObjectName("$QORV$mMFile$" + std::string(kVersion) + "$" + user_ + "$"); }
-std::string ObjectNames::FileNameFile() const { return FitObjectName(MainFile() + "ExtFileName"); }
-std::string ObjectNames::SettingsFile() const { return FitObjectName(MainFile() + "ExtSettingData"); }
+std::string ObjectNames::MainLock() const { return FitObjectName(Cat("$QORV$mutex$", kVersion, "$", user_, "$")); }
+std::string ObjectNames::MainFile() const { return FitObjectName(Cat("$QORV$mMFile$", kVersion, "$", user_, "$")); }
+std::string ObjectNames::FileNameFile() const { return FitObjectName(Cat(MainFile(), "ExtFileName")); }
+std::string ObjectNames::SettingsFile() const { return FitObjectName(Cat(MainFile(), "ExtSettingData")); }
 
 std::string ObjectNames::GroupLock(std::string_view projectPath) const {
-  return FitObjectName("$QORV$" + std::string(kVersion) + "$" + user_ + FileNamePart(projectPath) +
-                       GroupChecksum(user_, projectPath));
+  return FitObjectName(Cat("$QORV$", kVersion, "$", user_, FileNamePart(projectPath), GroupChecksum(user_, projectPath)));
 }
 std::string ObjectNames::SearchLock(std::string_view projectPath) const {
-  return FitObjectName(GroupLock(projectPath) + "SCH");
+  return FitObjectName(Cat(GroupLock(projectPath), "SCH"));
 }
 std::string ObjectNames::CompileLock(std::string_view projectPath) const {
-  return FitObjectName("$QORV$" + std::string(kVersion) + "$COMPILE$" + user_ + FileNamePart(projectPath) +
-                       GroupChecksum(user_, projectPath));
+  return FitObjectName(
+      Cat("$QORV$", kVersion, "$COMPILE$", user_, FileNamePart(projectPath), GroupChecksum(user_, projectPath)));
 }
 std::string ObjectNames::StartupMutex() { return "GorvaneStartErrorMutex"; }
 
 std::string ObjectNames::FileMutex(std::string_view path) const {
-  return FitObjectName(ReplaceSeparators(charcode::SjisToLower(std::string(path) + "_" + user_ + std::string(kVersionDigits))));
+  return FitObjectName(ReplaceSeparators(charcode::SjisToLower(Cat(path, "_", user_, kVersionDigits))));
 }
 std::string ObjectNames::MacroLock() const {
-  return FitObjectName(ReplaceSeparators(
-      charcode::SjisToLower("KBDMACRO_" + std::string(kVersion) + "_" + user_ + std::string(kVersionDigits))));
+  return FitObjectName(ReplaceSeparators(charcode::SjisToLower(Cat("KBDMACRO_", kVersion, "_", user_, kVersionDigits))));
 }
 std::string ObjectNames::MacroFile() { return "QV1.60_kbdmacro"; }
 
 std::string ObjectNames::ExtensionLock(std::string_view extension) const {
-  return FitObjectName("GorvaneExtMutex" + std::string(kVersionDigits) + user_ + charcode::SjisToLower(extension));
+  return FitObjectName(Cat("GorvaneExtMutex", kVersionDigits, user_, charcode::SjisToLower(extension)));
 }
 std::string ObjectNames::ExtensionFile(std::string_view extension) const {
-  return FitObjectName("GorvaneExtMMFile" + std::string(kVersionDigits) + user_ + charcode::SjisToLower(extension));
+  return FitObjectName(Cat("GorvaneExtMMFile", kVersionDigits, user_, charcode::SjisToLower(extension)));
 }
 std::string ObjectNames::EditPositionLock(std::string_view projectPath) {
-  return FitObjectName(ReplaceSeparators(std::string(projectPath) + "EditPos" + std::string(kVersionDigits)));
+  return FitObjectName(ReplaceSeparators(Cat(projectPath, "EditPos", kVersionDigits)));
 }
 std::string ObjectNames::EditPositionFile(std::string_view projectPath) {
-  return FitObjectName(ReplaceSeparators(std::string(projectPath) + "EditPosM" + std::string(kVersionDigits)));
+  return FitObjectName(ReplaceSeparators(Cat(projectPath, "EditPosM", kVersionDigits)));
 }
 std::string ObjectNames::MarkJumpFile(std::string_view editedPath) {
   // The whole name stays under 260 bytes.
-  return FitObjectName("$QORV$MJDATA$" + std::string(kVersion) + ReplaceSeparators(editedPath, true), 259, true);
+  return FitObjectName(Cat("$QORV$MJDATA$", kVersion, ReplaceSeparators(editedPath, true)), 259, true);
 }
 std::string ObjectNames::EditorInbox(int instance) const {
-  return "\\\\.\\mailslot\\QV174w" + std::to_string(instance) + user_;
+  return Cat("\\\\.\\mailslot\\QV174w", std::to_string(instance), user_);
 }
 std::string ObjectNames::InfoWindowInbox(int number) const {
-  return "\\\\.\\mailslot\\QV174i" + std::to_string(number) + user_;
+  return Cat("\\\\.\\mailslot\\QV174i", std::to_string(number), user_);
 }
 
 }  // namespace gorvane::ipc
