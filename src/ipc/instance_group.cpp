@@ -167,11 +167,10 @@ std::unique_ptr<MappedView> InstanceGroup::MapSettingsView() {
   return view;
 }
 
+// The header is ours when it carries our ident; its counts are never trusted
+// as they stand (they are recounted from the table where they matter).
 bool InstanceGroup::ValidHeader(RecordView& page0) {
-  if (page0.Text(header::kIdent, header::kIdentBytes) != kMainIdent) return false;
-  const int count = page0.Get<std::uint16_t>(header::kEditorCount);
-  const int high = page0.Get<std::uint16_t>(header::kHighWater);
-  return count <= kMaxInstances && high <= kMaxInstances && !page0.faulted();
+  return page0.Text(header::kIdent, header::kIdentBytes) == kMainIdent && !page0.faulted();
 }
 
 // ---- joining ----
@@ -405,7 +404,9 @@ void InstanceGroup::WriteEntry(RecordView& table, int instance, std::string_view
 }
 
 int InstanceGroup::Register(RecordView& page0, RecordView& table, std::string_view lowerPath) {
-  int count = std::min<int>(page0.Get<std::uint16_t>(header::kEditorCount), kMaxInstances);
+  // The table is the truth: the stored count may be stale (an editor died)
+  // or garbage.
+  int count = CountUsed(table);
   int high = std::min<int>(page0.Get<std::uint16_t>(header::kHighWater), kMaxInstances);
   if (count > kMaxInstances - 1 && high > kMaxInstances - 1) {
     // Editors that died without giving their slot back do not count.
