@@ -15,6 +15,8 @@ int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
 // The document commands (gvtool_documents.cpp).
 int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err);
+// The shared tables of the running editors (gvtool_ipc.cpp).
+int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 // A FORM name: its code and whether it carries a byte-order mark.
 bool LookUpForm(const std::string& name, int* code, bool* bom);
 

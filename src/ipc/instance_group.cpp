@@ -370,6 +370,28 @@ JoinResult InstanceGroup::Join(const JoinRequest& request, const Handover& hando
   return result;
 }
 
+bool InstanceGroup::Observe() {
+  std::string user;
+  if (!kernel_.UserName(&user)) return false;
+  names_ = ObjectNames(user);
+  pageSize_ = SharedPageSize(kernel_.AllocationGranularity());
+  if (!kernel_.OpenMutex(names_.MainLock())) return false;
+  main_ = SharedLock(&kernel_, names_.MainLock());
+  mainFile_ = kernel_.OpenMapping(names_.MainFile());
+  fileNames_ = kernel_.OpenMapping(names_.FileNameFile());
+  settings_ = kernel_.OpenMapping(names_.SettingsFile());
+  if (!mainFile_ || !fileNames_ || !settings_ || fileNames_->size() < kSharedFileBytes ||
+      settings_->size() < kSharedFileBytes || !LockMain())
+    return false;
+  bool ours = false;
+  if (auto view = mainFile_->Map(0, pageSize_)) {
+    RecordView page0(view->bytes());
+    ours = ValidHeader(page0);
+  }
+  UnlockMain();
+  return ours;
+}
+
 bool InstanceGroup::Alive(int instance) { return kernel_.MailslotExists(names_.EditorInbox(instance)); }
 
 // The editor that has lowerPath, 0 when none. Slots of editors that no

@@ -116,6 +116,9 @@ class InstanceGroup final : public files::OpenFileRegistry {
   InstanceGroup& operator=(const InstanceGroup&) = delete;
 
   JoinResult Join(const JoinRequest& request, const Handover& handover = {});
+  // Opens a running group to look at it (diagnosis) without joining it:
+  // false when there is none or it is not ours.
+  bool Observe();
   // Gives the slot back (at exit).
   void ReleaseSlot();
 

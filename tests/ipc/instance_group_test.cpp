@@ -256,6 +256,23 @@ TEST_F(InstanceGroupTest, GarbageInTheTablesIsHarmless) {
   EXPECT_GE(b.group.FreeInfoWindowNumber(), 0);
 }
 
+// A diagnosing tool looks at the tables without taking a slot.
+TEST_F(InstanceGroupTest, ObservingWithoutJoining) {
+  Editor& idle = Start();
+  EXPECT_FALSE(idle.group.Observe());  // nothing running
+  Start().Join("C:\\a.txt");
+  Start().Join("C:\\b.txt");
+  Editor& observer = Start();
+  ASSERT_TRUE(observer.group.Observe());
+  const auto files = observer.group.OpenFiles();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[1].path, "c:\\b.txt");
+  EXPECT_EQ(EditorCount(), 2);
+  const auto header = observer.group.Dump(0, 0, 64);
+  ASSERT_EQ(header.size(), 64u);
+  EXPECT_EQ(std::string(header.begin() + 2, header.begin() + 28), "$QORV$mmFileIdentStr$V1.74");
+}
+
 TEST_F(InstanceGroupTest, InfoWindowsAndProjects) {
   Editor& a = Start();
   a.Join("C:\\a.txt");
