@@ -525,7 +525,7 @@ std::vector<OpenFileEntry> InstanceGroup::OpenFiles() {
       e.instance = table.Get<std::uint16_t>(at + 2);
       e.infoWindow = table.Get<std::uint16_t>(at + 4);
       e.modified = table.Get<std::uint8_t>(at + 6) != 0;
-      e.path = table.Text(at + 7, std::min<std::uint32_t>(length, kPathField));
+      e.path = table.Text(at + 7, std::min<std::uint32_t>(length, kPathField - 1));
       out.push_back(e);
     }
   }
@@ -548,7 +548,7 @@ std::vector<InfoWindowEntry> InstanceGroup::InfoWindows() {
       const std::uint16_t length = info.Get<std::uint16_t>(at + 1);
       if (length == 0) continue;
       out.push_back({static_cast<int>(i), info.Get<std::uint8_t>(at) != 0,
-                     info.Text(at + 3, std::min<std::uint32_t>(length, kPathField))});
+                     info.Text(at + 3, std::min<std::uint32_t>(length, kPathField - 1))});
     }
   }
   if (took) UnlockMain();

@@ -170,6 +170,9 @@ TEST(GroupWindows, EditorsJoinTakeNumbersAndNeverShareAFile) {
   const std::string list = Gvtool("ipc list");
   EXPECT_NE(list.find("c:\\work\\a.txt"), std::string::npos) << list;
   EXPECT_NE(list.find("c:\\work\\b.txt"), std::string::npos) << list;
+  EXPECT_NE(Gvtool("ipc dump main 0 64").find("$QORV$mmFileI"), std::string::npos);
+  EXPECT_NE(Gvtool("ipc record .???").find("00000000  2e 3f 3f 3f"), std::string::npos);
+  EXPECT_EQ(Gvtool("ipc hold main 0").rfind("holding main", 0), 0u);
 
   // Editor 2 closes: the next editor takes number 2.
   ASSERT_TRUE(b.Quit());
