@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "charcode/sjis_case.h"
+#include "ipc/extension_file.h"
 
 namespace gorvane::ipc {
 
@@ -29,6 +30,8 @@ constexpr std::u8string_view kNoInbox =
     u8"メールスロットオブジェクトを作成できませんでした。\nこのまま処理を続けることはできませんので終了します。";
 constexpr std::u8string_view kLockTimeout =
     u8"他のエディタが共有データを使用したまま応答しません。\n処理を中止しました。しばらくしてからもう一度実行してください。";
+constexpr std::u8string_view kNoExtensionFile = u8"拡張子別ﾒﾓﾘﾏｯﾌﾟﾄﾞﾌｧｲﾙの作成に失敗しました。";
+constexpr std::u8string_view kCaptionExtensionView = u8"Gorvane 初期化エラー(CreateExtMMFileView)";
 constexpr std::u8string_view kCaptionMainView = u8"Gorvane 初期化エラー(CreateMMFileView)";
 constexpr std::u8string_view kCaptionFileNameView = u8"Gorvane 初期化エラー(CreateFileNameMMFileView)";
 constexpr std::u8string_view kCaptionSettingsView = u8"Gorvane 初期化エラー(CreateSettingDataMMFileView)";
@@ -142,6 +145,38 @@ bool InstanceGroup::LockCompile(bool wait) {
 bool InstanceGroup::LockMacro() {
   if (macro_.name().empty()) macro_ = SharedLock(&kernel_, names_.MacroLock());
   return macro_.Take(lockWaitMs_);
+}
+
+SharedMapping* InstanceGroup::LockExtension(std::string_view extension) {
+  const std::string lower = charcode::SjisToLower(extension);
+  if (lower != extensionName_) {
+    extension_.Drop();
+    extension_ = SharedLock(&kernel_, names_.ExtensionLock(lower));
+    extensionFile_.reset();
+    extensionName_ = lower;
+  }
+  if (!extension_.Take(lockWaitMs_)) {
+    TellLockTimeout();
+    return nullptr;
+  }
+  if (!extensionFile_) {
+    Created created;
+    extensionFile_ = kernel_.CreateMapping(names_.ExtensionFile(lower), kExtensionFileBytes, &created);
+    std::unique_ptr<MappedView> view;
+    if (extensionFile_ && extensionFile_->size() >= kExtensionFileBytes) view = extensionFile_->Map(0, kExtensionFirstBlock);
+    if (!view) {
+      const bool made = extensionFile_ != nullptr;
+      extensionFile_.reset();
+      extension_.Drop();
+      if (made) Fail(std::u8string(reinterpret_cast<const char8_t*>(kernel_.LastErrorText().c_str())), kCaptionExtensionView);
+      else Fail(kNoExtensionFile);
+      return nullptr;
+    }
+    // The first editor of the extension (or one after a holder died before
+    // it was set up) writes the header.
+    if (!created.existed || !ValidExtensionFile(view->bytes())) InitialiseExtensionFile(view->bytes());
+  }
+  return extensionFile_.get();
 }
 
 // ---- views ----

@@ -164,6 +164,11 @@ class InstanceGroup final : public files::OpenFileRegistry {
   void UnlockCompile() { compile_.Drop(); }
   bool LockMacro();
   void UnlockMacro() { macro_.Drop(); }
+  // The shared input-support data of a file extension, under its lock: the
+  // first editor of the extension creates and initialises it. Null (after
+  // telling the user) when it cannot be had; the lock is then not held.
+  SharedMapping* LockExtension(std::string_view extension);
+  void UnlockExtension() { extension_.Drop(); }
   void SetLockWait(std::uint32_t ms) { lockWaitMs_ = ms; }
 
   // The raw bytes of a main-file page, a file's table or the settings, for
@@ -190,7 +195,9 @@ class InstanceGroup final : public files::OpenFileRegistry {
   ObjectNames names_{""};
   std::uint32_t pageSize_ = 0;
   std::unique_ptr<SharedMapping> mainFile_, fileNames_, settings_;
-  SharedLock main_, startup_, group_, search_, compile_, macro_;
+  SharedLock main_, startup_, group_, search_, compile_, macro_, extension_;
+  std::string extensionName_;
+  std::unique_ptr<SharedMapping> extensionFile_;
   std::unique_ptr<Mailslot> inbox_;
   int instance_ = 0;
   int infoWindow_ = -1;

@@ -273,6 +273,43 @@ TEST_F(InstanceGroupTest, ObservingWithoutJoining) {
   EXPECT_EQ(std::string(header.begin() + 2, header.begin() + 28), "$QORV$mmFileIdentStr$V1.74");
 }
 
+// The input-support data of an extension: made by the first editor that
+// needs it, shared under its own lock.
+TEST_F(InstanceGroupTest, ExtensionDataIsSharedUnderItsLock) {
+  Editor& a = Start();
+  a.Join("C:\\a.txt");
+  Editor& b = Start();
+  b.Join("C:\\b.txt");
+  b.group.SetLockWait(100);
+
+  ipc::SharedMapping* mine = a.group.LockExtension(".TXT");
+  ASSERT_NE(mine, nullptr);
+  auto header = mine->Map(0, 0);
+  RecordView h(header->bytes());
+  EXPECT_EQ(h.Text(0, 116), "$QORV$ExtMMFileIdentStr$V1.74");
+  EXPECT_EQ(h.Get<std::uint32_t>(116), 4224u);
+  EXPECT_EQ(h.Get<std::uint32_t>(116 + 4), 4224u + 16367u);
+  EXPECT_EQ(h.Get<std::uint32_t>(116 + 4 * 256), 4194176u);
+  EXPECT_EQ(h.Get<std::uint32_t>(116 + 4 * 257), 0u);
+  EXPECT_EQ(h.Get<std::uint16_t>(116 + 4096 + 2), 75);
+  EXPECT_EQ(h.Get<std::uint16_t>(116 + 4096 + 6), 2000);
+  h.Put<std::uint8_t>(4224, 0x5A);  // a word list
+
+  EXPECT_EQ(b.group.LockExtension(".txt"), nullptr);  // a holds it
+  a.group.UnlockExtension();
+  ipc::SharedMapping* theirs = b.group.LockExtension(".txt");
+  ASSERT_NE(theirs, nullptr);
+  EXPECT_EQ(theirs->Map(0, 0)->bytes()[4224], 0x5A);  // the same data, not made again
+  b.group.UnlockExtension();
+
+  world.failCreateMapping = true;
+  b.host.boxes.clear();
+  EXPECT_EQ(b.group.LockExtension(".cpp"), nullptr);
+  ASSERT_EQ(b.host.boxes.size(), 1u);
+  EXPECT_EQ(b.host.boxes[0].text, "拡張子別ﾒﾓﾘﾏｯﾌﾟﾄﾞﾌｧｲﾙの作成に失敗しました。");
+  EXPECT_NE(a.group.LockExtension(".cpp"), nullptr);  // its lock was not left held
+}
+
 TEST_F(InstanceGroupTest, InfoWindowsAndProjects) {
   Editor& a = Start();
   a.Join("C:\\a.txt");
