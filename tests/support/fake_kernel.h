@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
@@ -60,8 +61,15 @@ struct MutexObject {
   bool abandoned = false;  // the owner died holding it; the next waiter is told
 };
 
+// Zeroed by calloc: large mappings then come as fresh zero pages, which keeps
+// tests that make many groups fast.
 struct MappingObject {
-  std::vector<std::uint8_t> bytes;
+  struct Free {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<std::uint8_t, Free> data;
+  std::size_t size = 0;
+  std::span<std::uint8_t> bytes() { return {data.get(), size}; }
 };
 
 struct MailslotObject {
@@ -109,7 +117,7 @@ class FakeView final : public ipc::MappedView, HandleOf<MappingObject> {
       : HandleOf(std::move(process), std::move(object)), offset_(offset), length_(length) {}
   std::span<std::uint8_t> bytes() override {
     if (!object_) return {};
-    return std::span<std::uint8_t>(object_->bytes).subspan(offset_, length_);
+    return object_->bytes().subspan(offset_, length_);
   }
 
  private:
@@ -120,11 +128,11 @@ class FakeMapping final : public ipc::SharedMapping, HandleOf<MappingObject> {
  public:
   FakeMapping(std::shared_ptr<ProcessState> process, std::shared_ptr<MappingObject> object, bool* failMap)
       : HandleOf(std::move(process), std::move(object)), failMap_(failMap) {}
-  std::uint64_t size() const override { return object_ ? object_->bytes.size() : 0; }
+  std::uint64_t size() const override { return object_ ? object_->size : 0; }
   // As on Windows, length 0 maps everything from offset to the end.
   std::unique_ptr<ipc::MappedView> Map(std::uint64_t offset, std::uint32_t length) override {
     if (!object_ || std::exchange(*failMap_, false)) return nullptr;
-    const std::uint64_t size = object_->bytes.size();
+    const std::uint64_t size = object_->size;
     if (offset % process_->granularity != 0 || offset >= size) return nullptr;
     const std::uint64_t n = length == 0 ? size - offset : length;
     if (n > size - offset) return nullptr;
@@ -281,7 +289,9 @@ class FakeProcess final : public gorvane::ipc::Kernel {
     } else {
       if (size == 0) return nullptr;
       m = std::make_shared<FakeWorld::MappingObject>();
-      m->bytes.assign(static_cast<std::size_t>(size), 0);
+      m->data.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(size), 1)));
+      if (!m->data) return nullptr;
+      m->size = static_cast<std::size_t>(size);
       world().mappings_[name] = m;
     }
     return std::make_unique<fake_kernel_detail::FakeMapping>(state_, m, &world().failMap);
