@@ -1,0 +1,229 @@
+#include "ipc/messenger.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gorvane::ipc {
+
+using shell::BoxButtons;
+using shell::BoxIcon;
+
+namespace {
+
+constexpr std::string_view kTest{"@TEST@\0", 7};
+constexpr std::u8string_view kQueueFullOwn = u8"再送信バッファオーバーフロー(EntrySendInfoWinMailslot関数)";
+constexpr std::u8string_view kQueueFullOther = u8"再送信バッファオーバーフロー(EntrySendDifferentInfoWinMailslot関数)";
+constexpr std::u8string_view kUndeliverable =
+    u8"情報ウィンドウにメッセージを送信できませんでした。\n情報ウィンドウが終了している可能性があります。";
+constexpr std::string_view kInboxNameFormat = "MailSlotName = ";
+
+std::span<const std::uint8_t> AsBytes(std::string_view s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
+std::string_view MessageTag(std::string_view message) {
+  const std::size_t nul = message.find('\0');
+  if (nul != std::string_view::npos) message = message.substr(0, nul);
+  if (message.empty() || message[0] != '@') return {};
+  std::size_t i = 1;
+  while (i < message.size() && message[i] != '@' && message[i] != ' ') ++i;
+  if (i < message.size() && message[i] == '@') ++i;
+  return i > 1 ? message.substr(0, i) : std::string_view{};
+}
+
+Messenger::Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock)
+    : kernel_(kernel), host_(host), group_(group), clock_(std::move(clock)), buffer_(kInboxBufferBytes) {}
+
+bool Messenger::CreateInbox(int instance, const std::function<void(std::uint32_t)>& sleep) {
+  const std::string name = group_.names().EditorInbox(instance);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    inbox_ = kernel_.CreateMailslot(name, 0);
+    if (inbox_) return true;
+    if (sleep) sleep(100);
+  }
+  const std::string error = kernel_.LastErrorText();
+  const std::string first = std::string(kInboxNameFormat) + name;
+  host_.ShowMessageBox({first, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  host_.ShowMessageBox({error, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  return false;
+}
+
+// ---- receiving ----
+
+void Messenger::On(std::string_view tag, Handler handler) { handlers_[std::string(tag)] = std::move(handler); }
+
+bool Messenger::Poll() {
+  if (!inbox_) return false;
+  for (;;) {
+    const std::int64_t size = inbox_->NextSize();
+    if (size < 0) return false;
+    if (size == 0) return true;
+    // A message larger than the buffer is drained and dropped: it must not
+    // stay in front of every later one.
+    const std::size_t need = static_cast<std::size_t>(size);
+    std::vector<std::uint8_t> large;
+    std::span<std::uint8_t> into(buffer_);
+    if (need > buffer_.size()) {
+      large.resize(need);
+      into = large;
+    }
+    const std::int64_t got = inbox_->Read(into);
+    if (got < 0) return false;
+    if (need > buffer_.size()) {
+      ++dropped_;
+      continue;
+    }
+    const std::string text(reinterpret_cast<const char*>(into.data()), static_cast<std::size_t>(got));
+    const std::string_view tag = MessageTag(text);
+    if (tag.empty()) {
+      ++dropped_;
+      continue;
+    }
+    // A reply someone waits for goes to them.
+    const auto waiting = std::find_if(replies_.begin(), replies_.end(), [&](const Reply& r) { return r.tag == tag; });
+    if (waiting != replies_.end()) {
+      Handler onReply = std::move(waiting->onReply);
+      replies_.erase(waiting);
+      ++delivered_;
+      if (onReply) onReply(text);
+      continue;
+    }
+    const auto h = handlers_.find(tag);
+    if (h == handlers_.end() || !h->second) {
+      ++dropped_;
+      continue;
+    }
+    ++delivered_;
+    h->second(text);
+  }
+}
+
+// ---- sending ----
+
+bool Messenger::Write(const std::string& inbox, std::string_view message) {
+  return kernel_.WriteMailslot(inbox, AsBytes(message));
+}
+
+bool Messenger::Probe(const std::string& inbox) { return Write(inbox, kTest); }
+
+bool Messenger::SendToEditor(int instance, std::string_view message) {
+  const std::string inbox = group_.names().EditorInbox(instance);
+  return Probe(inbox) && Write(inbox, message);
+}
+
+bool Messenger::OpenInfoWindow() {
+  if (connected_) return true;
+  if (group_.infoWindow() < 0) return false;
+  connected_ = Probe(group_.names().InfoWindowInbox(group_.infoWindow()));
+  return connected_;
+}
+
+bool Messenger::SendToInfoWindow(std::string_view message) {
+  if (!OpenInfoWindow()) return false;
+  if (Write(group_.names().InfoWindowInbox(group_.infoWindow()), message)) return true;
+  connected_ = false;  // it went away: connect again next time
+  return false;
+}
+
+bool Messenger::SendToOtherInfoWindow(int number, std::string_view message) {
+  if (number == group_.infoWindow()) return SendToInfoWindow(message);
+  const std::string inbox = group_.names().InfoWindowInbox(number);
+  return Probe(inbox) && Write(inbox, message);
+}
+
+bool Messenger::QueueToInfoWindow(std::string_view message) {
+  if (own_.size() >= kQueueLimit) {
+    shell::Tell(host_, kQueueFullOwn, BoxIcon::Error);
+    return false;
+  }
+  own_.push_back({-1, std::string(message), 0});  // written by the next Tick
+  return true;
+}
+
+bool Messenger::QueueToOtherInfoWindow(int number, std::string_view message) {
+  if (other_.size() >= kQueueLimit) {
+    shell::Tell(host_, kQueueFullOther, BoxIcon::Error);
+    return false;
+  }
+  other_.push_back({number, std::string(message), 0});
+  return true;
+}
+
+void Messenger::TellUndeliverable() {
+  if (failureShown_) return;
+  failureShown_ = true;
+  shell::Tell(host_, kUndeliverable, BoxIcon::Warning);
+}
+
+// Writes entries in order until one fails; that one stays (counting its
+// failure) unless it has failed too often, then it is dropped.
+bool Messenger::FlushQueue(std::deque<Queued>& queue) {
+  while (!queue.empty()) {
+    Queued& q = queue.front();
+    const bool ok = q.number < 0 ? SendToInfoWindow(q.text) : SendToOtherInfoWindow(q.number, q.text);
+    if (ok) {
+      queue.pop_front();
+      failureShown_ = false;
+      continue;
+    }
+    if (++q.failures >= kSendAttempts) {
+      queue.pop_front();
+      ++dropped_;
+      TellUndeliverable();
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+int Messenger::BroadcastToEditors(std::string_view message, bool sameInfoWindowOnly) {
+  // The list under the main lock, the writes after it.
+  std::vector<int> targets;
+  for (const OpenFileEntry& e : group_.OpenFiles())
+    if (e.instance != group_.instance() && (!sameInfoWindowOnly || e.infoWindow == group_.infoWindow()))
+      targets.push_back(e.instance);
+  int sent = 0;
+  for (int instance : targets)
+    if (SendToEditor(instance, message)) ++sent;
+  return sent;
+}
+
+// ---- replies and timers ----
+
+void Messenger::ExpectReply(std::string_view tag, std::uint32_t timeoutMs, Handler onReply,
+                            std::function<void()> onTimeout) {
+  replies_.push_back({std::string(tag), clock_() + timeoutMs, std::move(onReply), std::move(onTimeout)});
+}
+
+void Messenger::Tick() {
+  FlushQueue(own_);
+  FlushQueue(other_);
+  const std::uint64_t now = clock_();
+  std::vector<std::function<void()>> expired;
+  for (auto it = replies_.begin(); it != replies_.end();) {
+    if (now >= it->deadline) {
+      expired.push_back(std::move(it->onTimeout));
+      it = replies_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& f : expired)
+    if (f) f();
+}
+
+bool Messenger::StartInfoWindow(ProgramStarter& starter, const std::string& commandLine,
+                                const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs) {
+  if (OpenInfoWindow()) return true;
+  if (!starter.Start(commandLine)) return false;
+  for (std::uint32_t waited = 0; waited <= waitMs; waited += 100) {
+    if (OpenInfoWindow()) return true;
+    if (sleep) sleep(100);
+  }
+  return false;
+}
+
+}  // namespace gorvane::ipc

@@ -1,0 +1,137 @@
+// Messages between editors and info windows: this editor's inbox, polled
+// every 2 ms by the shell's timer, a registry of handlers by tag (each
+// subsystem adds its own), sending to another editor or an info window, the
+// two re-send queues, broadcasts to the group, waits for replies with a time
+// limit, and starting or connecting to the info window.
+//
+// Nothing here blocks: the shell calls Poll() from its 2 ms timer and Tick()
+// from its queue timer; replies arrive through handlers or end in a timeout.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ipc/instance_group.h"
+#include "ipc/kernel.h"
+#include "shell/host.h"
+
+namespace gorvane::ipc {
+
+inline constexpr std::size_t kQueueLimit = 200;
+inline constexpr int kSendAttempts = 200;          // a queued message is dropped after this many failed writes
+inline constexpr std::uint32_t kDefaultReplyMs = 10000;
+inline constexpr std::size_t kInboxBufferBytes = 15876;
+
+// Starts a program (the info window); the shell's job on Windows.
+class ProgramStarter {
+ public:
+  virtual ~ProgramStarter() = default;
+  virtual bool Start(const std::string& commandLine) = 0;
+};
+
+class Messenger {
+ public:
+  using Handler = std::function<void(std::string_view message)>;
+  using Clock = std::function<std::uint64_t()>;  // milliseconds
+
+  Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock);
+
+  // The inbox the group created at joining (or a fresh one for instance).
+  bool TakeInbox(std::unique_ptr<Mailslot> inbox) {
+    inbox_ = std::move(inbox);
+    return inbox_ != nullptr;
+  }
+  // Creates this editor's inbox, trying again every 100 ms up to 100 times
+  // (sleep is the shell's); on failure tells the user and returns false.
+  bool CreateInbox(int instance, const std::function<void(std::uint32_t ms)>& sleep);
+
+  // ---- receiving ----
+  // A handler for a tag (exactly as it stands, e.g. "@SAVE@"); a later
+  // registration for the same tag replaces the earlier one.
+  void On(std::string_view tag, Handler handler);
+  // Reads every waiting message and hands each to its handler. Messages that
+  // do not begin with "@" or have no handler are read and dropped (counted);
+  // one larger than the inbox buffer is drained and dropped. False when the
+  // inbox failed (polling should stop).
+  bool Poll();
+  std::uint64_t dropped() const { return dropped_; }
+  std::uint64_t delivered() const { return delivered_; }
+
+  // ---- sending ----
+  // Opens the editor's inbox, writes, closes; true when all was written.
+  bool SendToEditor(int instance, std::string_view message);
+  // The own info window: connected on first use (probed with "@TEST@").
+  bool SendToInfoWindow(std::string_view message);
+  bool connectedToInfoWindow() const { return connected_; }
+  bool OpenInfoWindow();
+  // Another info window: probed with "@TEST@", then written.
+  bool SendToOtherInfoWindow(int number, std::string_view message);
+  // The re-send queues: entries are written in order by Tick() (the shell
+  // calls it from a 5 ms timer while queued() is not 0); one is removed only
+  // when written, or dropped after kSendAttempts failed ticks.
+  bool QueueToInfoWindow(std::string_view message);
+  bool QueueToOtherInfoWindow(int number, std::string_view message);
+  std::size_t queued() const { return own_.size() + other_.size(); }
+  // Every editor of the group but this one (or only those of the same info
+  // window): the list is taken under the main lock, the messages are sent
+  // after it is released. Returns how many were written.
+  int BroadcastToEditors(std::string_view message, bool sameInfoWindowOnly);
+
+  // ---- replies ----
+  // Calls onReply with the first message of tag that arrives, or onTimeout
+  // when none has come after timeoutMs. The handler registered for the tag
+  // (if any) is not called for that message.
+  void ExpectReply(std::string_view tag, std::uint32_t timeoutMs, Handler onReply, std::function<void()> onTimeout);
+  std::size_t pendingReplies() const { return replies_.size(); }
+
+  // The queue timer and the reply deadlines.
+  void Tick();
+
+  // ---- the info window ----
+  // Starts it with the command line made for this editor and waits (every
+  // 100 ms, at most waitMs) until its inbox takes "@TEST@".
+  bool StartInfoWindow(ProgramStarter& starter, const std::string& commandLine,
+                       const std::function<void(std::uint32_t ms)>& sleep, std::uint32_t waitMs = 10000);
+
+ private:
+  struct Queued {
+    int number;  // info window (-1: the own one)
+    std::string text;
+    int failures = 0;
+  };
+  struct Reply {
+    std::string tag;
+    std::uint64_t deadline;
+    Handler onReply;
+    std::function<void()> onTimeout;
+  };
+  bool Write(const std::string& inbox, std::string_view message);
+  bool Probe(const std::string& inbox);
+  bool FlushQueue(std::deque<Queued>& queue);
+  void TellUndeliverable();
+
+  Kernel& kernel_;
+  shell::Host& host_;
+  InstanceGroup& group_;
+  Clock clock_;
+  std::unique_ptr<Mailslot> inbox_;
+  std::map<std::string, Handler, std::less<>> handlers_;
+  std::vector<Reply> replies_;
+  std::deque<Queued> own_, other_;
+  std::vector<std::uint8_t> buffer_;
+  bool connected_ = false;
+  bool failureShown_ = false;  // one box per burst of failures
+  std::uint64_t dropped_ = 0, delivered_ = 0;
+};
+
+// The tag of a received message ("" when it does not begin with "@" or has
+// no closing "@" before a blank or the end).
+std::string_view MessageTag(std::string_view message);
+
+}  // namespace gorvane::ipc

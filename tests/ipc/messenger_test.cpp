@@ -1,0 +1,209 @@
+// Simulated editors and info windows exchanging messages.
+#include "ipc/messenger.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/fake_host.h"
+#include "support/fake_kernel.h"
+
+namespace ipc = gorvane::ipc;
+
+namespace {
+
+std::string Msg(const std::string& text) { return text + std::string(1, '\0'); }
+
+struct Editor {
+  Editor(gvtest::FakeWorld& world, std::uint64_t* clock, const std::string& path, int infoWindow = -1)
+      : process(world.NewProcess()), group(*process, host), messenger(*process, host, group, [clock] { return *clock; }) {
+    ipc::JoinRequest r;
+    r.path = path;
+    r.infoWindow = infoWindow;
+    joined = group.Join(r);
+    messenger.TakeInbox(group.TakeInbox());
+  }
+  std::unique_ptr<gvtest::FakeProcess> process;
+  gvtest::FakeHost host;
+  ipc::InstanceGroup group;
+  ipc::Messenger messenger;
+  ipc::JoinResult joined;
+};
+
+// An info window: just its inbox, read by the test.
+struct InfoWindow {
+  InfoWindow(gvtest::FakeWorld& world, int number) : process(world.NewProcess()) {
+    inbox = process->CreateMailslot(ipc::ObjectNames("tester").InfoWindowInbox(number), 0);
+  }
+  std::vector<std::string> Received() {
+    std::vector<std::string> out;
+    std::vector<std::uint8_t> buf(70000);
+    while (inbox && inbox->NextSize() > 0) {
+      const auto n = inbox->Read(buf);
+      out.emplace_back(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
+    }
+    return out;
+  }
+  std::unique_ptr<gvtest::FakeProcess> process;
+  std::unique_ptr<ipc::Mailslot> inbox;
+};
+
+class MessengerTest : public ::testing::Test {
+ protected:
+  Editor& Start(const std::string& path, int infoWindow = -1) {
+    return *editors.emplace_back(std::make_unique<Editor>(world, &now, path, infoWindow));
+  }
+  gvtest::FakeWorld world;
+  std::uint64_t now = 1000;
+  std::vector<std::unique_ptr<Editor>> editors;
+};
+
+TEST(MessageTag, TagsAsTheyStand) {
+  struct Case {
+    std::string text, tag;
+  } cases[] = {
+      {Msg("@SAVE@"), "@SAVE@"},          {Msg("@CLOSED@ 1"), "@CLOSED@"},
+      {"@REPLACEERROR -3", "@REPLACEERROR"}, {"no tag", ""},
+      {"@", ""},                           {std::string("\0@X@", 4), ""},
+      {"@A@rest", "@A@"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ipc::MessageTag(c.text), c.tag) << c.text;
+}
+
+// Messages reach their handlers whole; others are read and dropped.
+TEST_F(MessengerTest, PollHandsMessagesToTheirHandlers) {
+  Editor& a = Start("C:\\a.txt");
+  Editor& b = Start("C:\\b.txt");
+  std::vector<std::string> got;
+  a.messenger.On("@SETSCHDATA@", [&](std::string_view m) { got.emplace_back(m); });
+  a.messenger.On("@SAVE@", [&](std::string_view m) { got.emplace_back(m); });
+  const std::string withBlanks = Msg("@SETSCHDATA@ 0 1 2 3 tok a text  with   blanks");
+  ASSERT_TRUE(b.messenger.SendToEditor(1, withBlanks));
+  ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("no tag at all")));
+  ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@UNKNOWN@ 1")));
+  ASSERT_TRUE(b.messenger.SendToEditor(1, std::string(20000, '@')));  // larger than the inbox buffer
+  ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@SAVE@")));
+  EXPECT_TRUE(a.messenger.Poll());
+  EXPECT_EQ(got, (std::vector<std::string>{withBlanks, Msg("@SAVE@")}));
+  // Each send was probed with "@TEST@", which nobody handles here.
+  EXPECT_EQ(a.messenger.dropped(), 5u + 3u);
+  EXPECT_FALSE(b.messenger.SendToEditor(7, Msg("@SAVE@")));  // no such editor
+}
+
+// The queue takes 200 messages; the 201st is refused, the 200 arrive in order
+// once the info window is there.
+TEST_F(MessengerTest, TheQueueHoldsTwoHundred) {
+  Editor& a = Start("C:\\a.txt", 0);
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(a.messenger.QueueToInfoWindow(Msg("@MOVEWINDOW@ " + std::to_string(i))));
+  EXPECT_FALSE(a.messenger.QueueToInfoWindow(Msg("@MOVEWINDOW@ 200")));
+  ASSERT_EQ(a.host.boxes.size(), 1u);
+  EXPECT_EQ(a.host.boxes[0].text, "再送信バッファオーバーフロー(EntrySendInfoWinMailslot関数)");
+  InfoWindow info(world, 0);
+  a.messenger.Tick();
+  EXPECT_EQ(a.messenger.queued(), 0u);
+  std::vector<std::string> got = info.Received();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.front(), Msg("@TEST@"));
+  got.erase(got.begin());
+  ASSERT_EQ(got.size(), 200u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(got[static_cast<std::size_t>(i)], Msg("@MOVEWINDOW@ " + std::to_string(i)));
+}
+
+// Messages to an info window that is gone are dropped after a bounded number
+// of tries, and the whole burst shows one box.
+TEST_F(MessengerTest, UndeliverableMessagesAreDroppedWithOneBox) {
+  Editor& a = Start("C:\\a.txt", 0);
+  for (int i = 0; i < 3; ++i) a.messenger.QueueToOtherInfoWindow(5, Msg("@SCHLINE@ x"));
+  for (int t = 0; t < 3 * ipc::kSendAttempts && a.messenger.queued() > 0; ++t) a.messenger.Tick();
+  EXPECT_EQ(a.messenger.queued(), 0u);
+  ASSERT_EQ(a.host.boxes.size(), 1u);
+  EXPECT_EQ(a.host.boxes[0].text,
+            "情報ウィンドウにメッセージを送信できませんでした。\n情報ウィンドウが終了している可能性があります。");
+}
+
+TEST_F(MessengerTest, BroadcastsGoToTheOthersOfTheGroup) {
+  Editor& a = Start("C:\\a.txt", 0);
+  Editor& b = Start("C:\\b.txt", 1);
+  Editor& c = Start("C:\\c.txt", 0);
+  int bGot = 0, cGot = 0;
+  b.messenger.On("@REDRAW@", [&](std::string_view) { ++bGot; });
+  c.messenger.On("@REDRAW@", [&](std::string_view) { ++cGot; });
+  a.messenger.On("@REDRAW@", [&](std::string_view) { ADD_FAILURE() << "sent to itself"; });
+  EXPECT_EQ(a.messenger.BroadcastToEditors(Msg("@REDRAW@ 0"), /*sameInfoWindowOnly=*/true), 1);
+  EXPECT_EQ(a.messenger.BroadcastToEditors(Msg("@REDRAW@ 1"), false), 2);
+  for (Editor* e : {&a, &b, &c}) e->messenger.Poll();
+  EXPECT_EQ(bGot, 1);
+  EXPECT_EQ(cGot, 2);
+}
+
+// A reply someone waits for goes to them; without one the wait ends.
+TEST_F(MessengerTest, RepliesComeOrTheWaitEnds) {
+  Editor& a = Start("C:\\a.txt");
+  Editor& b = Start("C:\\b.txt");
+  int handled = 0, replied = 0, timedOut = 0;
+  a.messenger.On("@ACTIVEOK@", [&](std::string_view) { ++handled; });
+  a.messenger.ExpectReply("@ACTIVEOK@", 5000, [&](std::string_view) { ++replied; }, [&] { ++timedOut; });
+  b.messenger.SendToEditor(1, Msg("@ACTIVEOK@"));
+  a.messenger.Poll();
+  EXPECT_EQ(replied, 1);
+  EXPECT_EQ(handled, 0);
+
+  a.messenger.ExpectReply("@ANSAUTOSAVE@", 5000, [&](std::string_view) { ++replied; }, [&] { ++timedOut; });
+  now += 4999;
+  a.messenger.Tick();
+  EXPECT_EQ(timedOut, 0);
+  now += 1;
+  a.messenger.Tick();
+  EXPECT_EQ(timedOut, 1);
+  EXPECT_EQ(a.messenger.pendingReplies(), 0u);
+  b.messenger.SendToEditor(1, Msg("@ANSAUTOSAVE@ 1"));  // too late: nobody waits any more
+  a.messenger.Poll();
+  EXPECT_EQ(replied, 1);
+}
+
+TEST_F(MessengerTest, StartingTheInfoWindow) {
+  Editor& a = Start("C:\\a.txt", 3);
+  auto sleep = [&](std::uint32_t ms) { now += ms; };
+  struct Starter : ipc::ProgramStarter {
+    std::function<bool(const std::string&)> start;
+    bool Start(const std::string& commandLine) override { return start(commandLine); }
+  };
+  Starter fails;
+  fails.start = [](const std::string&) { return false; };
+  EXPECT_FALSE(a.messenger.StartInfoWindow(fails, "\"C:\\\\Vantrel.exe\"", sleep));
+
+  Starter silent;  // starts, but its inbox never appears
+  silent.start = [](const std::string&) { return true; };
+  const std::uint64_t before = now;
+  EXPECT_FALSE(a.messenger.StartInfoWindow(silent, "x", sleep, 2000));
+  EXPECT_GE(now - before, 2000u);
+  EXPECT_LE(now - before, 2200u);
+
+  std::unique_ptr<InfoWindow> info;
+  std::string line;
+  Starter works;
+  works.start = [&](const std::string& commandLine) {
+    line = commandLine;
+    info = std::make_unique<InfoWindow>(world, 3);
+    return true;
+  };
+  EXPECT_TRUE(a.messenger.StartInfoWindow(works, "\"C:\\\\Vantrel.exe\" 1 2 3 4 1 0 /MI 3 \"C:\\\\a.txt\"", sleep));
+  EXPECT_EQ(line, "\"C:\\\\Vantrel.exe\" 1 2 3 4 1 0 /MI 3 \"C:\\\\a.txt\"");
+  EXPECT_TRUE(a.messenger.connectedToInfoWindow());
+  EXPECT_TRUE(a.messenger.SendToInfoWindow(Msg("@EDITPOS@")));
+  EXPECT_EQ(info->Received(), (std::vector<std::string>{Msg("@TEST@"), Msg("@EDITPOS@")}));
+}
+
+TEST_F(MessengerTest, AnInboxThatCannotBeMade) {
+  Editor& a = Start("C:\\a.txt");
+  ipc::Messenger second(*a.process, a.host, a.group, [this] { return now; });
+  int slept = 0;
+  EXPECT_FALSE(second.CreateInbox(a.group.instance(), [&](std::uint32_t) { ++slept; }));  // a's own name is taken
+  EXPECT_EQ(slept, 100);
+  ASSERT_EQ(a.host.boxes.size(), 2u);
+  EXPECT_EQ(a.host.boxes[0].text, "MailSlotName = \\\\.\\mailslot\\QV174w1tester");
+}
+
+}  // namespace
