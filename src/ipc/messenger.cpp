@@ -33,6 +33,32 @@ std::string_view MessageTag(std::string_view message) {
   return i > 1 ? message.substr(0, i) : std::string_view{};
 }
 
+namespace {
+
+template <typename... Parts>
+std::string Cat(const Parts&... parts) {
+  std::string out;
+  (out.append(std::string_view(parts)), ...);
+  return out;
+}
+
+}  // namespace
+
+std::string InfoWindowCommandLine(std::string_view programFolder, const FrameRect& frame, int charCode, bool project,
+                                  int infoWindow, std::string_view file) {
+  using std::to_string;
+  return Cat("\"", programFolder, "Vantrel.exe\" ", to_string(frame.left), " ", to_string(frame.top), " ",
+             to_string(frame.right), " ", to_string(frame.bottom), " ", to_string(charCode), " ",
+             to_string(project ? 1 : 0), " /MI ", to_string(infoWindow), " \"", file, "\"");
+}
+
+std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int charCode, int infoWindow,
+                                         std::string_view file) {
+  using std::to_string;
+  return Cat("\"", programFolder, "Vantrel.exe\" 1 1 0 0 ", to_string(charCode), " 1 /MI ", to_string(infoWindow),
+             " \"", file, "\"");
+}
+
 Messenger::Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock)
     : kernel_(kernel), host_(host), group_(group), clock_(std::move(clock)), buffer_(kInboxBufferBytes) {}
 

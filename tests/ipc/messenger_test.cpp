@@ -196,6 +196,15 @@ TEST_F(MessengerTest, StartingTheInfoWindow) {
   EXPECT_EQ(info->Received(), (std::vector<std::string>{Msg("@TEST@"), Msg("@EDITPOS@")}));
 }
 
+TEST(InfoWindowCommandLine, AsTheEditorStartsIt) {
+  EXPECT_EQ(ipc::InfoWindowCommandLine("C:\\Gv\\", ipc::FrameRect{10, 20, 810, 620}, 6, false, 2, "C:\\w\\A~1.TXT"),
+            "\"C:\\Gv\\Vantrel.exe\" 10 20 810 620 6 0 /MI 2 \"C:\\w\\A~1.TXT\"");
+  EXPECT_EQ(ipc::InfoWindowCommandLine("C:\\Gv\\", ipc::FrameRect{-5, 0, 100, 90}, 1, true, 0, "p.qvp"),
+            "\"C:\\Gv\\Vantrel.exe\" -5 0 100 90 1 1 /MI 0 \"p.qvp\"");
+  EXPECT_EQ(ipc::ProjectInfoWindowCommandLine("C:\\Gv\\", 4, 3, "C:\\p\\APP.QVP"),
+            "\"C:\\Gv\\Vantrel.exe\" 1 1 0 0 4 1 /MI 3 \"C:\\p\\APP.QVP\"");
+}
+
 TEST_F(MessengerTest, AnInboxThatCannotBeMade) {
   Editor& a = Start("C:\\a.txt");
   ipc::Messenger second(*a.process, a.host, a.group, [this] { return now; });
