@@ -23,15 +23,6 @@ std::span<const std::uint8_t> AsBytes(std::string_view s) {
 
 }  // namespace
 
-std::string_view MessageTag(std::string_view message) {
-  const std::size_t nul = message.find('\0');
-  if (nul != std::string_view::npos) message = message.substr(0, nul);
-  if (message.empty() || message[0] != '@') return {};
-  std::size_t i = 1;
-  while (i < message.size() && message[i] != '@' && message[i] != ' ') ++i;
-  if (i < message.size() && message[i] == '@') ++i;
-  return i > 1 ? message.substr(0, i) : std::string_view{};
-}
 
 namespace {
 

@@ -19,6 +19,7 @@
 
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
+#include "ipc/messages.h"
 #include "shell/host.h"
 
 namespace gorvane::ipc {
@@ -133,17 +134,13 @@ class Messenger {
 // The command line that starts the info window for an editor: its frame
 // rectangle, the document's character code, whether the file is a project,
 // the info-window number and the file's (short) path.
-struct FrameRect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
 std::string InfoWindowCommandLine(std::string_view programFolder, const FrameRect& frame, int charCode, bool project,
                                   int infoWindow, std::string_view file);
 // The same for a project opened directly.
 std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int charCode, int infoWindow,
                                          std::string_view file);
 
-// The tag of a received message ("" when it does not begin with "@" or has
-// no closing "@" before a blank or the end).
-std::string_view MessageTag(std::string_view message);
+// The tag of a received message ("" when it does not begin with "@").
+inline std::string_view MessageTag(std::string_view message) { return TagOf(message); }
 
 }  // namespace gorvane::ipc
