@@ -127,6 +127,7 @@ class InstanceGroup final : public files::OpenFileRegistry {
   bool first() const { return first_; }
   std::uint32_t pageSize() const { return pageSize_; }
   const ObjectNames& names() const { return names_; }
+  shell::Host& host() { return host_; }
   // The inbox created at joining (the messaging layer takes it over).
   std::unique_ptr<Mailslot> TakeInbox() { return std::move(inbox_); }
 

@@ -1,0 +1,254 @@
+// The editor's conversations, between simulated editors and a scripted info
+// window.
+#include "ipc/editor_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/fake_host.h"
+#include "support/fake_kernel.h"
+
+namespace ipc = gorvane::ipc;
+
+namespace {
+
+// Attaching succeeds or not as scripted; what happened is recorded.
+struct ScriptedActivator : ipc::WindowActivator {
+  std::uint32_t thread = 0;
+  bool attachWorks = true;
+  std::vector<std::string> events;
+  std::uint32_t ThreadId() override { return thread; }
+  bool AttachTo(std::uint32_t t) override {
+    events.push_back("attach " + std::to_string(t));
+    return attachWorks;
+  }
+  void Detach() override { events.push_back("detach"); }
+  void BringToFront() override { events.push_back("front"); }
+};
+
+struct Editor {
+  Editor(gvtest::FakeWorld& world, std::uint64_t* clock, const std::string& path, std::uint32_t thread,
+         int infoWindow = 0)
+      : process(world.NewProcess()), group(*process, host), messenger(*process, host, group, [clock] { return *clock; }) {
+    activator.thread = thread;
+    ipc::JoinRequest r;
+    r.path = path;
+    r.infoWindow = infoWindow;
+    group.Join(r);
+    messenger.TakeInbox(group.TakeInbox());
+    ipc::EditorCallbacks cb;
+    cb.startingUp = [this] { return starting; };
+    cb.jumpTo = [this](const ipc::TagJump& j) { jumps.push_back(j); };
+    cb.jumpToMark = [this](int mark) { marks.push_back(mark); };
+    cb.saveQuietly = [this] { return saveWorks; };
+    cb.closeRequested = [this](int mode) { closeModes.push_back(mode); };
+    cb.saveRequested = [this] { ++saveRequests; };
+    protocol = std::make_unique<ipc::EditorProtocol>(messenger, group, activator, cb, 3000);
+  }
+  std::unique_ptr<gvtest::FakeProcess> process;
+  gvtest::FakeHost host;
+  ipc::InstanceGroup group;
+  ipc::Messenger messenger;
+  ScriptedActivator activator;
+  std::unique_ptr<ipc::EditorProtocol> protocol;
+  bool starting = false, saveWorks = true, deaf = false;
+  std::vector<ipc::TagJump> jumps;
+  std::vector<int> marks, closeModes;
+  int saveRequests = 0;
+};
+
+struct InfoWindow {
+  InfoWindow(gvtest::FakeWorld& world, int n) : process(world.NewProcess()), number(n) {
+    inbox = process->CreateMailslot(ipc::ObjectNames("tester").InfoWindowInbox(n), 0);
+  }
+  void Send(int instance, const std::string& message) {
+    process->WriteMailslot(ipc::ObjectNames("tester").EditorInbox(instance),
+                           std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(message.data()),
+                                                         message.size()));
+  }
+  // What arrived, "@TEST@" probes left out.
+  std::vector<std::string> Received() {
+    std::vector<std::string> out;
+    std::vector<std::uint8_t> buf(70000);
+    while (inbox->NextSize() > 0) {
+      const auto n = inbox->Read(buf);
+      std::string m(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
+      if (m != std::string("@TEST@", 7)) out.push_back(m);
+    }
+    return out;
+  }
+  std::unique_ptr<gvtest::FakeProcess> process;
+  int number;
+  std::unique_ptr<ipc::Mailslot> inbox;
+};
+
+std::string Z(const std::string& s) { return s + std::string(1, '\0'); }
+
+class EditorProtocolTest : public ::testing::Test {
+ protected:
+  Editor& Start(const std::string& path, std::uint32_t thread, int infoWindow = 0) {
+    return *editors.emplace_back(std::make_unique<Editor>(world, &now, path, thread, infoWindow));
+  }
+  void Run(int rounds = 3) {
+    for (int i = 0; i < rounds; ++i)
+      for (auto& e : editors) {
+        if (!e->deaf) e->messenger.Poll();
+        e->messenger.Tick();
+      }
+  }
+  gvtest::FakeWorld world;
+  std::uint64_t now = 0;
+  std::vector<std::unique_ptr<Editor>> editors;
+};
+
+// A tag jump from the info window: the editor comes forward, jumps and
+// answers; while starting up it only answers.
+TEST_F(EditorProtocolTest, TagJumpFromTheInfoWindow) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  ipc::TagJump jump;
+  jump.line = 120;
+  jump.column = 5;
+  jump.length = 3;
+  jump.threadId = 77;
+  jump.infoWindow = 0;
+  jump.text = "abc def";
+  info.Send(1, *ipc::BuildActiveToEditor(jump));
+  Run();
+  ASSERT_EQ(a.jumps.size(), 1u);
+  EXPECT_EQ(a.jumps[0].line, 120);
+  EXPECT_EQ(a.jumps[0].text, "abc def");
+  EXPECT_EQ(a.activator.events, (std::vector<std::string>{"attach 77", "front", "detach"}));
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ACTIVEOK@ 1")});
+
+  a.starting = true;
+  info.Send(1, *ipc::BuildActiveToEditor(jump));
+  Run();
+  EXPECT_EQ(a.jumps.size(), 1u);  // the caret does not move
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ACTIVEOK@ 1")});
+}
+
+// When attaching fails, the partner is asked to attach; its "@TIDSETOK@"
+// completes the activation, and without it the requester still gets its
+// answer after the time limit.
+TEST_F(EditorProtocolTest, TheHandshakeWhenAttachingFails) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  a.activator.attachWorks = false;
+  info.Send(1, *ipc::BuildExecMarkJump(4, 77, 0));
+  Run();
+  EXPECT_TRUE(a.protocol->waitingForAttach());
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@TID@ 0 11")});
+  info.Send(1, ipc::BuildTidSetOkToEditor());
+  Run();
+  EXPECT_FALSE(a.protocol->waitingForAttach());
+  EXPECT_EQ(a.marks, std::vector<int>{4});
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ACTIVEOK@ 1")});
+
+  info.Send(1, *ipc::BuildExecMarkJump(5, 77, 0));
+  Run();
+  EXPECT_TRUE(a.protocol->waitingForAttach());
+  info.Received();
+  now += 3000;
+  Run();
+  EXPECT_FALSE(a.protocol->waitingForAttach());
+  EXPECT_EQ(a.marks, std::vector<int>{4});
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ACTIVEOK@ 1")});
+}
+
+// A second start of an open file asks its editor forward; the handshake
+// between two editors, with the partner attaching when we cannot.
+TEST_F(EditorProtocolTest, AForwarderBringsTheOwnerForward) {
+  Editor& owner = Start("C:\\a.txt", 11);
+  Editor& forwarder = Start("C:\\x.txt", 22);
+  owner.activator.attachWorks = false;
+  bool answered = false, called = false;
+  ASSERT_TRUE(forwarder.protocol->AskEditorForward(1, [&](bool a) {
+    called = true;
+    answered = a;
+  }));
+  Run(4);
+  EXPECT_TRUE(called);
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(owner.activator.events, (std::vector<std::string>{"attach 22", "front", "detach"}));
+  EXPECT_EQ(forwarder.activator.events, (std::vector<std::string>{"attach 11"}));
+
+  // An owner that never answers: the wait ends.
+  called = false;
+  world.Kill(*owner.process);
+  EXPECT_FALSE(forwarder.protocol->AskEditorForward(1, [&](bool a) {
+    called = true;
+    answered = a;
+  }));
+  EXPECT_TRUE(called);
+  EXPECT_FALSE(answered);
+}
+
+TEST_F(EditorProtocolTest, TheAutosaveRound) {
+  Editor& a = Start("C:\\a.txt", 11, 0);
+  Editor& b = Start("C:\\b.txt", 12, 0);
+  Editor& c = Start("C:\\c.txt", 13, 0);
+  Start("C:\\d.txt", 14, 1);  // another info window: not asked
+  c.saveWorks = false;
+  int asked = -1;
+  bool allSaved = true;
+  EXPECT_EQ(a.protocol->StartAutosave([&](bool ok, int n) {
+    allSaved = ok;
+    asked = n;
+  }),
+            2);
+  Run();
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(allSaved);
+
+  c.saveWorks = true;
+  asked = -1;
+  a.protocol->StartAutosave([&](bool ok, int n) {
+    allSaved = ok;
+    asked = n;
+  });
+  Run();
+  EXPECT_EQ(asked, 2);
+  EXPECT_TRUE(allSaved);
+
+  // An editor that never answers: the round ends after the time limit.
+  c.deaf = true;
+  asked = -1;
+  a.protocol->StartAutosave([&](bool ok, int n) {
+    allSaved = ok;
+    asked = n;
+  });
+  Run();
+  EXPECT_EQ(asked, -1);
+  now += 3000;
+  Run();
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(allSaved);
+  // One that is gone is not asked at all.
+  world.Kill(*c.process);
+  a.protocol->StartAutosave([&](bool ok, int n) {
+    allSaved = ok;
+    asked = n;
+  });
+  Run();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(allSaved);
+  (void)b;
+}
+
+// Close requests with a mode outside 0..3 are never acted on.
+TEST_F(EditorProtocolTest, CloseAndSaveRequests) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  for (const char* m : {"@CLOSED@ 1", "@CLOSED@ -1", "@CLOSED@ 4", "@CLOSED@", "@CLOSED@ 2 x", "@CLOSED@ 3", "@SAVE@"})
+    info.Send(1, Z(m));
+  Run();
+  EXPECT_EQ(a.closeModes, (std::vector<int>{1, 3}));
+  EXPECT_EQ(a.saveRequests, 1);
+  EXPECT_EQ(a.protocol->malformed(), 4u);
+}
+
+}  // namespace
