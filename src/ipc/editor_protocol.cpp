@@ -163,6 +163,49 @@ bool EditorProtocol::AskEditorForward(int owner, std::function<void(bool)> done)
   return true;
 }
 
+bool EditorProtocol::AskInfoWindowForward(std::function<void(bool)> done) {
+  const int me = group_.instance() == 0 ? kTransientInstance : group_.instance();
+  auto m = BuildActiveToInfoWindow(me, activator_.ThreadId());
+  if (!m || !messenger_.SendToInfoWindow(*m)) {
+    if (done) done(false);
+    return false;
+  }
+  activationPending_ = true;
+  auto shared = std::make_shared<std::function<void(bool)>>(std::move(done));
+  messenger_.ExpectReply(
+      "@ACTIVEOK@", replyMs_,
+      [this, shared](std::string_view) {
+        activationPending_ = false;
+        if (*shared) (*shared)(true);
+      },
+      [this, shared] {
+        activationPending_ = false;
+        if (*shared) (*shared)(false);
+      });
+  return true;
+}
+
+bool EditorProtocol::AddFileToInfoWindow(int charCode, std::string_view path, std::string_view second,
+                                         std::function<void(int)> done) {
+  auto m = BuildAddFileItemToInfoWindow(charCode, group_.instance(), path, second);
+  if (!m || !messenger_.SendToInfoWindow(*m)) {
+    if (done) done(-1);
+    return false;
+  }
+  auto shared = std::make_shared<std::function<void(int)>>(std::move(done));
+  messenger_.ExpectReply(
+      "@ADDFIRET@", replyMs_,
+      [this, shared](std::string_view reply) {
+        auto p = Parse(reply);
+        const int number = p && p->id == MessageId::kAddFileItemReturn ? static_cast<int>(p->Number(0)) : 0;
+        if (*shared) (*shared)(number > 0 ? number : 0);
+      },
+      [shared] {
+        if (*shared) (*shared)(-1);
+      });
+  return true;
+}
+
 // ---- the autosave round ----
 
 int EditorProtocol::StartAutosave(std::function<void(bool, int)> done) {

@@ -57,6 +57,16 @@ class EditorProtocol {
   // many were asked (0: done has been called already).
   int StartAutosave(std::function<void(bool allSaved, int asked)> done);
 
+  // Asks this editor's info window to come to the front; done(true) on its
+  // "@ACTIVEOK@", done(false) when none came in time.
+  bool AskInfoWindowForward(std::function<void(bool answered)> done);
+  // Adds the document's file to the info window's list; done(file number)
+  // with the number it gave, 0 when it refused, -1 when no answer came in
+  // time.
+  bool AddFileToInfoWindow(int charCode, std::string_view path, std::string_view second,
+                           std::function<void(int fileNumber)> done);
+  bool activationPending() const { return activationPending_; }
+
   bool waitingForAttach() const { return waiting_.has_value(); }
   std::uint64_t malformed() const { return malformed_; }
 
@@ -79,6 +89,7 @@ class EditorProtocol {
   EditorCallbacks callbacks_;
   std::uint32_t replyMs_;
   std::optional<Pending> waiting_;
+  bool activationPending_ = false;
   std::uint64_t malformed_ = 0;
 };
 

@@ -239,6 +239,37 @@ TEST_F(EditorProtocolTest, TheAutosaveRound) {
   (void)b;
 }
 
+// Requests to the info window wait for its answer, but not for ever.
+TEST_F(EditorProtocolTest, AnswersFromTheInfoWindowOrTheTimeLimit) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  int answered = -2;
+  ASSERT_TRUE(a.protocol->AskInfoWindowForward([&](bool ok) { answered = ok; }));
+  EXPECT_TRUE(a.protocol->activationPending());
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ACTIVE@ 1 11")});
+  info.Send(1, ipc::BuildActiveOkToEditor());
+  Run();
+  EXPECT_EQ(answered, 1);
+  EXPECT_FALSE(a.protocol->activationPending());
+
+  int number = -2;
+  ASSERT_TRUE(a.protocol->AddFileToInfoWindow(1, "C:\\a.txt", "", [&](int n) { number = n; }));
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@ADDFILEITEM@ 1 1 \"C:\\a.txt\" \"\"")});
+  info.Send(1, *ipc::BuildAddFileItemReturn(7));
+  Run();
+  EXPECT_EQ(number, 7);
+
+  // No answer: both waits end.
+  answered = number = -2;
+  a.protocol->AskInfoWindowForward([&](bool ok) { answered = ok; });
+  a.protocol->AddFileToInfoWindow(1, "C:\\a.txt", "", [&](int n) { number = n; });
+  now += 3000;
+  Run();
+  EXPECT_EQ(answered, 0);
+  EXPECT_EQ(number, -1);
+  EXPECT_FALSE(a.protocol->activationPending());
+}
+
 // Close requests with a mode outside 0..3 are never acted on.
 TEST_F(EditorProtocolTest, CloseAndSaveRequests) {
   InfoWindow info(world, 0);
