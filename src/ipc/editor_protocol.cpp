@@ -16,7 +16,9 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
     : messenger_(messenger), group_(group), activator_(activator), callbacks_(std::move(callbacks)), replyMs_(replyMs) {
   messenger_.On("@INSTACTIVE@", [this](std::string_view m) {
     if (auto p = Parse(m); p && p->id == MessageId::kInstanceActive) {
-      Pending request{Kind::kInstanceActive, static_cast<int>(p->Number(1)), {}, 0};
+      Pending request;
+      request.kind = Kind::kInstanceActive;
+      request.sender = static_cast<int>(p->Number(1));
       Activate(request, static_cast<std::uint32_t>(p->Number(0)));
     }
   });
@@ -29,12 +31,19 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
       jump.threadId = static_cast<std::uint32_t>(p->Number(3));
       jump.infoWindow = static_cast<int>(p->Number(4));
       jump.text = std::string(p->Text(5));
-      Activate(Pending{Kind::kTagJump, jump.infoWindow, jump, 0}, jump.threadId);
+      Pending request;
+      request.kind = Kind::kTagJump;
+      request.sender = jump.infoWindow;
+      request.jump = jump;
+      Activate(request, jump.threadId);
     }
   });
   messenger_.On("@EXECMJRET@", [this](std::string_view m) {
     if (auto p = Parse(m); p && p->id == MessageId::kExecMarkJump) {
-      Pending request{Kind::kMarkJump, static_cast<int>(p->Number(2)), {}, static_cast<int>(p->Number(0))};
+      Pending request;
+      request.kind = Kind::kMarkJump;
+      request.sender = static_cast<int>(p->Number(2));
+      request.mark = static_cast<int>(p->Number(0));
       Activate(request, static_cast<std::uint32_t>(p->Number(1)));
     }
   });

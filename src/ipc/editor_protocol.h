@@ -73,9 +73,9 @@ class EditorProtocol {
  private:
   enum class Kind { kInstanceActive, kTagJump, kMarkJump };
   struct Pending {
-    Kind kind;
+    Kind kind = Kind::kInstanceActive;
     int sender = 0;  // editor instance, or info-window number
-    TagJump jump;
+    TagJump jump{};
     int mark = 0;
   };
   std::optional<ParsedMessage> Parse(std::string_view message);

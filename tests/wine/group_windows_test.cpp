@@ -16,7 +16,9 @@
 #include <sstream>
 #include <string>
 
+#include "ipc/editor_protocol.h"
 #include "ipc/kernel.h"
+#include "ipc/messenger.h"
 #include "support/fake_host.h"
 
 #undef CreateMutex
@@ -33,6 +35,16 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 
 // ---- an editor ------------------------------------------------------------------
 
+// No window here: attaching always works and bringing forward is a no-op.
+struct NoWindow : ipc::WindowActivator {
+  std::uint32_t ThreadId() override { return GetCurrentThreadId(); }
+  bool AttachTo(std::uint32_t) override { return true; }
+  void Detach() override {}
+  void BringToFront() override {}
+};
+
+std::uint64_t NowMs() { return GetTickCount64(); }
+
 int EditorMain(int argc, char** argv) {
   const std::string path = argv[2], result = argv[3], ready = argv[4], quit = argv[5];
   const bool hold = argc > 6 && std::string(argv[6]) == "hold";
@@ -47,12 +59,26 @@ int EditorMain(int argc, char** argv) {
     out << r.code << " " << r.instance << " " << r.owner << "\n";
     for (const auto& b : host.boxes) out << b.text << "\n";
   }
+  const bool serve = argc > 6 && std::string(argv[6]) == "serve";
   if (hold && !group.LockMain()) return 3;
+  // Serving: answers requests from its inbox until told to quit.
+  ipc::Messenger messenger(*kernel, host, group, NowMs);
+  messenger.TakeInbox(group.TakeInbox());
+  NoWindow window;
+  ipc::EditorCallbacks callbacks;
+  callbacks.saveQuietly = [] { return true; };
+  ipc::EditorProtocol protocol(messenger, group, window, callbacks);
   HANDLE readyEvent = OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(ready).c_str());
   if (readyEvent == nullptr || !SetEvent(readyEvent)) return 4;
   if (r.code == 0) return 0;
   HANDLE quitEvent = OpenEventW(SYNCHRONIZE, FALSE, Wide(quit).c_str());
-  if (quitEvent != nullptr) WaitForSingleObject(quitEvent, kWaitMs);
+  if (quitEvent != nullptr) {
+    const std::uint64_t until = NowMs() + kWaitMs;
+    while (WaitForSingleObject(quitEvent, serve ? 2 : kWaitMs) == WAIT_TIMEOUT && NowMs() < until) {
+      messenger.Poll();
+      messenger.Tick();
+    }
+  }
   group.UnlockMain();
   group.ReleaseSlot();
   return 0;
@@ -86,7 +112,7 @@ class EditorProcess {
     if (quit_) CloseHandle(quit_);
   }
   // Starts an editor for path and waits until it has joined (or ended).
-  bool Start(const std::string& path, bool hold = false) {
+  bool Start(const std::string& path, bool hold = false, bool serve = false) {
     static int started = 0;
     const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++started);
     result_ = "gvgroup-result-" + tag + ".txt";
@@ -96,7 +122,7 @@ class EditorProcess {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" --editor " +
-                           Wide(path + " " + result_ + " " + ready + " " + quit + (hold ? " hold" : ""));
+                           Wide(path + " " + result_ + " " + ready + " " + quit + (hold ? " hold" : serve ? " serve" : ""));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     if (!CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return false;
@@ -191,6 +217,43 @@ TEST(GroupWindows, AKilledEditorLeavesNothingStuck) {
   EXPECT_EQ(next.code, -1);
   EXPECT_EQ(next.instance, 2);
   EXPECT_EQ(next.message, "");
+}
+
+// Two real editors talking through their inboxes: an autosave round and a
+// request to come forward, each answered.
+TEST(GroupWindows, EditorsAnswerEachOther) {
+  EditorProcess other;
+  ASSERT_TRUE(other.Start("C:\\work\\served.txt", false, /*serve=*/true));
+  ASSERT_EQ(other.instance, 1);
+
+  auto kernel = ipc::CreateSystemKernel();
+  gvtest::FakeHost host;
+  ipc::InstanceGroup group(*kernel, host);
+  ipc::JoinRequest request;
+  request.path = "C:\\work\\me.txt";
+  ASSERT_EQ(group.Join(request).instance, 2);
+  ipc::Messenger messenger(*kernel, host, group, NowMs);
+  messenger.TakeInbox(group.TakeInbox());
+  NoWindow window;
+  ipc::EditorProtocol protocol(messenger, group, window, {});
+
+  int asked = -1;
+  bool allSaved = false;
+  protocol.StartAutosave([&](bool ok, int n) {
+    allSaved = ok;
+    asked = n;
+  });
+  int forward = -1;
+  protocol.AskEditorForward(1, [&](bool ok) { forward = ok ? 1 : 0; });
+  for (const std::uint64_t until = NowMs() + kWaitMs; (asked < 0 || forward < 0) && NowMs() < until; Sleep(2)) {
+    messenger.Poll();
+    messenger.Tick();
+  }
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(allSaved);
+  EXPECT_EQ(forward, 1);
+  group.ReleaseSlot();
+  EXPECT_TRUE(other.Quit());
 }
 
 }  // namespace
