@@ -18,12 +18,39 @@ constexpr std::u8string_view kMacroNoProtect = u8"キーボードマクロ記録
 constexpr std::u8string_view kProtectNeedsSave =
     u8"書き込み禁止モードに移行するには編集中のファイルを保存する必要があります。\n保存しますか？";
 constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
+constexpr std::u8string_view kDiscarding = u8"ﾃﾞｰﾀを破棄します。";
 
 BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButtons buttons) {
   return shell::Tell(ctx.host, text, icon, buttons);
 }
 
 }  // namespace
+
+CloseDecision CloseOnRequest(FileContext& ctx, int mode) {
+  CloseDecision d;
+  if (mode < 0 || mode > 3) {
+    d.close = false;
+    return d;
+  }
+  const bool saving = mode == 1 || mode == 3;
+  bool saved = false;
+  if (saving && ctx.file.modified && !ctx.file.readOnly) {
+    // A save that fails keeps the document open: closing would lose it.
+    const int r = SaveFile(ctx, false, 0, nullptr);
+    if (r != kSaved) {
+      d.close = false;
+      return d;
+    }
+    saved = true;
+  } else if (!saving && ctx.file.modified) {
+    shell::Status(ctx.host, kDiscarding);
+    ctx.file.modified = false;
+  } else {
+    shell::Status(ctx.host, kNoChange);
+  }
+  if (!(mode == 1 && saved)) d.statusFlag = mode <= 1 ? 1 : 0;
+  return d;
+}
 
 bool FileCommands::SaveBeforeReplacing() {
   if (!ctx_.file.modified) return true;

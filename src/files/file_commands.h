@@ -28,6 +28,16 @@ class FileDialogs {
   virtual bool ChooseCodeAndLineEnd(const DocumentFile& file, SaveOptions* options) = 0;
 };
 
+// What an editor does when its info window asks it to close.
+struct CloseDecision {
+  bool close = true;     // false: a save failed, the document stays open
+  int statusFlag = -1;   // the flag for the file's status record, -1: none
+};
+// Modes 1 and 3 save a modified, writable document; 0 and 2 discard it.
+// The flag is 1 for modes 0 and 1, 0 for modes 2 and 3, none after mode 1
+// saved. Other modes change nothing (the caller never passes them).
+CloseDecision CloseOnRequest(FileContext& ctx, int mode);
+
 class FileCommands {
  public:
   FileCommands(FileContext& ctx, Loader& loader, FileDialogs& dialogs)

@@ -205,6 +205,48 @@ TEST_F(FileCommandsTest, SaveWithCodeAndWriteProtection) {
   EXPECT_FALSE(file.writeProtectMode);
 }
 
+// The info window asks the editor to close, in four modes.
+TEST_F(FileCommandsTest, ClosingOnRequest) {
+  struct Case {
+    int mode;
+    bool modified, readOnly, saveFails;
+    bool close;
+    int flag;
+    std::string onDisk, status;
+  } cases[] = {
+      {1, true, false, false, true, -1, "changed", "上書き保存しました。"},
+      {3, true, false, false, true, 0, "changed", "上書き保存しました。"},
+      {0, true, false, false, true, 1, "alpha\r\nbeta", "ﾃﾞｰﾀを破棄します。"},
+      {2, true, false, false, true, 0, "alpha\r\nbeta", "ﾃﾞｰﾀを破棄します。"},
+      {1, false, false, false, true, 1, "alpha\r\nbeta", "ﾃﾞｰﾀに変更はありません。"},
+      {3, true, true, false, true, 0, "alpha\r\nbeta", "ﾃﾞｰﾀに変更はありません。"},
+      {1, true, false, true, false, -1, "alpha\r\nbeta", ""},  // the save fails: stay open
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    fs.Put("/d/a.txt", "alpha\r\nbeta");
+    file.path = "x";
+    dialogs.open = {gf::OpenEntry{"/d/a.txt", 0, false}};
+    ASSERT_EQ(commands.OpenFileCommand(0), 1);
+    ASSERT_TRUE(store.SetLineText(store.BringIntoWindow(0, LineNo(1)), "changed"));
+    ASSERT_TRUE(store.DeleteLine(LineNo(2)));
+    file.modified = c.modified;
+    file.readOnly = c.readOnly;
+    fs.failReplace = c.saveFails;
+    host.statuses.clear();
+    const gf::CloseDecision d = gf::CloseOnRequest(ctx, c.mode);
+    fs.failReplace = false;
+    EXPECT_EQ(d.close, c.close);
+    EXPECT_EQ(d.statusFlag, c.flag);
+    EXPECT_EQ(fs.Get("/d/a.txt"), c.onDisk);
+    if (!c.status.empty()) {
+      ASSERT_FALSE(host.statuses.empty());
+      EXPECT_EQ(host.statuses.back(), c.status);
+    }
+  }
+  EXPECT_FALSE(gf::CloseOnRequest(ctx, 7).close);
+}
+
 TEST_F(FileCommandsTest, InsertAsksWhereAndInsertsThere) {
   dialogs.open = {gf::OpenEntry{"/d/a.txt", 0, false}};
   ASSERT_EQ(commands.OpenFileCommand(0), 1);
