@@ -1,0 +1,690 @@
+// Win32 only: the editor program. Start-up (the start-up mutex, the library
+// checks, the command line, joining the group of editors), the main frame
+// with its edit view, line-number column and status bar, opening the
+// document, painting and scrolling it, the timers that poll the inbox, and
+// the orderly shut-down. Everything that can be is decided by the portable
+// core; this file only does the system calls.
+#include "files/file_system.h"
+#include "ipc/kernel.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <windowsx.h>
+
+#undef CopyFile
+#undef DeleteFile
+#undef ReplaceFile
+#undef CreateMutex
+#undef OpenMutex
+#undef CreateMailslot
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charcode/charcode.h"
+#include "charcode/sjis_case.h"
+#include "companions/qorvetc/tmpcache.h"
+#include "document/line_store.h"
+#include "files/document_file.h"
+#include "files/file_commands.h"
+#include "files/loader.h"
+#include "files/paths.h"
+#include "files/writer.h"
+#include "ipc/editor_protocol.h"
+#include "ipc/instance_group.h"
+#include "ipc/messages.h"
+#include "ipc/messenger.h"
+#include "shell/cmdline.h"
+#include "shell/host.h"
+
+namespace cc = gorvane::charcode;
+namespace doc = gorvane::document;
+namespace gf = gorvane::files;
+namespace ipc = gorvane::ipc;
+namespace sh = gorvane::shell;
+
+namespace {
+
+constexpr UINT_PTR kPollTimer = 4;       // the inbox, every 2 ms
+constexpr UINT_PTR kQueueTimer = 14;     // the re-send queues, every 5 ms
+constexpr DWORD kStartupWaitMs = 30000;  // the start-up mutex: never an unbounded wait
+constexpr int kStatusBarId = 2100;
+
+// ---- text between Shift-JIS and UTF-16 (our own tables) ----
+
+std::wstring Wide(std::string_view sjis) {
+  std::vector<std::uint8_t> out(sjis.size() * 2 + 2);
+  const cc::Converted c = cc::SjisToUtf16(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()),
+                                          cc::MutBytes(out.data(), out.size()), false, nullptr);
+  std::wstring w(c.written / 2, L'\0');
+  for (std::size_t i = 0; i < w.size(); ++i) w[i] = static_cast<wchar_t>(out[2 * i] | out[2 * i + 1] << 8);
+  return w;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  std::vector<std::uint8_t> units;
+  for (wchar_t c : wide) units.push_back(static_cast<std::uint8_t>(c)), units.push_back(static_cast<std::uint8_t>(c >> 8));
+  std::vector<std::uint8_t> out(units.size() + 2);
+  const cc::Converted c = cc::Utf16ToSjis(units, out, false);
+  return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.written));
+}
+
+// ---- the host: boxes and status texts ----
+
+class Win32Host final : public sh::Host {
+ public:
+  sh::BoxAnswer ShowMessageBox(const sh::MessageBoxRequest& box) override {
+    UINT flags = box.topMost ? MB_TOPMOST : 0;
+    switch (box.icon) {
+      case sh::BoxIcon::Error: flags |= MB_ICONERROR; break;
+      case sh::BoxIcon::Warning: flags |= MB_ICONWARNING; break;
+      case sh::BoxIcon::Information: flags |= MB_ICONINFORMATION; break;
+      case sh::BoxIcon::Question: flags |= MB_ICONQUESTION; break;
+      case sh::BoxIcon::None: break;
+    }
+    switch (box.buttons) {
+      case sh::BoxButtons::Ok: flags |= MB_OK; break;
+      case sh::BoxButtons::OkCancel: flags |= MB_OKCANCEL; break;
+      case sh::BoxButtons::YesNo: flags |= MB_YESNO; break;
+      case sh::BoxButtons::YesNoCancel: flags |= MB_YESNOCANCEL; break;
+    }
+    if (painting) {
+      // Never a modal box from inside painting: it is shown after the paint.
+      deferred.push_back({std::string(box.text), std::string(box.caption), flags});
+      if (owner) PostMessageW(owner, WM_APP + 1, 0, 0);
+      return sh::BoxAnswer::Ok;
+    }
+    const int r = MessageBoxW(owner, Wide(box.text).c_str(), Wide(box.caption).c_str(), flags);
+    return r == IDCANCEL ? sh::BoxAnswer::Cancel : r == IDYES ? sh::BoxAnswer::Yes : r == IDNO ? sh::BoxAnswer::No
+                                                                                             : sh::BoxAnswer::Ok;
+  }
+  void ShowStatus(std::string_view text) override {
+    status = std::string(text);
+    if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  }
+  void Beep() override { MessageBeep(MB_OK); }
+  void ShowDeferred() {
+    auto boxes = std::move(deferred);
+    deferred.clear();
+    for (const auto& b : boxes) MessageBoxW(owner, Wide(b.text).c_str(), Wide(b.caption).c_str(), b.flags);
+  }
+
+  struct Deferred {
+    std::string text, caption;
+    UINT flags;
+  };
+  HWND owner = nullptr, statusBar = nullptr;
+  bool painting = false;
+  std::string status;
+  std::vector<Deferred> deferred;
+};
+
+// ---- the window activator for the activation handshake ----
+
+class Activator final : public ipc::WindowActivator {
+ public:
+  std::uint32_t ThreadId() override { return GetCurrentThreadId(); }
+  bool AttachTo(std::uint32_t thread) override {
+    attached_ = thread;
+    return AttachThreadInput(GetCurrentThreadId(), thread, TRUE) != 0;
+  }
+  void Detach() override {
+    if (attached_) AttachThreadInput(GetCurrentThreadId(), attached_, FALSE);
+    attached_ = 0;
+  }
+  void BringToFront() override {
+    if (!frame) return;
+    if (IsIconic(frame)) ShowWindow(frame, SW_RESTORE);
+    SetForegroundWindow(frame);
+    BringWindowToTop(frame);
+  }
+  HWND frame = nullptr;
+
+ private:
+  DWORD attached_ = 0;
+};
+
+class Starter final : public ipc::ProgramStarter {
+ public:
+  bool Start(const std::string& commandLine) override {
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si,
+                        &pi))
+      return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return true;
+  }
+};
+
+// ---- the editor ----
+
+struct Editor {
+  HINSTANCE instance = nullptr;
+  HWND frame = nullptr, view = nullptr, lineNumbers = nullptr, statusBar = nullptr;
+  HFONT font = nullptr;
+  int lineHeight = 16, charWidth = 8, numberWidth = 48;
+  std::string programFolder;
+
+  std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
+  Win32Host host;
+  gorvane::qorvetc::TmpCache cache;
+  doc::LineStore store{host, cache};
+  std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
+  ipc::InstanceGroup group{*kernel, host};
+  gf::DocumentFile file;
+  gf::WriteSettings writeSettings;
+  gf::FileContext ctx{host, store, *fs, group, file, writeSettings};
+  gf::Loader loader{ctx};
+  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
+  Activator activator;
+  std::unique_ptr<ipc::EditorProtocol> protocol;
+  bool closeOnRequest = false;
+  int firstLine = 1;  // the first displayed line
+  std::string shownTitle;
+
+  int VisibleLines() const {
+    RECT r;
+    GetClientRect(view, &r);
+    return std::max(1, static_cast<int>(r.bottom - r.top) / lineHeight);
+  }
+  void UpdateTitle() {
+    const std::string name = gf::FileNameOf(file.path), folder = gf::FolderOf(file.path);
+    const std::string title = sh::FrameTitle(name, folder, file.modified);
+    if (title == shownTitle) return;
+    shownTitle = title;
+    SetWindowTextW(frame, Wide(title).c_str());
+  }
+  void UpdateScrollBar() {
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 1;
+    si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
+    si.nPage = static_cast<UINT>(VisibleLines());
+    si.nPos = firstLine;
+    SetScrollInfo(view, SB_VERT, &si, TRUE);
+  }
+  void ScrollTo(int line) {
+    const int last = std::max(1, static_cast<int>(store.lineCount()) - VisibleLines() + 1);
+    line = std::clamp(line, 1, last);
+    if (line == firstLine) return;
+    firstLine = line;
+    store.ShowFrom(0, doc::LineNo(firstLine));
+    UpdateScrollBar();
+    InvalidateRect(view, nullptr, FALSE);
+    InvalidateRect(lineNumbers, nullptr, FALSE);
+  }
+  void Layout() {
+    RECT r;
+    GetClientRect(frame, &r);
+    SendMessageW(statusBar, WM_SIZE, 0, 0);
+    RECT s;
+    GetWindowRect(statusBar, &s);
+    const int statusHeight = s.bottom - s.top;
+    const int height = std::max(0, static_cast<int>(r.bottom) - statusHeight);
+    MoveWindow(lineNumbers, 0, 0, numberWidth, height, TRUE);
+    MoveWindow(view, numberWidth, 0, std::max(0, static_cast<int>(r.right) - numberWidth), height, TRUE);
+    UpdateScrollBar();
+  }
+};
+
+Editor* g_editor = nullptr;
+
+// A line's text for the screen: no line end, tabs expanded to 8 columns
+// (a double-byte character takes two).
+std::wstring ScreenText(std::string_view line) {
+  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") line.remove_suffix(2);
+  std::string expanded;
+  int column = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(line[i]);
+    if (b == '\t') {
+      const int to = (column / 8 + 1) * 8;
+      expanded.append(static_cast<std::size_t>(to - column), ' ');
+      column = to;
+    } else if (cc::IsSjisLead(b) && i + 1 < line.size()) {
+      expanded += line[i];
+      expanded += line[++i];
+      column += 2;
+    } else {
+      expanded += line[i];
+      ++column;
+    }
+  }
+  return Wide(expanded);
+}
+
+void PaintView(HWND hwnd) {
+  Editor& e = *g_editor;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  e.host.painting = true;
+  RECT client;
+  GetClientRect(hwnd, &client);
+  // Double-buffered: the page is drawn off screen, then copied.
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(1, client.right), std::max<LONG>(1, client.bottom));
+  HGDIOBJ oldBmp = SelectObject(mem, bmp);
+  HGDIOBJ oldFont = SelectObject(mem, e.font);
+  FillRect(mem, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(mem, TRANSPARENT);
+  const int count = static_cast<int>(e.store.lineCount());
+  const int rows = client.bottom / e.lineHeight + 1;
+  int y = 0;
+  e.store.WalkLines(doc::LineNo(e.firstLine), 1, [&](doc::LineNo line, std::string_view text) {
+    const std::wstring w = ScreenText(text);
+    TextOutW(mem, 2, y, w.c_str(), static_cast<int>(w.size()));
+    const bool last = line.value == count;
+    if (last) {
+      // The end-of-file mark after the last line.
+      SIZE size{};
+      GetTextExtentPoint32W(mem, w.c_str(), static_cast<int>(w.size()), &size);
+      SetTextColor(mem, RGB(0, 0, 255));
+      TextOutW(mem, 2 + size.cx, y, L"[EOF]", 5);
+      SetTextColor(mem, RGB(0, 0, 0));
+    }
+    y += e.lineHeight;
+    return y < client.bottom && line.value - e.firstLine + 1 < rows;
+  });
+  BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, oldFont);
+  SelectObject(mem, oldBmp);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  e.host.painting = false;
+  EndPaint(hwnd, &ps);
+}
+
+void PaintLineNumbers(HWND hwnd) {
+  Editor& e = *g_editor;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  RECT client;
+  GetClientRect(hwnd, &client);
+  HBRUSH grey = CreateSolidBrush(RGB(236, 236, 236));
+  FillRect(dc, &client, grey);
+  DeleteObject(grey);
+  HGDIOBJ oldFont = SelectObject(dc, e.font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(96, 96, 96));
+  const int count = static_cast<int>(e.store.lineCount());
+  for (int line = e.firstLine, y = 0; line <= count && y < client.bottom; ++line, y += e.lineHeight) {
+    const std::wstring n = std::to_wstring(line);
+    RECT r{0, y, client.right - 4, y + e.lineHeight};
+    DrawTextW(dc, n.c_str(), static_cast<int>(n.size()), &r, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  SelectObject(dc, oldFont);
+  EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Editor* e = g_editor;
+  switch (msg) {
+    case WM_PAINT:
+      PaintView(hwnd);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_VSCROLL: {
+      if (!e) break;
+      SCROLLINFO si{};
+      si.cbSize = sizeof si;
+      si.fMask = SIF_ALL;
+      GetScrollInfo(hwnd, SB_VERT, &si);
+      int to = e->firstLine;
+      switch (LOWORD(wp)) {
+        case SB_LINEUP: to -= 1; break;
+        case SB_LINEDOWN: to += 1; break;
+        case SB_PAGEUP: to -= e->VisibleLines(); break;
+        case SB_PAGEDOWN: to += e->VisibleLines(); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: to = si.nTrackPos; break;
+        case SB_TOP: to = 1; break;
+        case SB_BOTTOM: to = static_cast<int>(e->store.lineCount()); break;
+        default: break;
+      }
+      e->ScrollTo(to);
+      return 0;
+    }
+    case WM_MOUSEWHEEL:
+      if (e) e->ScrollTo(e->firstLine - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * 3);
+      return 0;
+    case WM_KEYDOWN:
+      if (!e) break;
+      if (wp == VK_NEXT) e->ScrollTo(e->firstLine + e->VisibleLines());
+      else if (wp == VK_PRIOR) e->ScrollTo(e->firstLine - e->VisibleLines());
+      else if (wp == VK_DOWN) e->ScrollTo(e->firstLine + 1);
+      else if (wp == VK_UP) e->ScrollTo(e->firstLine - 1);
+      else if (wp == VK_HOME && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(1);
+      else if (wp == VK_END && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(static_cast<int>(e->store.lineCount()));
+      return 0;
+    case WM_LBUTTONDOWN:
+      SetFocus(hwnd);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PaintLineNumbers(hwnd);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+constexpr std::u8string_view kAskSaveOnClose = u8"ファイルが編集されています。\n保存しますか？";
+constexpr std::u8string_view kCloseCaption = u8"Gorvane　終了";
+constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
+
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Editor* e = g_editor;
+  switch (msg) {
+    case WM_SIZE:
+      if (e && e->view) e->Layout();
+      return 0;
+    case WM_SETFOCUS:
+      if (e && e->view) SetFocus(e->view);
+      return 0;
+    case WM_TIMER:
+      if (!e) break;
+      if (wp == kPollTimer) {
+        KillTimer(hwnd, kPollTimer);
+        if (e->messenger.Poll()) SetTimer(hwnd, kPollTimer, 2, nullptr);
+      } else if (wp == kQueueTimer) {
+        e->messenger.Tick();
+      }
+      return 0;
+    case WM_APP + 1:
+      if (e) e->host.ShowDeferred();
+      return 0;
+    case WM_ACTIVATE:
+      if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
+        InvalidateRect(e->view, nullptr, FALSE);
+        InvalidateRect(e->lineNumbers, nullptr, FALSE);
+      }
+      break;
+    case WM_CLOSE:
+      if (!e) break;
+      if (!e->group.LockGroup(false)) {
+        sh::Tell(e->host, u8"何らかの処理中です。\n処理が完了してから再度閉じて下さい。", sh::BoxIcon::None);
+        return 0;
+      }
+      if (e->file.modified) {
+        const sh::BoxAnswer a = sh::Tell(e->host, kAskSaveOnClose, sh::BoxIcon::Question, sh::BoxButtons::YesNoCancel,
+                                         kCloseCaption);
+        if (a == sh::BoxAnswer::Cancel) {
+          e->group.UnlockGroup();
+          return 0;
+        }
+        if (a == sh::BoxAnswer::Yes) {
+          if (gf::SaveFile(e->ctx, false, 0, nullptr) != gf::kSaved) {
+            e->group.UnlockGroup();
+            return 0;
+          }
+        }
+      } else {
+        sh::Status(e->host, kNoChange);
+      }
+      e->group.UnlockGroup();
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_DESTROY:
+      if (e) {
+        KillTimer(hwnd, kPollTimer);
+        KillTimer(hwnd, kQueueTimer);
+        e->cache.DestroyTmpHdMem();
+        e->group.ReleaseSlot();
+        if (e->messenger.connectedToInfoWindow()) {
+          const auto m = e->closeOnRequest ? std::optional<std::string>(gorvane::ipc::BuildCloseOk())
+                                           : gorvane::ipc::BuildClosedToInfoWindow(1);
+          if (m && e->messenger.SendToInfoWindow(*m)) Sleep(200);
+        }
+      }
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+bool RegisterClasses(HINSTANCE inst) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  wc.lpfnWndProc = FrameProc;
+  wc.lpszClassName = L"Gorvane";
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  if (!RegisterClassExW(&wc)) return false;
+  wc.lpfnWndProc = ViewProc;
+  wc.lpszClassName = L"QVChild";
+  wc.hCursor = LoadCursorW(nullptr, IDC_IBEAM);
+  wc.cbWndExtra = 8;
+  wc.hbrBackground = nullptr;
+  if (!RegisterClassExW(&wc)) return false;
+  wc.lpfnWndProc = LineNumberProc;
+  wc.lpszClassName = L"QVLineNum";
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  return RegisterClassExW(&wc) != 0;
+}
+
+// The three libraries this editor works with must be new enough.
+bool LibrariesAreCurrent(sh::Host& host, const std::string& folder) {
+  struct Library {
+    const wchar_t* file;
+    const char* version;
+    std::u8string_view tooOld;
+  } libraries[] = {
+      {L"QORVchar.dll", "GetQORVchar_version", u8"QORVchar.dllのバージョンが古いです。\n起動できません。"},
+      {L"QORVetc.dll", "GetQORVetc_version", u8"QORVetc.dllのバージョンが古いです。\n起動できません。"},
+      {L"QORVimage.dll", "GetQORVimage_version", u8"QORVimage.dllのバージョンが古いです。\n起動できません。"},
+  };
+  for (const Library& l : libraries) {
+    HMODULE m = LoadLibraryW((Wide(folder) + l.file).c_str());
+    int version = 0;
+    if (m) {
+      using Version = int(WINAPI*)();
+      auto f = reinterpret_cast<Version>(reinterpret_cast<void*>(GetProcAddress(m, l.version)));
+      if (f) version = f();
+      FreeLibrary(m);
+    }
+    if (version <= 371) {
+      sh::Tell(host, l.tooOld, sh::BoxIcon::Error);
+      return false;
+    }
+  }
+  return true;
+}
+
+int Run(HINSTANCE inst, int show) {
+  // The start-up mutex: start-ups take turns, but a crashed editor never
+  // stops the next one for good.
+  HANDLE startup = CreateMutexW(nullptr, FALSE, L"GorvaneStartErrorMutex");
+  const DWORD got = startup ? WaitForSingleObject(startup, kStartupWaitMs) : WAIT_FAILED;
+  const bool holdsStartup = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  struct StartupRelease {
+    HANDLE h;
+    bool held;
+    ~StartupRelease() {
+      if (h && held) ReleaseMutex(h);
+      if (h) CloseHandle(h);
+    }
+  } releaseStartup{startup, holdsStartup};
+
+  auto editor = std::make_unique<Editor>();
+  g_editor = editor.get();
+  Editor& e = *editor;
+  e.instance = inst;
+  const std::string full = Narrow(GetCommandLineW());
+  e.programFolder = sh::ProgramFolderOf(full);
+  {
+    gf::FileInfo info;
+    const std::string res = e.programFolder + "qvres.dll";
+    if (!e.fs->Info(res, &info) || !info.exists || info.isFolder) {
+      sh::Tell(e.host, u8"qvres.dllが見つかりません。\n終了します。", sh::BoxIcon::Error);
+      return 0;
+    }
+  }
+  if (!LibrariesAreCurrent(e.host, e.programFolder)) return 0;
+
+  sh::StartupArguments args = sh::ParseCommandLine(sh::ArgumentsOf(full));
+  if (args.error == sh::CommandLineError::kBadInfoWindowNumber) {
+    const std::string text = sh::Sjis(u8"引数の情報ウィンドウメールスロット番号に誤りがあります。\n　引数 = ") + full +
+                             sh::Sjis(u8"\nインスタンスを終了します。");
+    e.host.ShowMessageBox({text, sh::Sjis(sh::kCaption), sh::BoxIcon::Error, sh::BoxButtons::Ok, true});
+    return 0;
+  }
+  if (args.error == sh::CommandLineError::kBadFileNumber) return 0;
+
+  // The document's path: long and absolute; a missing file is made empty.
+  std::string path;
+  if (!args.isNewFile) {
+    std::wstring given = Wide(args.fileName);
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(given.c_str(), MAX_PATH * 2, buf, nullptr);
+    if (n == 0 || n >= MAX_PATH) {
+      sh::Tell(e.host, u8"ファイルが見つからないかファイル名が異常です。", sh::BoxIcon::Warning);
+      return 0;
+    }
+    path = Narrow(std::wstring(buf, n));
+    gf::FileInfo info;
+    e.fs->Info(path, &info);
+    if (info.isFolder) {
+      sh::Tell(e.host, u8"指定された名前はフォルダ名です。\n起動できません。", sh::BoxIcon::Warning);
+      return 0;
+    }
+    if (!info.exists) {
+      if (auto created = e.fs->Open(path, gf::Access::ReadWrite, gf::Share::ReadWrite, gf::Disposition::CreateNew, false))
+        created->Close();
+    }
+  }
+
+  // Join the group: a file another editor has is handed to it.
+  ipc::JoinRequest request;
+  request.path = path.empty() ? std::string(gf::kNewFileFolder) + sh::Sjis(u8"新規ﾌｧｲﾙ1") : path;
+  request.newDocument = path.empty();
+  request.infoWindow = args.startedByInfoWindow ? args.infoWindow : -1;
+  const ipc::JoinResult joined = e.group.Join(request);
+  if (joined.code == 0) {
+    if (joined.owner != 0) {
+      // A forwarder: ask the owner forward and wait (bounded) for its answer.
+      if (auto inbox = e.kernel->CreateMailslot(e.group.names().EditorInbox(ipc::kTransientInstance), 0)) {
+        e.messenger.TakeInbox(std::move(inbox));
+        e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, ipc::EditorCallbacks{});
+        bool done = false;
+        e.protocol->AskEditorForward(joined.owner, [&](bool) { done = true; });
+        for (int i = 0; i < 101 && !done; ++i) {
+          e.messenger.Poll();
+          e.messenger.Tick();
+          Sleep(10);
+        }
+      }
+    }
+    return 0;
+  }
+  e.messenger.TakeInbox(e.group.TakeInbox());
+
+  // The windows.
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+  if (!RegisterClasses(inst)) return 0;
+  e.frame = CreateWindowExW(0, L"Gorvane", L"\u65b0\u898f\u30d5\u30a1\u30a4\u30eb", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, nullptr, inst, nullptr);
+  if (!e.frame) return 0;
+  e.host.owner = e.frame;
+  e.activator.frame = e.frame;
+  e.view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0,
+                           10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
+  e.lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, e.frame,
+                                  reinterpret_cast<HMENU>(4), inst, nullptr);
+  e.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                e.frame, reinterpret_cast<HMENU>(kStatusBarId), inst, nullptr);
+  e.host.statusBar = e.statusBar;
+  e.font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"\uff2d\uff33 \u30b4\u30b7\u30c3\u30af");
+  {
+    HDC dc = GetDC(e.view);
+    HGDIOBJ old = SelectObject(dc, e.font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    e.lineHeight = std::max<int>(1, tm.tmHeight + 2);
+    e.charWidth = std::max<int>(1, tm.tmAveCharWidth);
+    SelectObject(dc, old);
+    ReleaseDC(e.view, dc);
+    e.numberWidth = e.charWidth * 8 + 8;
+  }
+
+  // The document.
+  doc::LineStoreSettings settings;
+  settings.cache.pageSize = doc::SanePageSize(settings.cache.pageSize);
+  if (!e.store.Start(settings)) return 0;
+  e.file.path = request.path;
+  if (!path.empty()) {
+    e.file.forcedCode = args.codeOverride;
+    e.file.path = path;
+    e.loader.OpenPath(1, gf::OpenEntry{});
+  } else {
+    e.loader.NewDocument();
+  }
+  e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, ipc::EditorCallbacks{});
+
+  // The info window: started unless it started us.
+  if (!args.startedByInfoWindow) {
+    Starter starter;
+    RECT r;
+    GetWindowRect(e.frame, &r);
+    const std::string line = ipc::InfoWindowCommandLine(e.programFolder, ipc::FrameRect{r.left, r.top, r.right, r.bottom},
+                                                        e.file.code, false, e.group.infoWindow(), e.file.path);
+    if (!e.messenger.StartInfoWindow(starter, line, [](std::uint32_t ms) { Sleep(ms); }, 3000))
+      sh::Tell(e.host,
+               u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
+               sh::BoxIcon::Warning);
+  }
+  if (args.jumpLine && *args.jumpLine > 0) e.firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
+  e.store.ShowFrom(0, doc::LineNo(e.firstLine));
+  e.UpdateTitle();
+  e.Layout();
+  ShowWindow(e.frame, show);
+  UpdateWindow(e.frame);
+  SetFocus(e.view);
+  SetTimer(e.frame, kPollTimer, 2, nullptr);
+  SetTimer(e.frame, kQueueTimer, 5, nullptr);
+  if (releaseStartup.held) {
+    ReleaseMutex(startup);
+    releaseStartup.held = false;
+  }
+  if (RegisterWindowMessageW(L"MSWHEEL_ROLLMSG") == 0) {
+    sh::Tell(e.host, u8"RegisterWindowMessage 失敗", sh::BoxIcon::Error);
+    return 0;
+  }
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  g_editor = nullptr;
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR, int show) {
+  if (previous != nullptr) {
+    MessageBoxW(nullptr, L"Win32,64\u4e0a\u3067\u8d77\u52d5\u3057\u3066\u304f\u3060\u3055\u3044\u3002", L"Gorvane",
+                MB_OK | MB_ICONERROR | MB_TOPMOST);
+    return 0;
+  }
+  return Run(instance, show);
+}
