@@ -1,37 +1,51 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the character-code library at
-# work on the bundled sample documents: natively, and as the Windows programs
-# under Wine.
+# Installs what is missing, builds, and opens the editor on the bundled sample
+# document under Wine. Where there is no display it runs under Xvfb, saves a
+# screenshot, prints its path and closes the editor.
+#   scripts/run.sh [FILE]      (default: samples/sample-sjis.txt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
 bash scripts/setup.sh >/dev/null
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
-for tree in release win64; do
-  cmake --preset "$tree" >/dev/null
-  cmake --build "build/$tree" -j "$(nproc)" >/dev/null
-done
-gvtool=build/release/cli/gvtool
+cmake --preset win64 >/dev/null
+cmake --build build/win64 -j "$(nproc)" >/dev/null
 
-echo "== What each sample document is written in (code, line end, file):"
-"$gvtool" detect samples/sample-*.txt
+file=$(realpath "${1:-samples/sample-sjis.txt}")
+winfile="Z:${file//\//\\}"
+bin=$root/build/win64/bin
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-echo
-echo "== The EUC-JP sample, read into Shift-JIS and written out as UTF-8:"
-"$gvtool" convert --to utf8 -o "$out/sample.txt" samples/sample-eucjp.txt
-tr -d '\r' <"$out/sample.txt"
-echo
-echo
-echo "== Round trips of the Shift-JIS sample through every form:"
-for form in sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom; do
-  "$gvtool" convert --to "$form" -o "$out/$form.txt" samples/sample-sjis.txt
-  "$gvtool" convert --to sjis -o "$out/$form.back" "$out/$form.txt"
-  if cmp -s "$out/$form.back" samples/sample-sjis.txt; then verdict="same text back"; else verdict="DIFFERS"; fi
-  printf '  %-11s %5d bytes  %s\n' "$form" "$(stat -c %s "$out/$form.txt")" "$verdict"
-done
+# The Wine prefix of the build tree (made on first use), then the editor.
+scripts/wine-run.sh build/win64 120 "$bin/gvtool.exe" detect "$file" >/dev/null
+export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
 
-echo
-echo "== The same with the Windows build under Wine (gvtool.exe over QORVchar's code):"
-scripts/wine-run.sh build/win64 120 build/win64/bin/gvtool.exe detect samples/sample-utf16lebom.txt samples/sample-eucjp.txt
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Opening $file in the editor (close its window to end)."
+  cd "$bin" && exec "$wine" ./Gorvane_0174.exe "$winfile"
+fi
+
+shots=$root/build/screenshots
+mkdir -p "$shots"
+shot=$shots/editor.png
+# Under Xvfb: start the editor, wait for it to paint, take the screenshot, end.
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat >"$inner" <<INNER
+cd "$bin"
+"$wine" ./Gorvane_0174.exe '$winfile' &
+sleep ${GV_SHOT_DELAY:-12}
+import -window root "$shot"
+"$wineserver" -k || true
+INNER
+rm -f "$shot"
+timeout -k 10 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" >"$shots/run.log" 2>&1 || true
+if [ -s "$shot" ]; then
+  echo "No display: the editor ran under Xvfb on $file; screenshot: $shot"
+else
+  echo "run.sh: no screenshot was taken" >&2
+  exit 1
+fi
