@@ -575,24 +575,29 @@ int Run(HINSTANCE inst, int show) {
   request.path = path.empty() ? std::string(gf::kNewFileFolder) + sh::Sjis(u8"新規ﾌｧｲﾙ1") : path;
   request.newDocument = path.empty();
   request.infoWindow = args.startedByInfoWindow ? args.infoWindow : -1;
-  const ipc::JoinResult joined = e.group.Join(request);
-  if (joined.code == 0) {
-    if (joined.owner != 0) {
-      // A forwarder: ask the owner forward and wait (bounded) for its answer.
-      if (auto inbox = e.kernel->CreateMailslot(e.group.names().EditorInbox(ipc::kTransientInstance), 0)) {
-        e.messenger.TakeInbox(std::move(inbox));
-        e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, ipc::EditorCallbacks{});
-        bool done = false;
-        e.protocol->AskEditorForward(joined.owner, [&](bool) { done = true; });
-        for (int i = 0; i < 101 && !done; ++i) {
-          e.messenger.Poll();
-          e.messenger.Tick();
-          Sleep(10);
-        }
-      }
+  // A forwarder asks the editor that has the file to come forward and
+  // waits (at most about a second) for its answer.
+  ipc::Handover handover;
+  handover.bringEditorForward = [&e](int owner) {
+    auto inbox = e.kernel->CreateMailslot(e.group.names().EditorInbox(ipc::kTransientInstance), 0);
+    if (!inbox) return false;
+    e.messenger.TakeInbox(std::move(inbox));
+    e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, ipc::EditorCallbacks{});
+    bool done = false, answered = false;
+    if (!e.protocol->AskEditorForward(owner, [&](bool ok) {
+          done = true;
+          answered = ok;
+        }))
+      return false;
+    for (int i = 0; i < 101 && !done; ++i) {
+      e.messenger.Poll();
+      e.messenger.Tick();
+      Sleep(10);
     }
-    return 0;
-  }
+    return answered;
+  };
+  const ipc::JoinResult joined = e.group.Join(request, handover);
+  if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());
 
   // The windows.

@@ -1,0 +1,39 @@
+/* The dialog templates of qvres.dll and the identifiers of their controls.
+   Included by qvres.rc and by the programs that use the templates, so it holds
+   preprocessor definitions only.
+
+   Templates (resource type RT_DIALOG, named by string):
+
+   "RDFILE"    child template of the open dialog (OFN_EXPLORER |
+               OFN_ENABLETEMPLATE, with a hook; use OFN_HIDEREADONLY, the
+               template has its own read-only box):
+                 IDC_ENCODING        drop-down list: the encoding to read with
+                 IDC_ENCODING_LABEL  its label
+                 IDC_READONLY        check box: open read-only
+   "INSFILE"   child template of the open dialog for inserting a file:
+                 IDC_ENCODING, IDC_ENCODING_LABEL
+   "NSAVEFILE" child template of the save dialog:
+                 IDC_ENCODING, IDC_ENCODING_LABEL
+                 IDC_LINEEND         drop-down list: the line ends to write
+                 IDC_LINEEND_LABEL   its label
+                 IDC_ADDTOINFO       check box: register the file with the
+                                     info window
+   "CHARSAVE"  modal dialog (DialogBoxParam), caption
+               "文字コードを指定して保存":
+                 IDC_ENCODING, IDC_ENCODING_LABEL, IDC_LINEEND,
+                 IDC_LINEEND_LABEL, IDOK (the default button), IDCANCEL
+
+   The drop-down lists are empty in the templates: the program fills them when
+   the dialog starts. Their drop-down parts have room for six items.
+   The identifiers lie below 0x400 and so clear of the common dialogs' own. */
+#ifndef GORVANE_COMPANIONS_QVRES_QVRES_IDS_H
+#define GORVANE_COMPANIONS_QVRES_QVRES_IDS_H
+
+#define IDC_ENCODING 1001
+#define IDC_LINEEND 1002
+#define IDC_READONLY 1003
+#define IDC_ADDTOINFO 1004
+#define IDC_ENCODING_LABEL 1011
+#define IDC_LINEEND_LABEL 1012
+
+#endif

@@ -1,0 +1,139 @@
+// The editor program as a person starts it: it opens the file named on its
+// command line, shows it with its title and status text, hands a second start
+// for the same file to the first editor, and ends on WM_CLOSE. Every wait is
+// bounded.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+
+std::wstring Folder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path, n);
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+// A file in the temporary folder with the given bytes.
+std::wstring TempFile(const std::wstring& name, const std::string& bytes) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + name;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD k = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &k, nullptr);
+  CloseHandle(h);
+  return path;
+}
+
+struct Process {
+  PROCESS_INFORMATION pi{};
+  bool Start(const std::wstring& file) {
+    std::wstring line = L"\"" + Folder() + L"Gorvane_0174.exe\" \"" + file + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+  }
+  // The exit code, or -1 when it has not ended in time.
+  int Wait(DWORD ms = kWaitMs) {
+    DWORD code = 0;
+    if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &code)) return -1;
+    return static_cast<int>(code);
+  }
+  ~Process() {
+    if (!pi.hProcess) return;
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 9);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+};
+
+// The editor frames of a process (class "Gorvane").
+std::vector<HWND> Frames(DWORD pid) {
+  struct Found {
+    DWORD pid;
+    std::vector<HWND> frames;
+  } found{pid, {}};
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(lp);
+        wchar_t cls[64];
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (GetClassNameW(w, cls, 64) && std::wstring(cls) == L"Gorvane" && (f->pid == 0 || owner == f->pid))
+          f->frames.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.frames;
+}
+
+HWND WaitForFrame(DWORD pid) {
+  for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
+    auto frames = Frames(pid);
+    if (!frames.empty() && IsWindowVisible(frames[0])) return frames[0];
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+std::wstring Text(HWND w) {
+  wchar_t buf[1024];
+  const int n = GetWindowTextW(w, buf, 1024);
+  return std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+HWND Child(HWND parent, const wchar_t* cls) { return FindWindowExW(parent, nullptr, cls, nullptr); }
+
+TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
+  // "見本.txt" in Shift-JIS: two lines.
+  const std::wstring file = TempFile(L"\u898b\u672c.txt", "\x8c\xa9\x96\x7b\r\nsecond");
+  Process first;
+  ASSERT_TRUE(first.Start(file));
+  HWND frame = WaitForFrame(first.pi.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  const std::wstring title = Text(frame);
+  EXPECT_EQ(title.rfind(L"\u898b\u672c.txt [ ", 0), 0u) << title.size();
+  ASSERT_NE(Child(frame, L"QVChild"), nullptr);
+  ASSERT_NE(Child(frame, L"QVLineNum"), nullptr);
+  HWND status = Child(frame, L"msctls_statusbar32");
+  ASSERT_NE(status, nullptr);
+  // "ファイルを読み込みました。": 13 characters in the first field.
+  EXPECT_EQ(LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0)), 13);
+
+  // A second start for the same file (another case) hands it over and ends.
+  std::wstring upper = file;
+  for (auto& c : upper)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+  Process second;
+  ASSERT_TRUE(second.Start(upper));
+  EXPECT_EQ(second.Wait(), 0);
+  EXPECT_EQ(Frames(second.pi.dwProcessId).size(), 0u);
+  EXPECT_EQ(Frames(first.pi.dwProcessId).size(), 1u);
+
+  // WM_CLOSE on an unmodified document ends the editor.
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first.Wait(), 0);
+  DeleteFileW(file.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const int r = RUN_ALL_TESTS();
+  // Info windows the editors started are not ours to keep.
+  for (HWND w = FindWindowW(L"VantrelInfoWindow", nullptr); w; w = FindWindowW(L"VantrelInfoWindow", nullptr)) {
+    PostMessageW(w, WM_CLOSE, 0, 0);
+    Sleep(200);
+    if (FindWindowW(L"VantrelInfoWindow", nullptr) == w) break;
+  }
+  return r;
+}
