@@ -37,6 +37,7 @@
 #include "ipc/messages.h"
 #include "ipc/messenger.h"
 #include "shell/cmdline.h"
+#include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
 
 namespace cc = gorvane::charcode;
@@ -185,6 +186,9 @@ struct Editor {
   Activator activator;
   std::unique_ptr<ipc::EditorProtocol> protocol;
   bool closeOnRequest = false;
+  HMODULE resources = nullptr;  // qvres.dll
+  std::unique_ptr<gf::FileDialogs> dialogs;
+  std::unique_ptr<gf::FileCommands> commands;
   int firstLine = 1;  // the first displayed line
   std::string shownTitle;
 
@@ -219,6 +223,19 @@ struct Editor {
     UpdateScrollBar();
     InvalidateRect(view, nullptr, FALSE);
     InvalidateRect(lineNumbers, nullptr, FALSE);
+  }
+  // After a command that may have replaced or changed the document.
+  void Refresh(bool toTop) {
+    if (toTop) {
+      firstLine = 1;
+      store.ShowFrom(0, doc::LineNo(1));
+    }
+    firstLine = std::clamp(firstLine, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
+    UpdateTitle();
+    UpdateScrollBar();
+    InvalidateRect(view, nullptr, FALSE);
+    InvalidateRect(lineNumbers, nullptr, FALSE);
+    CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
   }
   void Layout() {
     RECT r;
@@ -406,6 +423,42 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP + 1:
       if (e) e->host.ShowDeferred();
       return 0;
+    case WM_COMMAND:
+      if (!e || !e->commands) break;
+      switch (LOWORD(wp)) {
+        case 1:
+          if (e->commands->OpenFileCommand(0)) e->Refresh(true);
+          return 0;
+        case 2:
+          if (e->commands->NewFileCommand()) e->Refresh(true);
+          return 0;
+        case 4:
+          e->commands->InsertFileCommand(doc::LineNo(e->firstLine), false, doc::LineNo(e->firstLine));
+          e->Refresh(false);
+          return 0;
+        case 37:
+          e->commands->SaveCommand();
+          e->Refresh(false);
+          return 0;
+        case 38:
+          e->commands->SaveAsCommand();
+          e->Refresh(false);
+          return 0;
+        case 39:
+          e->commands->SaveWithCodeCommand();
+          e->Refresh(false);
+          return 0;
+        case 12:
+          e->commands->ToggleWriteProtect(false);
+          e->Refresh(false);
+          return 0;
+        case 5:
+          PostMessageW(hwnd, WM_CLOSE, 0, 0);
+          return 0;
+        default:
+          break;
+      }
+      break;
     case WM_ACTIVATE:
       if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
         InvalidateRect(e->view, nullptr, FALSE);
@@ -609,6 +662,32 @@ int Run(HINSTANCE inst, int show) {
   if (!e.frame) return 0;
   e.host.owner = e.frame;
   e.activator.frame = e.frame;
+  {
+    // The file menu: the commands that exist so far.
+    HMENU bar = CreateMenu(), fileMenu = CreatePopupMenu();
+    struct Item {
+      UINT id;
+      const wchar_t* text;
+    } items[] = {
+        {2, L"新規作成"},                                  // 新規作成
+        {1, L"開く"},                                              // 開く
+        {4, L"挿入"},                                              // 挿入
+        {0, nullptr},
+        {37, L"保存"},                                             // 保存
+        {38, L"名前を付けて保存"},         // 名前を付けて保存
+        {39, L"文字ｺｰﾄﾞを変更して保存"},  // 文字ｺｰﾄﾞを変更して保存
+        {0, nullptr},
+        {12, L"書き込み禁止	Pause Break"},       // 書き込み禁止
+        {0, nullptr},
+        {5, L"終了"},                                              // 終了
+    };
+    for (const Item& it : items) AppendMenuW(fileMenu, it.text ? MF_STRING : MF_SEPARATOR, it.id, it.text);
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), L"ファイル(&F)");
+    SetMenu(e.frame, bar);
+  }
+  e.resources = LoadLibraryExW((Wide(e.programFolder) + L"qvres.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  e.dialogs = sh::CreateWin32FileDialogs(&e.frame, e.resources);
+  e.commands = std::make_unique<gf::FileCommands>(e.ctx, e.loader, *e.dialogs);
   e.view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0,
                            10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
   e.lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, e.frame,

@@ -124,6 +124,46 @@ TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   DeleteFileW(file.c_str());
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "<none>";
+  std::string bytes(4096, '\0');
+  DWORD got = 0;
+  ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(h);
+  bytes.resize(got);
+  return bytes;
+}
+
+// A UTF-8 file saved in Shift-JIS through the save-in-another-code dialog.
+TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
+  const std::wstring file = TempFile(L"utf8-doc.txt", "\xE3\x81\x82\xE3\x81\x84\r\nabc");  // "あい", "abc"
+  Process editor;
+  ASSERT_TRUE(editor.Start(file));
+  HWND frame = WaitForFrame(editor.pi.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  PostMessageW(frame, WM_COMMAND, 39, 0);
+  HWND dialog = nullptr;
+  for (DWORD waited = 0; waited < kWaitMs && !dialog; waited += 50) {
+    Sleep(50);
+    dialog = FindWindowW(L"#32770", L"\u6587\u5b57\u30b3\u30fc\u30c9\u3092\u6307\u5b9a\u3057\u3066\u4fdd\u5b58");
+  }
+  ASSERT_NE(dialog, nullptr);
+  SendDlgItemMessageW(dialog, 1001, CB_SETCURSEL, 0, 0);  // ｼﾌﾄJIS
+  SendDlgItemMessageW(dialog, 1002, CB_SETCURSEL, 0, 0);  // 変更しない
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  std::string bytes;
+  for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
+    Sleep(50);
+    bytes = ReadFileBytes(file);
+    if (bytes == "\x82\xa0\x82\xa2\r\nabc") break;
+  }
+  EXPECT_EQ(bytes, "\x82\xa0\x82\xa2\r\nabc");
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+  DeleteFileW(file.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
