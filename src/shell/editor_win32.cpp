@@ -721,7 +721,33 @@ int Run(HINSTANCE inst, int show) {
   } else {
     e.loader.NewDocument();
   }
-  e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, ipc::EditorCallbacks{});
+  {
+    ipc::EditorCallbacks cb;
+    Editor* ed = &e;
+    cb.startingUp = [ed] { return !IsWindowVisible(ed->frame); };
+    cb.jumpTo = [ed](const ipc::TagJump& jump) {
+      ed->store.ShowFrom(0, doc::LineNo(jump.line));
+      ed->firstLine = std::max(1, jump.line - ed->VisibleLines() / 2);
+      ed->Refresh(false);
+    };
+    cb.saveQuietly = [ed] {
+      if (!ed->file.modified) return true;
+      return gf::SaveFile(ed->ctx, true, 1, nullptr) == gf::kSaved;
+    };
+    cb.saveRequested = [ed] {
+      if (ed->file.readOnly) sh::Status(ed->host, u8"書き込み禁止です。保存できません。");
+      else if (!ed->file.modified) sh::Status(ed->host, u8"ﾃﾞｰﾀに変更はありません。");
+      else gf::SaveFile(ed->ctx, false, 0, nullptr);
+      ed->Refresh(false);
+    };
+    cb.closeRequested = [ed](int mode) {
+      const gf::CloseDecision d = gf::CloseOnRequest(ed->ctx, mode);
+      if (!d.close) return;
+      ed->closeOnRequest = true;
+      DestroyWindow(ed->frame);
+    };
+    e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, cb);
+  }
 
   // The info window: started unless it started us.
   if (!args.startedByInfoWindow) {

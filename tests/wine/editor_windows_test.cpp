@@ -56,22 +56,24 @@ struct Process {
 };
 
 // The editor frames of a process (class "Gorvane").
+struct FoundFrames {
+  DWORD pid;
+  std::vector<HWND> frames;
+};
+
+BOOL CALLBACK CollectFrame(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<FoundFrames*>(lp);
+  wchar_t cls[64];
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (GetClassNameW(w, cls, 64) && std::wstring(cls) == L"Gorvane" && (f->pid == 0 || owner == f->pid))
+    f->frames.push_back(w);
+  return TRUE;
+}
+
 std::vector<HWND> Frames(DWORD pid) {
-  struct Found {
-    DWORD pid;
-    std::vector<HWND> frames;
-  } found{pid, {}};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(lp);
-        wchar_t cls[64];
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (GetClassNameW(w, cls, 64) && std::wstring(cls) == L"Gorvane" && (f->pid == 0 || owner == f->pid))
-          f->frames.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  FoundFrames found{pid, {}};
+  EnumWindows(CollectFrame, reinterpret_cast<LPARAM>(&found));
   return found.frames;
 }
 
@@ -118,9 +120,19 @@ TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   EXPECT_EQ(Frames(second.pi.dwProcessId).size(), 0u);
   EXPECT_EQ(Frames(first.pi.dwProcessId).size(), 1u);
 
-  // WM_CLOSE on an unmodified document ends the editor.
-  PostMessageW(frame, WM_CLOSE, 0, 0);
+  // The info window's close request ("@CLOSED@ 0") ends an unmodified editor.
+  wchar_t user[256];
+  DWORD userLength = 256;
+  ASSERT_TRUE(GetUserNameW(user, &userLength));
+  const std::wstring inbox = L"\\\\.\\mailslot\\QV174w1" + std::wstring(user);
+  HANDLE slot = CreateFileW(inbox.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(slot, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(slot, "@CLOSED@ 0", 11, &written, nullptr);
+  CloseHandle(slot);
   EXPECT_EQ(first.Wait(), 0);
+  EXPECT_TRUE(Frames(first.pi.dwProcessId).empty());
   DeleteFileW(file.c_str());
 }
 
