@@ -6,6 +6,7 @@
 // Exit codes: see vantrel_model.h (kExit...). A bad command line ends the
 // program at once, without a window or a box.
 #include "charcode/charcode.h"
+#include "charcode/wide_text.h"
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
 #include "ipc/kernel.h"
@@ -48,24 +49,8 @@ constexpr int kMenuClose = 202;
 
 // ---- text ----
 
-std::wstring Wide(std::string_view sjis) {
-  std::vector<std::uint8_t> units(2 * sjis.size() + 4);
-  const cc::Converted c =
-      cc::SjisToUtf16(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()), units, false, nullptr);
-  std::wstring out(c.written / 2, L'\0');
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<wchar_t>(units[2 * i] | units[2 * i + 1] << 8);
-  return out;
-}
-
-std::string Sjis(const wchar_t* text, std::size_t length) {
-  std::vector<std::uint8_t> units(2 * length), out(2 * length + 2);
-  for (std::size_t i = 0; i < length; ++i) {
-    units[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    units[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-  const cc::Converted c = cc::Utf16ToSjis(units, out, false);
-  return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.written));
-}
+std::wstring Wide(std::string_view sjis) { return cc::SjisToWide<wchar_t>(sjis); }
+std::string Sjis(const wchar_t* text, std::size_t length) { return cc::WideToSjis(std::wstring_view(text, length)); }
 
 // A text for one list cell: control characters shown as blanks.
 std::wstring Cell(std::string_view sjis) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "charcode/charcode.h"
+#include "charcode/wide_text.h"
 
 // <windows.h> maps these names to its A/W functions; here they are our methods.
 #undef CopyFile
@@ -25,17 +26,14 @@ namespace cc = gorvane::charcode;
 // byte, or a character without a Unicode form (it could only name the wrong
 // file, or be taken for a wildcard).
 bool WidePath(const std::string& sjis, std::wstring* out) {
-  out->clear();
-  if (sjis.empty() || sjis.find('\0') != std::string::npos) return false;
-  std::vector<std::uint8_t> units(2 * sjis.size() + 4);
-  const cc::Converted c = cc::SjisToUtf16(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()),
-                                          units, false, nullptr);
-  if (!c.complete || c.replaced != 0 || c.consumed != sjis.size()) return false;
-  out->resize(c.written / 2);
-  for (std::size_t i = 0; i < out->size(); ++i) {
-    const auto u = static_cast<wchar_t>(units[2 * i] | units[2 * i + 1] << 8);
-    (*out)[i] = u == L'/' ? L'\\' : u;
+  bool exact = false;
+  *out = sjis.find('\0') == std::string::npos ? cc::SjisToWide<wchar_t>(sjis, &exact) : std::wstring();
+  if (sjis.empty() || !exact) {
+    out->clear();
+    return false;
   }
+  for (wchar_t& c : *out)
+    if (c == L'/') c = L'\\';
   return true;
 }
 

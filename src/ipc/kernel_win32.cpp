@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "charcode/charcode.h"
+#include "charcode/wide_text.h"
 
 // <windows.h> maps these names to its A/W functions; here they are our methods.
 #undef CreateMutex
@@ -25,33 +26,18 @@ namespace cc = gorvane::charcode;
 // The UTF-16 form of a Shift-JIS name; false for an empty name, a NUL byte or
 // a character without a Unicode form (it could only name some other object).
 bool WideName(const std::string& sjis, std::wstring* out) {
-  out->clear();
-  if (sjis.empty() || sjis.find('\0') != std::string::npos) {
+  bool exact = false;
+  *out = sjis.find('\0') == std::string::npos ? cc::SjisToWide<wchar_t>(sjis, &exact) : std::wstring();
+  if (sjis.empty() || !exact) {
+    out->clear();
     SetLastError(ERROR_INVALID_NAME);
     return false;
   }
-  std::vector<std::uint8_t> units(2 * sjis.size() + 4);
-  const cc::Converted c = cc::SjisToUtf16(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()),
-                                          units, false, nullptr);
-  if (!c.complete || c.replaced != 0 || c.consumed != sjis.size()) {
-    SetLastError(ERROR_INVALID_NAME);
-    return false;
-  }
-  out->resize(c.written / 2);
-  for (std::size_t i = 0; i < out->size(); ++i) (*out)[i] = static_cast<wchar_t>(units[2 * i] | units[2 * i + 1] << 8);
   return true;
 }
 
 // UTF-16 text in Shift-JIS through our tables ("?" for what has no form).
-std::string Narrow(const wchar_t* text, std::size_t length) {
-  std::vector<std::uint8_t> units(2 * length), out(2 * length + 2);
-  for (std::size_t i = 0; i < length; ++i) {
-    units[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    units[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-  const cc::Converted c = cc::Utf16ToSjis(units, out, false);
-  return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.written));
-}
+std::string Narrow(const wchar_t* text, std::size_t length) { return cc::WideToSjis(std::wstring_view(text, length)); }
 
 // Closing a handle after a failure keeps the failure's error code.
 void CloseKeepingError(HANDLE h) {

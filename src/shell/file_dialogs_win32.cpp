@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "charcode/charcode.h"
+#include "charcode/wide_text.h"
 #include "companions/qvres/qvres_ids.h"
 #include "files/paths.h"
 
@@ -18,22 +19,8 @@ namespace {
 
 namespace cc = gorvane::charcode;
 
-std::wstring Wide(std::string_view sjis) {
-  std::vector<std::uint8_t> out(sjis.size() * 2 + 2);
-  const cc::Converted c = cc::SjisToUtf16(cc::Bytes(reinterpret_cast<const std::uint8_t*>(sjis.data()), sjis.size()),
-                                          cc::MutBytes(out.data(), out.size()), false, nullptr);
-  std::wstring w(c.written / 2, L'\0');
-  for (std::size_t i = 0; i < w.size(); ++i) w[i] = static_cast<wchar_t>(out[2 * i] | out[2 * i + 1] << 8);
-  return w;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  std::vector<std::uint8_t> units;
-  for (wchar_t c : wide) units.push_back(static_cast<std::uint8_t>(c)), units.push_back(static_cast<std::uint8_t>(c >> 8));
-  std::vector<std::uint8_t> out(units.size() + 2);
-  const cc::Converted c = cc::Utf16ToSjis(units, out, false);
-  return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.written));
-}
+std::wstring Wide(std::string_view sjis) { return cc::SjisToWide<wchar_t>(sjis); }
+std::string Narrow(const std::wstring& wide) { return cc::WideToSjis(std::wstring_view(wide)); }
 
 // The lists: their texts and the codes they give.
 struct Choice {
