@@ -40,6 +40,7 @@
 #include "shell/cmdline.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
+#include "shell/status_bar.h"
 
 namespace cc = gorvane::charcode;
 namespace doc = gorvane::document;
@@ -90,7 +91,8 @@ class Win32Host final : public sh::Host {
   }
   void ShowStatus(std::string_view text) override {
     status = std::string(text);
-    if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    if (model) model->ShowStatusMessage(text, true);
+    else if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
   }
   void Beep() override { MessageBeep(MB_OK); }
   void ShowDeferred() {
@@ -104,9 +106,43 @@ class Win32Host final : public sh::Host {
     UINT flags;
   };
   HWND owner = nullptr, statusBar = nullptr;
+  sh::StatusBar* model = nullptr;  // the fields, once the bar is set up
   bool painting = false;
   std::string status;
   std::vector<Deferred> deferred;
+};
+
+// ---- the status bar control under the portable model ----
+
+class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
+ public:
+  HWND bar = nullptr, frame = nullptr;
+  int TextWidth(std::string_view sjis) override {
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+    const std::wstring w = Wide(sjis);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    return size.cx;
+  }
+  void SetFieldEdges(std::span<const int, sh::kStatusFieldCount> edges) override {
+    int parts[sh::kStatusFieldCount];
+    std::copy(edges.begin(), edges.end(), parts);
+    SendMessageW(bar, SB_SETPARTS, sh::kStatusFieldCount, reinterpret_cast<LPARAM>(parts));
+  }
+  void SetFieldText(int field, std::string_view sjis) override {
+    SendMessageW(bar, SB_SETTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(Wide(sjis).c_str()));
+  }
+  void SetFieldTip(int field, std::string_view sjis) override {
+    SendMessageW(bar, SB_SETTIPTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(Wide(sjis).c_str()));
+  }
+  void SetClearTimer(int ms) override {
+    if (ms > 0) SetTimer(frame, sh::kStatusClearTimerId, static_cast<UINT>(ms), nullptr);
+    else KillTimer(frame, sh::kStatusClearTimerId);
+  }
+  std::int64_t NowMs() const override { return static_cast<std::int64_t>(GetTickCount64()); }
 };
 
 // ---- the window activator for the activation handshake ----
@@ -176,6 +212,9 @@ struct Editor {
   HMODULE resources = nullptr;  // qvres.dll
   std::unique_ptr<gf::FileDialogs> dialogs;
   std::unique_ptr<gf::FileCommands> commands;
+  StatusView statusView;
+  std::unique_ptr<sh::StatusBar> statusModel;
+  std::string caretText;  // the line the status fields describe
   int firstLine = 1;  // the first displayed line
   std::string shownTitle;
 
@@ -210,6 +249,30 @@ struct Editor {
     UpdateScrollBar();
     InvalidateRect(view, nullptr, FALSE);
     InvalidateRect(lineNumbers, nullptr, FALSE);
+    RefreshStatus();
+  }
+  // What the status fields show (the first displayed line until there is a caret).
+  sh::StatusState State() {
+    sh::StatusState st;
+    st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
+    st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
+    st.caretLine = firstLine;
+    st.caretColumn = 1;
+    if (store.ReadLine(doc::LineNo(firstLine), &caretText)) st.lineText = caretText;
+    st.writeProtected = file.readOnly;
+    st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
+    st.undoAvailable = false;
+    return st;
+  }
+  void RefreshStatus() {
+    if (!statusModel) return;
+    const sh::StatusState st = State();
+    statusModel->RefreshCaretPosition(st);
+    statusModel->RefreshCharCode(st);
+    statusModel->RefreshInsertMode(st);
+    statusModel->RefreshCapsLock(st);
+    statusModel->RefreshNumLock(st);
   }
   // After a command that may have replaced or changed the document.
   void Refresh(bool toTop) {
@@ -223,11 +286,13 @@ struct Editor {
     InvalidateRect(view, nullptr, FALSE);
     InvalidateRect(lineNumbers, nullptr, FALSE);
     CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
+    RefreshStatus();
   }
   void Layout() {
     RECT r;
     GetClientRect(frame, &r);
     SendMessageW(statusBar, WM_SIZE, 0, 0);
+    if (statusModel) statusModel->Layout(r.right - r.left, GetSystemMetrics(SM_CXVSCROLL));
     RECT s;
     GetWindowRect(statusBar, &s);
     const int statusHeight = s.bottom - s.top;
@@ -405,6 +470,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (e->messenger.Poll()) SetTimer(hwnd, kPollTimer, 2, nullptr);
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
+      } else if (wp == static_cast<WPARAM>(sh::kStatusClearTimerId) && e->statusModel) {
+        e->statusModel->Tick();
       }
       return 0;
     case WM_APP + 1:
@@ -682,6 +749,9 @@ int Run(HINSTANCE inst, int show) {
   e.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                 e.frame, reinterpret_cast<HMENU>(kStatusBarId), inst, nullptr);
   e.host.statusBar = e.statusBar;
+  e.statusView.bar = e.statusBar;
+  e.statusView.frame = e.frame;
+  e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
   e.font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"\uff2d\uff33 \u30b4\u30b7\u30c3\u30af");
   {
@@ -697,6 +767,13 @@ int Run(HINSTANCE inst, int show) {
   }
 
   // The document.
+  {
+    RECT fr;
+    GetClientRect(e.frame, &fr);
+    e.statusModel->Layout(fr.right - fr.left, GetSystemMetrics(SM_CXVSCROLL));
+    e.statusModel->Start(e.State());
+    e.host.model = e.statusModel.get();
+  }
   doc::LineStoreSettings settings;
   settings.cache.pageSize = doc::SanePageSize(settings.cache.pageSize);
   if (!e.store.Start(settings)) return 0;
@@ -752,6 +829,7 @@ int Run(HINSTANCE inst, int show) {
   e.store.ShowFrom(0, doc::LineNo(e.firstLine));
   e.UpdateTitle();
   e.Layout();
+  e.RefreshStatus();
   ShowWindow(e.frame, show);
   UpdateWindow(e.frame);
   SetFocus(e.view);
