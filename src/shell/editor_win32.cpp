@@ -188,9 +188,17 @@ class Starter final : public ipc::ProgramStarter {
 
 // ---- the editor ----
 
+struct Pane {
+  HWND view = nullptr, lineNumbers = nullptr;
+  int firstLine = 1;  // the first displayed line
+};
+
 struct Editor {
   HINSTANCE instance = nullptr;
-  HWND frame = nullptr, view = nullptr, lineNumbers = nullptr, statusBar = nullptr;
+  HWND frame = nullptr, statusBar = nullptr;
+  Pane pane[2];
+  int active = 0;  // the pane with the focus
+  int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
   HFONT font = nullptr;
   int lineHeight = 16, charWidth = 8, numberWidth = 48;
   std::string programFolder;
@@ -215,12 +223,12 @@ struct Editor {
   StatusView statusView;
   std::unique_ptr<sh::StatusBar> statusModel;
   std::string caretText;  // the line the status fields describe
-  int firstLine = 1;  // the first displayed line
   std::string shownTitle;
 
-  int VisibleLines() const {
+  int panes() const { return split == 0 ? 1 : 2; }
+  int VisibleLines(int p) const {
     RECT r;
-    GetClientRect(view, &r);
+    GetClientRect(pane[p].view, &r);
     return std::max(1, static_cast<int>(r.bottom - r.top) / lineHeight);
   }
   void UpdateTitle() {
@@ -230,35 +238,39 @@ struct Editor {
     shownTitle = title;
     SetWindowTextW(frame, Wide(title).c_str());
   }
-  void UpdateScrollBar() {
+  void UpdateScrollBar(int p) {
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMin = 1;
     si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
-    si.nPage = static_cast<UINT>(VisibleLines());
-    si.nPos = firstLine;
-    SetScrollInfo(view, SB_VERT, &si, TRUE);
+    si.nPage = static_cast<UINT>(VisibleLines(p));
+    si.nPos = pane[p].firstLine;
+    SetScrollInfo(pane[p].view, SB_VERT, &si, TRUE);
   }
-  void ScrollTo(int line) {
-    const int last = std::max(1, static_cast<int>(store.lineCount()) - VisibleLines() + 1);
+  void Repaint(int p) {
+    InvalidateRect(pane[p].view, nullptr, FALSE);
+    InvalidateRect(pane[p].lineNumbers, nullptr, FALSE);
+  }
+  void ScrollTo(int p, int line) {
+    const int last = std::max(1, static_cast<int>(store.lineCount()) - VisibleLines(p) + 1);
     line = std::clamp(line, 1, last);
-    if (line == firstLine) return;
-    firstLine = line;
-    store.ShowFrom(0, doc::LineNo(firstLine));
-    UpdateScrollBar();
-    InvalidateRect(view, nullptr, FALSE);
-    InvalidateRect(lineNumbers, nullptr, FALSE);
+    if (line == pane[p].firstLine) return;
+    pane[p].firstLine = line;
+    store.ShowFrom(p, doc::LineNo(line));
+    UpdateScrollBar(p);
+    Repaint(p);
     RefreshStatus();
   }
-  // What the status fields show (the first displayed line until there is a caret).
+  // What the status fields show (the first displayed line of the active pane
+  // until there is a caret).
   sh::StatusState State() {
     sh::StatusState st;
     st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
     st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
-    st.caretLine = firstLine;
+    st.caretLine = pane[active].firstLine;
     st.caretColumn = 1;
-    if (store.ReadLine(doc::LineNo(firstLine), &caretText)) st.lineText = caretText;
+    if (store.ReadLine(doc::LineNo(st.caretLine), &caretText)) st.lineText = caretText;
     st.writeProtected = file.readOnly;
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
@@ -276,15 +288,17 @@ struct Editor {
   }
   // After a command that may have replaced or changed the document.
   void Refresh(bool toTop) {
-    if (toTop) {
-      firstLine = 1;
-      store.ShowFrom(0, doc::LineNo(1));
+    for (int p = 0; p < panes(); ++p) {
+      if (toTop) {
+        pane[p].firstLine = 1;
+        store.ShowFrom(p, doc::LineNo(1));
+      }
+      pane[p].firstLine =
+          std::clamp(pane[p].firstLine, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
+      UpdateScrollBar(p);
+      Repaint(p);
     }
-    firstLine = std::clamp(firstLine, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
     UpdateTitle();
-    UpdateScrollBar();
-    InvalidateRect(view, nullptr, FALSE);
-    InvalidateRect(lineNumbers, nullptr, FALSE);
     CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
     RefreshStatus();
   }
@@ -297,13 +311,62 @@ struct Editor {
     GetWindowRect(statusBar, &s);
     const int statusHeight = s.bottom - s.top;
     const int height = std::max(0, static_cast<int>(r.bottom) - statusHeight);
-    MoveWindow(lineNumbers, 0, 0, numberWidth, height, TRUE);
-    MoveWindow(view, numberWidth, 0, std::max(0, static_cast<int>(r.right) - numberWidth), height, TRUE);
-    UpdateScrollBar();
+    const int width = static_cast<int>(r.right);
+    auto place = [&](int p, int x, int y, int w, int h) {
+      MoveWindow(pane[p].lineNumbers, x, y, numberWidth, h, TRUE);
+      MoveWindow(pane[p].view, x + numberWidth, y, std::max(0, w - numberWidth), h, TRUE);
+      UpdateScrollBar(p);
+    };
+    constexpr int kBar = 4;  // the splitter between the panes
+    if (split == 47) {
+      const int half = (width - kBar) / 2;
+      place(0, 0, 0, half, height);
+      place(1, half + kBar, 0, width - half - kBar, height);
+    } else if (split == 48) {
+      const int half = (height - kBar) / 2;
+      place(0, 0, 0, width, half);
+      place(1, 0, half + kBar, width, height - half - kBar);
+    } else {
+      place(0, 0, 0, width, height);
+    }
   }
+  // Divides the edit area (47 side by side, 48 one above the other) or
+  // makes it one pane again (49).
+  void Split(int how);
 };
 
 Editor* g_editor = nullptr;
+
+void Editor::Split(int how) {
+  if (how == 49) {
+    if (split == 0) return;
+    DestroyWindow(pane[1].view);
+    DestroyWindow(pane[1].lineNumbers);
+    pane[1] = Pane{};
+    store.CloseSecondPane();
+    split = 0;
+    active = 0;
+    SetFocus(pane[0].view);
+  } else {
+    if (split == 0) {
+      pane[1].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow2",
+                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 10, 10, frame,
+                                     reinterpret_cast<HMENU>(2), instance, nullptr);
+      pane[1].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow2", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                                            frame, reinterpret_cast<HMENU>(5), instance, nullptr);
+      SetWindowLongPtrW(pane[1].view, 0, 1);
+      SetWindowLongPtrW(pane[1].lineNumbers, 0, 1);
+      pane[1].firstLine = pane[0].firstLine;
+      store.OpenSecondPane(doc::LineNo(pane[1].firstLine));
+      store.ShowFrom(1, doc::LineNo(pane[1].firstLine));
+    }
+    split = how;
+  }
+  for (UINT id : {47u, 48u, 49u})
+    CheckMenuItem(GetMenu(frame), id, MF_BYCOMMAND | (static_cast<int>(id) == (split == 0 ? 49 : split) ? MF_CHECKED : MF_UNCHECKED));
+  Layout();
+  for (int p = 0; p < panes(); ++p) Repaint(p);
+}
 
 // A line's text for the screen: no line end, tabs expanded to 8 columns
 // (a double-byte character takes two).
@@ -329,8 +392,11 @@ std::wstring ScreenText(std::string_view line) {
   return Wide(expanded);
 }
 
+int PaneOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, 0) == 1 ? 1 : 0; }
+
 void PaintView(HWND hwnd) {
   Editor& e = *g_editor;
+  const int first = e.pane[PaneOf(hwnd)].firstLine;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   e.host.painting = true;
@@ -346,7 +412,7 @@ void PaintView(HWND hwnd) {
   const int count = static_cast<int>(e.store.lineCount());
   const int rows = client.bottom / e.lineHeight + 1;
   int y = 0;
-  e.store.WalkLines(doc::LineNo(e.firstLine), 1, [&](doc::LineNo line, std::string_view text) {
+  e.store.WalkLines(doc::LineNo(first), 1, [&](doc::LineNo line, std::string_view text) {
     const std::wstring w = ScreenText(text);
     TextOutW(mem, 2, y, w.c_str(), static_cast<int>(w.size()));
     const bool last = line.value == count;
@@ -359,7 +425,7 @@ void PaintView(HWND hwnd) {
       SetTextColor(mem, RGB(0, 0, 0));
     }
     y += e.lineHeight;
-    return y < client.bottom && line.value - e.firstLine + 1 < rows;
+    return y < client.bottom && line.value - first + 1 < rows;
   });
   BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
   SelectObject(mem, oldFont);
@@ -372,6 +438,7 @@ void PaintView(HWND hwnd) {
 
 void PaintLineNumbers(HWND hwnd) {
   Editor& e = *g_editor;
+  const int first = e.pane[PaneOf(hwnd)].firstLine;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   RECT client;
@@ -383,7 +450,7 @@ void PaintLineNumbers(HWND hwnd) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(96, 96, 96));
   const int count = static_cast<int>(e.store.lineCount());
-  for (int line = e.firstLine, y = 0; line <= count && y < client.bottom; ++line, y += e.lineHeight) {
+  for (int line = first, y = 0; line <= count && y < client.bottom; ++line, y += e.lineHeight) {
     const std::wstring n = std::to_wstring(line);
     RECT r{0, y, client.right - 4, y + e.lineHeight};
     DrawTextW(dc, n.c_str(), static_cast<int>(n.size()), &r, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
@@ -402,36 +469,47 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 1;
     case WM_VSCROLL: {
       if (!e) break;
+      const int p = PaneOf(hwnd);
       SCROLLINFO si{};
       si.cbSize = sizeof si;
       si.fMask = SIF_ALL;
       GetScrollInfo(hwnd, SB_VERT, &si);
-      int to = e->firstLine;
+      int to = e->pane[p].firstLine;
       switch (LOWORD(wp)) {
         case SB_LINEUP: to -= 1; break;
         case SB_LINEDOWN: to += 1; break;
-        case SB_PAGEUP: to -= e->VisibleLines(); break;
-        case SB_PAGEDOWN: to += e->VisibleLines(); break;
+        case SB_PAGEUP: to -= e->VisibleLines(p); break;
+        case SB_PAGEDOWN: to += e->VisibleLines(p); break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: to = si.nTrackPos; break;
         case SB_TOP: to = 1; break;
         case SB_BOTTOM: to = static_cast<int>(e->store.lineCount()); break;
         default: break;
       }
-      e->ScrollTo(to);
+      e->ScrollTo(p, to);
       return 0;
     }
     case WM_MOUSEWHEEL:
-      if (e) e->ScrollTo(e->firstLine - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * 3);
+      if (e) e->ScrollTo(PaneOf(hwnd), e->pane[PaneOf(hwnd)].firstLine - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * 3);
       return 0;
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
       if (!e) break;
-      if (wp == VK_NEXT) e->ScrollTo(e->firstLine + e->VisibleLines());
-      else if (wp == VK_PRIOR) e->ScrollTo(e->firstLine - e->VisibleLines());
-      else if (wp == VK_DOWN) e->ScrollTo(e->firstLine + 1);
-      else if (wp == VK_UP) e->ScrollTo(e->firstLine - 1);
-      else if (wp == VK_HOME && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(1);
-      else if (wp == VK_END && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(static_cast<int>(e->store.lineCount()));
+      const int p = PaneOf(hwnd);
+      const int first = e->pane[p].firstLine;
+      if (wp == VK_NEXT) e->ScrollTo(p, first + e->VisibleLines(p));
+      else if (wp == VK_PRIOR) e->ScrollTo(p, first - e->VisibleLines(p));
+      else if (wp == VK_DOWN) e->ScrollTo(p, first + 1);
+      else if (wp == VK_UP) e->ScrollTo(p, first - 1);
+      else if (wp == VK_HOME && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(p, 1);
+      else if (wp == VK_END && (GetKeyState(VK_CONTROL) & 0x8000)) e->ScrollTo(p, static_cast<int>(e->store.lineCount()));
+      return 0;
+    }
+    case WM_SETFOCUS:
+      if (e) {
+        e->active = PaneOf(hwnd);
+        e->store.SetActivePane(e->active);
+        e->RefreshStatus();
+      }
       return 0;
     case WM_LBUTTONDOWN:
       SetFocus(hwnd);
@@ -458,10 +536,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Editor* e = g_editor;
   switch (msg) {
     case WM_SIZE:
-      if (e && e->view) e->Layout();
+      if (e && e->pane[0].view) e->Layout();
       return 0;
     case WM_SETFOCUS:
-      if (e && e->view) SetFocus(e->view);
+      if (e && e->pane[e->active].view) SetFocus(e->pane[e->active].view);
       return 0;
     case WM_TIMER:
       if (!e) break;
@@ -487,7 +565,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           if (e->commands->NewFileCommand()) e->Refresh(true);
           return 0;
         case 4:
-          e->commands->InsertFileCommand(doc::LineNo(e->firstLine), false, doc::LineNo(e->firstLine));
+          e->commands->InsertFileCommand(doc::LineNo(e->pane[e->active].firstLine), false,
+                                         doc::LineNo(e->pane[e->active].firstLine));
           e->Refresh(false);
           return 0;
         case 37:
@@ -509,14 +588,18 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case 5:
           PostMessageW(hwnd, WM_CLOSE, 0, 0);
           return 0;
+        case 47:
+        case 48:
+        case 49:
+          e->Split(LOWORD(wp));
+          return 0;
         default:
           break;
       }
       break;
     case WM_ACTIVATE:
       if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
-        InvalidateRect(e->view, nullptr, FALSE);
-        InvalidateRect(e->lineNumbers, nullptr, FALSE);
+        e->Refresh(false);
       }
       break;
     case WM_CLOSE:
@@ -742,10 +825,10 @@ int Run(HINSTANCE inst, int show) {
   e.resources = LoadLibraryExW((Wide(e.programFolder) + L"qvres.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   e.dialogs = sh::CreateWin32FileDialogs(&e.frame, e.resources);
   e.commands = std::make_unique<gf::FileCommands>(e.ctx, e.loader, *e.dialogs);
-  e.view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0,
-                           10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
-  e.lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, e.frame,
-                                  reinterpret_cast<HMENU>(4), inst, nullptr);
+  e.pane[0].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL,
+                                   0, 0, 10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
+  e.pane[0].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                                          e.frame, reinterpret_cast<HMENU>(4), inst, nullptr);
   e.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                 e.frame, reinterpret_cast<HMENU>(kStatusBarId), inst, nullptr);
   e.host.statusBar = e.statusBar;
@@ -755,14 +838,14 @@ int Run(HINSTANCE inst, int show) {
   e.font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"\uff2d\uff33 \u30b4\u30b7\u30c3\u30af");
   {
-    HDC dc = GetDC(e.view);
+    HDC dc = GetDC(e.pane[0].view);
     HGDIOBJ old = SelectObject(dc, e.font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     e.lineHeight = std::max<int>(1, tm.tmHeight + 2);
     e.charWidth = std::max<int>(1, tm.tmAveCharWidth);
     SelectObject(dc, old);
-    ReleaseDC(e.view, dc);
+    ReleaseDC(e.pane[0].view, dc);
     e.numberWidth = e.charWidth * 8 + 8;
   }
 
@@ -790,8 +873,7 @@ int Run(HINSTANCE inst, int show) {
     Editor* ed = &e;
     cb.startingUp = [ed] { return !IsWindowVisible(ed->frame); };
     cb.jumpTo = [ed](const ipc::TagJump& jump) {
-      ed->store.ShowFrom(0, doc::LineNo(jump.line));
-      ed->firstLine = std::max(1, jump.line - ed->VisibleLines() / 2);
+      ed->ScrollTo(ed->active, std::max(1, jump.line - ed->VisibleLines(ed->active) / 2));
       ed->Refresh(false);
     };
     cb.saveQuietly = [ed] {
@@ -825,14 +907,15 @@ int Run(HINSTANCE inst, int show) {
                u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
                sh::BoxIcon::Warning);
   }
-  if (args.jumpLine && *args.jumpLine > 0) e.firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
-  e.store.ShowFrom(0, doc::LineNo(e.firstLine));
+  if (args.jumpLine && *args.jumpLine > 0)
+    e.pane[0].firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
+  e.store.ShowFrom(0, doc::LineNo(e.pane[0].firstLine));
   e.UpdateTitle();
   e.Layout();
   e.RefreshStatus();
   ShowWindow(e.frame, show);
   UpdateWindow(e.frame);
-  SetFocus(e.view);
+  SetFocus(e.pane[0].view);
   SetTimer(e.frame, kPollTimer, 2, nullptr);
   SetTimer(e.frame, kQueueTimer, 5, nullptr);
   if (releaseStartup.held) {

@@ -172,6 +172,18 @@ TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
     if (bytes == "\x82\xa0\x82\xa2\r\nabc") break;
   }
   EXPECT_EQ(bytes, "\x82\xa0\x82\xa2\r\nabc");
+
+  // Divided into two panes one above the other, then one again.
+  SendMessageW(frame, WM_COMMAND, 48, 0);
+  HWND second = FindWindowExW(frame, nullptr, L"QVChild", L"QVChildWindow2");
+  ASSERT_NE(second, nullptr);
+  RECT top{}, bottom{};
+  GetWindowRect(FindWindowExW(frame, nullptr, L"QVChild", L"QVChildWindow1"), &top);
+  GetWindowRect(second, &bottom);
+  EXPECT_LT(top.bottom, bottom.top + 1);
+  EXPECT_NE(FindWindowExW(frame, nullptr, L"QVLineNum", L"QVLineNumWindow2"), nullptr);
+  SendMessageW(frame, WM_COMMAND, 49, 0);
+  EXPECT_EQ(FindWindowExW(frame, nullptr, L"QVChild", L"QVChildWindow2"), nullptr);
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
   DeleteFileW(file.c_str());
