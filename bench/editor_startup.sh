@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Under Wine (and Xvfb): the time from starting the editor to its first
+# painted page and its peak working set, for a 10 MB Shift-JIS file and the
+# 1,600,000-line document of files.sh, with Wine's notepad on the 10 MB file
+# in the same run.
+#   bench/editor_startup.sh
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+data=$here/data
+[ -f "$data/lines-1600000.txt" ] || python3 "$here/make_lines.py" "$data/lines-1600000.txt" 1600000 100
+[ -f "$data/text-sjis.txt" ] || python3 "$here/make_text.py" "$data" 24
+head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
+(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel first_paint >/dev/null)
+"$root/scripts/wine-run.sh" "$root/build/win64" 120 "$root/build/win64/bin/gvtool.exe" detect "$data/ten-mb.txt" >/dev/null
+
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat >"$inner" <<INNER
+export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+cd "$root/build/win64/bin"
+w=/usr/lib/wine/wine64
+z() { echo "Z:\$(echo "\$1" | tr / '\\\\')"; }
+for f in ten-mb.txt lines-1600000.txt; do
+  printf '%-22s editor  ' "\$f"; "\$w" ./first_paint.exe "\$(z "$root/build/win64/bin/Gorvane_0174.exe")" Gorvane "\$(z "$data/\$f")" 120
+  /usr/lib/wine/wineserver -k || true; sleep 1
+done
+printf '%-22s notepad ' ten-mb.txt; "\$w" ./first_paint.exe 'C:\\windows\\system32\\notepad.exe' Notepad "\$(z "$data/ten-mb.txt")" 120
+/usr/lib/wine/wineserver -k || true
+INNER
+timeout -k 10 600 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" 2>/dev/null | grep -v '^$'
+echo "iconv -f CP932 -t UTF-8 on the 1,600,000-line file, for comparison:"
+( TIMEFORMAT='  %R s'; time iconv -f CP932 -t UTF-8 "$data/lines-1600000.txt" >/dev/null )
