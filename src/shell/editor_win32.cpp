@@ -790,6 +790,12 @@ int Run(HINSTANCE inst, int show) {
   if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());
 
+  // The per-file mutex, held (not owned) while the file is open; a name too
+  // long for Windows is shortened the same way by every editor.
+  ipc::Created fileMutexCreated;
+  const auto fileMutex = e.kernel->CreateMutex(e.group.names().FileMutex(request.path), false, &fileMutexCreated);
+  (void)fileMutex;
+
   // The windows.
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
