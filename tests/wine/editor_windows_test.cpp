@@ -162,6 +162,9 @@ TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
     dialog = FindWindowW(L"#32770", L"\u6587\u5b57\u30b3\u30fc\u30c9\u3092\u6307\u5b9a\u3057\u3066\u4fdd\u5b58");
   }
   ASSERT_NE(dialog, nullptr);
+  // The lists are filled when the dialog starts: wait for them.
+  for (DWORD waited = 0; waited < kWaitMs && SendDlgItemMessageW(dialog, 1001, CB_GETCOUNT, 0, 0) <= 0; waited += 20)
+    Sleep(20);
   SendDlgItemMessageW(dialog, 1001, CB_SETCURSEL, 0, 0);  // ｼﾌﾄJIS
   SendDlgItemMessageW(dialog, 1002, CB_SETCURSEL, 0, 0);  // 変更しない
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
