@@ -13,16 +13,13 @@
 #include <vector>
 
 #include "ipc/kernel.h"
+#include "ipc/messenger.h"
 #include "companions/vantrel/vantrel_model.h"
 
 namespace gorvane::vantrel {
 
-// Starts a program from a Shift-JIS command line (the window's job on Windows).
-class EditorStarter {
- public:
-  virtual ~EditorStarter() = default;
-  virtual bool Start(const std::string& commandLine) = 0;
-};
+// Starts a program from a Shift-JIS command line (the system's on Windows).
+using EditorStarter = ipc::ProgramStarter;
 
 class VantrelSession {
  public:

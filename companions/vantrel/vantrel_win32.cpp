@@ -62,32 +62,13 @@ std::wstring Cell(std::string_view sjis) {
 
 std::wstring Utf16Of(std::u8string_view utf8) { return Wide(gorvane::shell::Sjis(utf8)); }
 
-// ---- starting editors ----
-
-class ProcessStarter final : public vt::EditorStarter {
- public:
-  bool Start(const std::string& commandLine) override {
-    std::wstring line = Wide(commandLine);
-    line.push_back(L'\0');
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si,
-                        &pi))
-      return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
-  }
-};
-
 // ---- the window ----
 
 struct App {
   std::unique_ptr<gorvane::ipc::Kernel> kernel;
   std::unique_ptr<vt::VantrelModel> model;
   std::unique_ptr<vt::VantrelSession> session;
-  ProcessStarter starter;
+  std::unique_ptr<gorvane::ipc::ProgramStarter> starter = gorvane::ipc::CreateSystemProgramStarter();
   HANDLE log = INVALID_HANDLE_VALUE;
   HWND window = nullptr, tab = nullptr, hits = nullptr, output = nullptr, status = nullptr;
   int page = 0;
@@ -238,7 +219,7 @@ LRESULT OnNotify(App& app, NMHDR& hdr) {
   if (hdr.idFrom == static_cast<UINT_PTR>(kHitListId) && hdr.code == LVN_ITEMACTIVATE) {
     const auto& activate = reinterpret_cast<NMITEMACTIVATE&>(hdr);
     if (activate.iItem >= 0) {
-      const std::string text = app.session->Jump(static_cast<std::size_t>(activate.iItem), app.starter);
+      const std::string text = app.session->Jump(static_cast<std::size_t>(activate.iItem), *app.starter);
       if (!text.empty()) SetStatus(app, text);
     }
     return 0;

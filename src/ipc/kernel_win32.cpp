@@ -3,6 +3,7 @@
 // trail byte 5C stays part of its character instead of becoming a namespace
 // separator. Every failure leaves the system's error code for LastErrorText.
 #include "ipc/kernel.h"
+#include "ipc/messenger.h"
 
 #include <windows.h>
 
@@ -262,5 +263,27 @@ class Win32Kernel final : public Kernel {
 }  // namespace
 
 std::unique_ptr<Kernel> CreateSystemKernel() { return std::make_unique<Win32Kernel>(); }
+
+namespace {
+
+class SystemStarter final : public ProgramStarter {
+ public:
+  bool Start(const std::string& commandLine) override {
+    std::wstring line = cc::SjisToWide<wchar_t>(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si,
+                        &pi))
+      return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ProgramStarter> CreateSystemProgramStarter() { return std::make_unique<SystemStarter>(); }
 
 }  // namespace gorvane::ipc

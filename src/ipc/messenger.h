@@ -36,6 +36,10 @@ class ProgramStarter {
   virtual bool Start(const std::string& commandLine) = 0;
 };
 
+// The system's: the command line (Shift-JIS) started in a new process group
+// (Win32 only).
+std::unique_ptr<ProgramStarter> CreateSystemProgramStarter();
+
 class Messenger {
  public:
   using Handler = std::function<void(std::string_view message)>;

@@ -170,22 +170,6 @@ class Activator final : public ipc::WindowActivator {
   DWORD attached_ = 0;
 };
 
-class Starter final : public ipc::ProgramStarter {
- public:
-  bool Start(const std::string& commandLine) override {
-    std::wstring line = Wide(commandLine);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si,
-                        &pi))
-      return false;
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return true;
-  }
-};
-
 // ---- the editor ----
 
 struct Pane {
@@ -903,12 +887,12 @@ int Run(HINSTANCE inst, int show) {
 
   // The info window: started unless it started us.
   if (!args.startedByInfoWindow) {
-    Starter starter;
+    const auto starter = ipc::CreateSystemProgramStarter();
     RECT r;
     GetWindowRect(e.frame, &r);
     const std::string line = ipc::InfoWindowCommandLine(e.programFolder, ipc::FrameRect{r.left, r.top, r.right, r.bottom},
                                                         e.file.code, false, e.group.infoWindow(), e.file.path);
-    if (!e.messenger.StartInfoWindow(starter, line, [](std::uint32_t ms) { Sleep(ms); }, 3000))
+    if (!e.messenger.StartInfoWindow(*starter, line, [](std::uint32_t ms) { Sleep(ms); }, 3000))
       sh::Tell(e.host,
                u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
                sh::BoxIcon::Warning);
