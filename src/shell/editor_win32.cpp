@@ -37,6 +37,7 @@
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
 #include "ipc/messenger.h"
+#include "shell/close_request.h"
 #include "shell/cmdline.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
@@ -512,9 +513,6 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-constexpr std::u8string_view kAskSaveOnClose = u8"ファイルが編集されています。\n保存しますか？";
-constexpr std::u8string_view kCloseCaption = u8"Gorvane　終了";
-constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Editor* e = g_editor;
@@ -586,31 +584,19 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         e->Refresh(false);
       }
       break;
-    case WM_CLOSE:
+    case WM_CLOSE: {
       if (!e) break;
-      if (!e->group.LockGroup(false)) {
-        sh::Tell(e->host, u8"何らかの処理中です。\n処理が完了してから再度閉じて下さい。", sh::BoxIcon::None);
-        return 0;
-      }
-      if (e->file.modified) {
-        const sh::BoxAnswer a = sh::Tell(e->host, kAskSaveOnClose, sh::BoxIcon::Question, sh::BoxButtons::YesNoCancel,
-                                         kCloseCaption);
-        if (a == sh::BoxAnswer::Cancel) {
-          e->group.UnlockGroup();
-          return 0;
-        }
-        if (a == sh::BoxAnswer::Yes) {
-          if (gf::SaveFile(e->ctx, false, 0, nullptr) != gf::kSaved) {
-            e->group.UnlockGroup();
-            return 0;
-          }
-        }
-      } else {
-        sh::Status(e->host, kNoChange);
-      }
-      e->group.UnlockGroup();
-      DestroyWindow(hwnd);
+      sh::CloseSituation situation;
+      situation.groupLockFree = e->group.LockGroup(false);
+      situation.activating = e->protocol && e->protocol->activationPending();
+      situation.modified = e->file.modified;
+      const sh::CloseOutcome out =
+          sh::RequestClose(e->host, situation, [e] { return gf::SaveFile(e->ctx, false, 0, nullptr) == gf::kSaved; });
+      if (situation.groupLockFree) e->group.UnlockGroup();
+      if (out.close) DestroyWindow(hwnd);
+      else e->Refresh(false);
       return 0;
+    }
     case WM_DESTROY:
       if (e) {
         KillTimer(hwnd, kPollTimer);
