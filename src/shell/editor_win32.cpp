@@ -39,6 +39,7 @@
 #include "ipc/messenger.h"
 #include "shell/close_request.h"
 #include "shell/cmdline.h"
+#include "shell/deferring_host.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
 #include "shell/status_bar.h"
@@ -80,12 +81,6 @@ class Win32Host final : public sh::Host {
       case sh::BoxButtons::YesNo: flags |= MB_YESNO; break;
       case sh::BoxButtons::YesNoCancel: flags |= MB_YESNOCANCEL; break;
     }
-    if (painting) {
-      // Never a modal box from inside painting: it is shown after the paint.
-      deferred.push_back({std::string(box.text), std::string(box.caption), flags});
-      if (owner) PostMessageW(owner, WM_APP + 1, 0, 0);
-      return sh::BoxAnswer::Ok;
-    }
     const int r = MessageBoxW(owner, Wide(box.text).c_str(), Wide(box.caption).c_str(), flags);
     return r == IDCANCEL ? sh::BoxAnswer::Cancel : r == IDYES ? sh::BoxAnswer::Yes : r == IDNO ? sh::BoxAnswer::No
                                                                                              : sh::BoxAnswer::Ok;
@@ -96,21 +91,9 @@ class Win32Host final : public sh::Host {
     else if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
   }
   void Beep() override { MessageBeep(MB_OK); }
-  void ShowDeferred() {
-    auto boxes = std::move(deferred);
-    deferred.clear();
-    for (const auto& b : boxes) MessageBoxW(owner, Wide(b.text).c_str(), Wide(b.caption).c_str(), b.flags);
-  }
-
-  struct Deferred {
-    std::string text, caption;
-    UINT flags;
-  };
   HWND owner = nullptr, statusBar = nullptr;
   sh::StatusBar* model = nullptr;  // the fields, once the bar is set up
-  bool painting = false;
   std::string status;
-  std::vector<Deferred> deferred;
 };
 
 // ---- the status bar control under the portable model ----
@@ -189,7 +172,11 @@ struct Editor {
   std::string programFolder;
 
   std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
-  Win32Host host;
+  Win32Host rawHost;
+  // Boxes asked for while painting wait until the paint is over.
+  sh::DeferringHost host{rawHost, [this] {
+                           if (frame) PostMessageW(frame, WM_APP + 1, 0, 0);
+                         }};
   gorvane::qorvetc::TmpCache cache;
   doc::LineStore store{host, cache};
   std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
@@ -384,7 +371,7 @@ void PaintView(HWND hwnd) {
   const int first = e.pane[PaneOf(hwnd)].firstLine;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
-  e.host.painting = true;
+  sh::DeferringHost::Painting painting(e.host);
   RECT client;
   GetClientRect(hwnd, &client);
   // Double-buffered: the page is drawn off screen, then copied.
@@ -417,7 +404,6 @@ void PaintView(HWND hwnd) {
   SelectObject(mem, oldBmp);
   DeleteObject(bmp);
   DeleteDC(mem);
-  e.host.painting = false;
   EndPaint(hwnd, &ps);
 }
 
@@ -773,7 +759,7 @@ int Run(HINSTANCE inst, int show) {
   e.frame = CreateWindowExW(0, L"Gorvane", L"\u65b0\u898f\u30d5\u30a1\u30a4\u30eb", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, nullptr, inst, nullptr);
   if (!e.frame) return 0;
-  e.host.owner = e.frame;
+  e.rawHost.owner = e.frame;
   e.activator.frame = e.frame;
   {
     // The file menu: the commands that exist so far.
@@ -807,7 +793,7 @@ int Run(HINSTANCE inst, int show) {
                                           e.frame, reinterpret_cast<HMENU>(4), inst, nullptr);
   e.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                 e.frame, reinterpret_cast<HMENU>(kStatusBarId), inst, nullptr);
-  e.host.statusBar = e.statusBar;
+  e.rawHost.statusBar = e.statusBar;
   e.statusView.bar = e.statusBar;
   e.statusView.frame = e.frame;
   e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
@@ -831,7 +817,7 @@ int Run(HINSTANCE inst, int show) {
     GetClientRect(e.frame, &fr);
     e.statusModel->Layout(fr.right - fr.left, GetSystemMetrics(SM_CXVSCROLL));
     e.statusModel->Start(e.State());
-    e.host.model = e.statusModel.get();
+    e.rawHost.model = e.statusModel.get();
   }
   doc::LineStoreSettings settings;
   settings.cache.pageSize = doc::SanePageSize(settings.cache.pageSize);
