@@ -625,6 +625,34 @@ bool RegisterClasses(HINSTANCE inst) {
   return RegisterClassExW(&wc) != 0;
 }
 
+// The registry values of this installation, written when they differ.
+constexpr wchar_t kRegistryKey[] = L"SOFTWARE\\tolbane\\Gorvane ver1.74";
+
+bool WriteRegistryValue(HKEY key, const wchar_t* name, const std::wstring& value) {
+  wchar_t current[1024];
+  DWORD size = sizeof current, type = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS &&
+      type == REG_SZ && size >= sizeof(wchar_t) && std::wstring(current, size / sizeof(wchar_t) - 1) == value)
+    return true;
+  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  if (RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) != ERROR_SUCCESS)
+    return false;
+  return RegFlushKey(key) == ERROR_SUCCESS;
+}
+
+bool WriteInstallation(sh::Host& host, const std::string& programFolder) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    sh::Tell(host, u8"処理に失敗しました。\nWindows2000,XPで動作させるときにはコンピュータの管理者権限で実行して下さい。",
+             sh::BoxIcon::Error);
+    return false;
+  }
+  const bool ok = WriteRegistryValue(key, L"INSTALL", Wide(programFolder)) && WriteRegistryValue(key, L"VERSION", L"0174");
+  RegCloseKey(key);
+  return ok;
+}
+
 // The three libraries this editor works with must be new enough.
 bool LibrariesAreCurrent(sh::Host& host, const std::string& folder) {
   struct Library {
@@ -856,6 +884,7 @@ int Run(HINSTANCE inst, int show) {
     };
     e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, cb);
   }
+  WriteInstallation(e.host, e.programFolder);
 
   // The info window: started unless it started us.
   if (!args.startedByInfoWindow) {

@@ -111,6 +111,19 @@ TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   EXPECT_GE(LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0)), 13);
   EXPECT_EQ(SendMessageW(status, SB_GETPARTS, 0, 0), 9);
 
+  // The installation's registry values.
+  wchar_t value[MAX_PATH];
+  DWORD size = sizeof value;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\tolbane\\Gorvane ver1.74", L"VERSION", RRF_RT_REG_SZ, nullptr,
+                         value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(value), L"0174");
+  size = sizeof value;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\tolbane\\Gorvane ver1.74", L"INSTALL", RRF_RT_REG_SZ, nullptr,
+                         value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(value), Folder());
+
   // A second start for the same file (another case) hands it over and ends.
   std::wstring upper = file;
   for (auto& c : upper)
