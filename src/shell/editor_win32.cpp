@@ -712,7 +712,7 @@ int Run(HINSTANCE inst, int show) {
   }
   if (!LibrariesAreCurrent(e.host, e.programFolder)) return 0;
 
-  sh::StartupArguments args = sh::ParseCommandLine(sh::ArgumentsOf(full));
+  sh::StartupArguments args = sh::ParseCommandLine(sh::ArgumentsOf(full));  // adjusted below
   if (args.error == sh::CommandLineError::kBadInfoWindowNumber) {
     const std::string text = sh::Sjis(u8"引数の情報ウィンドウメールスロット番号に誤りがあります。\n　引数 = ") + full +
                              sh::Sjis(u8"\nインスタンスを終了します。");
@@ -721,21 +721,65 @@ int Run(HINSTANCE inst, int show) {
   }
   if (args.error == sh::CommandLineError::kBadFileNumber) return 0;
 
+  // A start by the info window that cannot open its file tells it so.
+  auto cantOpen = [&e, &args] {
+    std::string user;
+    if (!args.startedByInfoWindow || args.infoWindow < 0 || !e.kernel->UserName(&user)) return;
+    const std::string m = ipc::BuildCantOpen();
+    e.kernel->WriteMailslot(ipc::ObjectNames(user).InfoWindowInbox(args.infoWindow),
+                            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(m.data()), m.size()));
+  };
+
   // The document's path: long and absolute; a missing file is made empty.
   std::string path;
+  if (!args.isNewFile && gf::FolderOf(args.fileName).empty()) {
+    sh::Tell(e.host, u8"指定されたファイル名は絶対パスで指定されていません。\n新規ファイルとして起動します。",
+             sh::BoxIcon::Warning);
+    args.fileName.clear();
+    args.isNewFile = true;
+  }
   if (!args.isNewFile) {
-    std::wstring given = Wide(args.fileName);
-    wchar_t buf[MAX_PATH * 2];
-    DWORD n = GetFullPathNameW(given.c_str(), MAX_PATH * 2, buf, nullptr);
-    if (n == 0 || n >= MAX_PATH) {
-      sh::Tell(e.host, u8"ファイルが見つからないかファイル名が異常です。", sh::BoxIcon::Warning);
+    // The long name of the file, or of its folder when the file is new.
+    const std::wstring given = Wide(args.fileName);
+    wchar_t absolute[MAX_PATH * 2], longName[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameW(given.c_str(), MAX_PATH * 2, absolute, nullptr);
+    std::wstring resolved;
+    if (n > 0 && n < MAX_PATH * 2) {
+      const DWORD attributes = GetFileAttributesW(absolute);
+      if (attributes != INVALID_FILE_ATTRIBUTES) {
+        const DWORD m = GetLongPathNameW(absolute, longName, MAX_PATH * 2);
+        if (m > 0 && m < MAX_PATH * 2) resolved.assign(longName, m);
+      } else {
+        const std::wstring whole(absolute, n);
+        const std::size_t cut = whole.find_last_of(L"\\/");
+        const std::wstring folder = whole.substr(0, cut + 1), name = whole.substr(cut + 1);
+        const DWORD m = cut == std::wstring::npos ? 0 : GetLongPathNameW(folder.c_str(), longName, MAX_PATH * 2);
+        if (m > 0 && m < MAX_PATH * 2) {
+          resolved.assign(longName, m);
+          if (resolved.back() != L'\\') resolved += L'\\';
+          resolved += name;
+        }
+      }
+    }
+    if (resolved.empty()) {
+      const std::string text = sh::Sjis(u8"ファイルが見つからないかファイル名が異常です。\nファイル名 = \"") + args.fileName +
+                               sh::Sjis(u8"\"\n\nインスタンスを終了します。");
+      e.host.ShowMessageBox({text, sh::Sjis(sh::kCaption), sh::BoxIcon::Warning, sh::BoxButtons::Ok, true});
+      cantOpen();
       return 0;
     }
-    path = Narrow(std::wstring(buf, n));
+    path = Narrow(resolved);
+    if (path.size() >= gf::kMaxPathBytes) {
+      sh::Tell(e.host, u8"引数のファイル名の長さが 260 バイトを超えています。\n処理できませんのでインスタンスを終了します。",
+               sh::BoxIcon::Warning);
+      cantOpen();
+      return 0;
+    }
     gf::FileInfo info;
     e.fs->Info(path, &info);
     if (info.isFolder) {
       sh::Tell(e.host, u8"指定された名前はフォルダ名です。\n起動できません。", sh::BoxIcon::Warning);
+      cantOpen();
       return 0;
     }
     if (!info.exists) {

@@ -35,8 +35,8 @@ std::wstring TempFile(const std::wstring& name, const std::string& bytes) {
 
 struct Process {
   PROCESS_INFORMATION pi{};
-  bool Start(const std::wstring& file) {
-    std::wstring line = L"\"" + Folder() + L"Gorvane_0174.exe\" \"" + file + L"\"";
+  bool Start(const std::wstring& file, const std::wstring& more = L"") {
+    std::wstring line = L"\"" + Folder() + L"Gorvane_0174.exe\" \"" + file + L"\"" + more;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
@@ -203,6 +203,34 @@ TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
   DeleteFileW(file.c_str());
+}
+
+// Started by an info window for a file it cannot open: the user is told, and
+// the info window hears "@CANTOPEN@".
+TEST(EditorWindows, AFileThatCannotBeOpenedIsReported) {
+  wchar_t user[256];
+  DWORD userLength = 256;
+  ASSERT_TRUE(GetUserNameW(user, &userLength));
+  HANDLE inbox = CreateMailslotW((L"\\\\.\\mailslot\\QV174i57" + std::wstring(user)).c_str(), 0, 0, nullptr);
+  ASSERT_NE(inbox, INVALID_HANDLE_VALUE);
+  Process editor;
+  ASSERT_TRUE(editor.Start(L"Z:\\no\\such\\folder\\x.txt", L" /MS 57 /FN 3"));
+  HWND box = nullptr;
+  for (DWORD waited = 0; waited < kWaitMs && !box; waited += 50) {
+    Sleep(50);
+    box = FindWindowW(L"#32770", L"Gorvane");
+  }
+  ASSERT_NE(box, nullptr);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+  DWORD next = 0, count = 0;
+  ASSERT_TRUE(GetMailslotInfo(inbox, nullptr, &next, &count, nullptr));
+  ASSERT_NE(next, static_cast<DWORD>(MAILSLOT_NO_MESSAGE));
+  char buf[64] = {};
+  DWORD got = 0;
+  ASSERT_TRUE(ReadFile(inbox, buf, sizeof buf, &got, nullptr));
+  EXPECT_EQ(std::string(buf, got), std::string("@CANTOPEN@", 11));
+  CloseHandle(inbox);
 }
 
 }  // namespace
