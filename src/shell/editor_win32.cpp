@@ -793,6 +793,8 @@ int Run(HINSTANCE inst, int show) {
   request.path = path.empty() ? std::string(gf::kNewFileFolder) + sh::Sjis(u8"新規ﾌｧｲﾙ1") : path;
   request.newDocument = path.empty();
   request.infoWindow = args.startedByInfoWindow ? args.infoWindow : -1;
+  request.projectFile = args.isProject;
+  request.projectOption = args.plainOption;
   // A forwarder asks the editor that has the file to come forward and
   // waits (at most about a second) for its answer.
   ipc::Handover handover;
@@ -814,9 +816,38 @@ int Run(HINSTANCE inst, int show) {
     }
     return answered;
   };
+  // A project already open in an info window: that window comes forward.
+  handover.activateInfoWindow = [&e](int number) {
+    const auto m = ipc::BuildActiveToInfoWindow(ipc::kTransientInstance, GetCurrentThreadId());
+    return m && e.messenger.SendToOtherInfoWindow(number, *m);
+  };
   const ipc::JoinResult joined = e.group.Join(request, handover);
   if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());
+
+  // A project is not opened here: the info window is started with it, and
+  // this editor has nothing to show.
+  if (args.isProject) {
+    int code = cc::kCodeSjis;
+    if (auto f = e.fs->Open(path, gf::Access::Read, gf::Share::ReadWrite, gf::Disposition::OpenExisting, true)) {
+      std::vector<std::uint8_t> sample(262144);
+      std::uint32_t sampled = 0;
+      f->Read(sample.data(), static_cast<std::uint32_t>(sample.size()), &sampled);
+      f->Close();
+      std::uint8_t crlf[6];
+      const int detected = cc::JudgmentCode(sample.data(), static_cast<int>(sampled), crlf);
+      code = detected < 0 ? -detected : detected == 0 ? cc::kCodeSjis : detected;
+    }
+    wchar_t shortName[MAX_PATH * 2];
+    const std::wstring longName = Wide(path);
+    const DWORD n = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH * 2);
+    const std::string shortPath = n > 0 && n < MAX_PATH * 2 ? Narrow(std::wstring(shortName, n)) : path;
+    const auto starter = ipc::CreateSystemProgramStarter();
+    if (!starter->Start(ipc::ProjectInfoWindowCommandLine(e.programFolder, code, e.group.infoWindow(), shortPath)))
+      sh::Tell(e.host, u8"情報ウィンドウを起動できませんでした。", sh::BoxIcon::Error);
+    e.group.ReleaseSlot();
+    return 0;
+  }
 
   // The per-file mutex, held (not owned) while the file is open; a name too
   // long for Windows is shortened the same way by every editor.

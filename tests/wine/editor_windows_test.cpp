@@ -233,6 +233,25 @@ TEST(EditorWindows, AFileThatCannotBeOpenedIsReported) {
   CloseHandle(inbox);
 }
 
+// A project file is not opened by the editor: it starts the info window with
+// the project and ends without a window of its own.
+TEST(EditorWindows, AProjectStartsItsInfoWindow) {
+  const std::wstring project = TempFile(L"app.qvp", "project\r\n");
+  Process editor;
+  ASSERT_TRUE(editor.Start(project));
+  EXPECT_EQ(editor.Wait(), 0);
+  EXPECT_TRUE(Frames(editor.pi.dwProcessId).empty());
+  HWND info = nullptr;
+  for (DWORD waited = 0; waited < kWaitMs && !info; waited += 50) {
+    Sleep(50);
+    info = FindWindowW(L"VantrelInfoWindow", nullptr);
+  }
+  EXPECT_NE(info, nullptr);
+  if (info) PostMessageW(info, WM_CLOSE, 0, 0);
+  Sleep(300);
+  DeleteFileW(project.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
