@@ -104,6 +104,12 @@ void InstanceGroup::Fail(std::u8string_view text, std::u8string_view caption) {
   shell::Tell(host_, text, BoxIcon::Error, BoxButtons::Ok, caption);
 }
 
+// The system's text for the last failure (already Shift-JIS) in an error box.
+void InstanceGroup::FailWithSystemText(std::u8string_view caption) {
+  const std::string text = kernel_.LastErrorText(), c = shell::Sjis(caption);
+  host_.ShowMessageBox({text, c, BoxIcon::Error, BoxButtons::Ok, true});
+}
+
 void InstanceGroup::TellLockTimeout() { shell::Tell(host_, kLockTimeout, BoxIcon::Warning); }
 
 bool InstanceGroup::LockMain() {
@@ -168,7 +174,7 @@ SharedMapping* InstanceGroup::LockExtension(std::string_view extension) {
       const bool made = extensionFile_ != nullptr;
       extensionFile_.reset();
       extension_.Drop();
-      if (made) Fail(std::u8string(reinterpret_cast<const char8_t*>(kernel_.LastErrorText().c_str())), kCaptionExtensionView);
+      if (made) FailWithSystemText(kCaptionExtensionView);
       else Fail(kNoExtensionFile);
       return nullptr;
     }
@@ -184,21 +190,21 @@ SharedMapping* InstanceGroup::LockExtension(std::string_view extension) {
 std::unique_ptr<MappedView> InstanceGroup::MapMain(int page) {
   if (!mainFile_) return nullptr;
   auto view = mainFile_->Map(static_cast<std::uint64_t>(page) * pageSize_, pageSize_);
-  if (!view) Fail(std::u8string(reinterpret_cast<const char8_t*>(kernel_.LastErrorText().c_str())), kCaptionMainView);
+  if (!view) FailWithSystemText(kCaptionMainView);
   return view;
 }
 
 std::unique_ptr<MappedView> InstanceGroup::MapFileNames() {
   if (!fileNames_) return nullptr;
   auto view = fileNames_->Map(0, kSharedFileBytes);
-  if (!view) Fail(std::u8string(reinterpret_cast<const char8_t*>(kernel_.LastErrorText().c_str())), kCaptionFileNameView);
+  if (!view) FailWithSystemText(kCaptionFileNameView);
   return view;
 }
 
 std::unique_ptr<MappedView> InstanceGroup::MapSettingsView() {
   if (!settings_) return nullptr;
   auto view = settings_->Map(0, kSharedFileBytes);
-  if (!view) Fail(std::u8string(reinterpret_cast<const char8_t*>(kernel_.LastErrorText().c_str())), kCaptionSettingsView);
+  if (!view) FailWithSystemText(kCaptionSettingsView);
   return view;
 }
 
@@ -348,9 +354,8 @@ JoinResult InstanceGroup::Join(const JoinRequest& request, const Handover& hando
 
   auto page0View = MapMain(0);
   auto tableView = MapFileNames();
-  auto infoView = MapMain(2);
-  if (!page0View || !tableView || !infoView) return result;
-  RecordView page0(page0View->bytes()), table(tableView->bytes()), info(infoView->bytes());
+  if (!page0View || !tableView) return result;
+  RecordView page0(page0View->bytes()), table(tableView->bytes());
 
   // The info window: the one that started this editor, else the first free.
   infoWindow_ = request.infoWindow >= 0 ? request.infoWindow : FreeInfoWindowNumber();

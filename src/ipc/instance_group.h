@@ -189,6 +189,7 @@ class InstanceGroup final : public files::OpenFileRegistry {
   void WriteEntry(RecordView& table, int instance, std::string_view lowerPath);
   int CountUsed(RecordView& table);
   void Fail(std::u8string_view text, std::u8string_view caption = shell::kCaption);
+  void FailWithSystemText(std::u8string_view caption);
   void TellLockTimeout();
 
   Kernel& kernel_;

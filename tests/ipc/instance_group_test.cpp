@@ -310,6 +310,19 @@ TEST_F(InstanceGroupTest, ExtensionDataIsSharedUnderItsLock) {
   EXPECT_NE(a.group.LockExtension(".cpp"), nullptr);  // its lock was not left held
 }
 
+// A view that cannot be mapped shows the system's own text (Shift-JIS,
+// passed on unchanged) under the caption of the file concerned.
+TEST_F(InstanceGroupTest, AFailedViewShowsTheSystemsText) {
+  Editor& a = Start();
+  a.Join("C:\\a.txt");
+  a.process->errorText = "\x83\x81\x83\x82\x83\x8a";  // メモリ
+  world.failMap = true;
+  EXPECT_EQ(a.group.FindOpenFile("C:\\a.txt"), 0);
+  ASSERT_EQ(a.host.boxes.size(), 1u);
+  EXPECT_EQ(a.host.boxes[0].text, "メモリ");
+  EXPECT_EQ(a.host.boxes[0].caption, "Gorvane 初期化エラー(CreateFileNameMMFileView)");
+}
+
 TEST_F(InstanceGroupTest, InfoWindowsAndProjects) {
   Editor& a = Start();
   a.Join("C:\\a.txt");

@@ -325,7 +325,8 @@ class FakeProcess final : public gorvane::ipc::Kernel {
     return true;
   }
   std::uint32_t ProcessId() override { return state_->pid; }
-  std::string LastErrorText() override { return "simulated failure"; }
+  std::string LastErrorText() override { return errorText; }
+  std::string errorText = "simulated failure";  // Shift-JIS, as the system's texts are handed on
 
  private:
   FakeWorld& world() const { return *state_->world; }
