@@ -1,0 +1,315 @@
+// Win32 only: the editor program's windows and state, shared by the files of
+// the program (start-up and frame, edit views, bars and menus).
+#pragma once
+
+#include "files/file_system.h"
+#include "ipc/kernel.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <windowsx.h>
+
+#undef CopyFile
+#undef DeleteFile
+#undef ReplaceFile
+#undef CreateMutex
+#undef OpenMutex
+#undef CreateMailslot
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charcode/charcode.h"
+#include "charcode/sjis_case.h"
+#include "charcode/wide_text.h"
+#include "companions/qorvetc/tmpcache.h"
+#include "document/line_store.h"
+#include "files/document_file.h"
+#include "files/file_commands.h"
+#include "files/loader.h"
+#include "files/paths.h"
+#include "files/writer.h"
+#include "ipc/editor_protocol.h"
+#include "ipc/instance_group.h"
+#include "ipc/messages.h"
+#include "ipc/messenger.h"
+#include "shell/close_request.h"
+#include "shell/cmdline.h"
+#include "shell/deferring_host.h"
+#include "shell/file_dialogs_win32.h"
+#include "shell/host.h"
+#include "shell/status_bar.h"
+#include "shell/metrics.h"
+
+namespace cc = gorvane::charcode;
+namespace doc = gorvane::document;
+namespace gf = gorvane::files;
+namespace ipc = gorvane::ipc;
+namespace sh = gorvane::shell;
+
+namespace gorvane::shell::win32 {
+
+constexpr UINT_PTR kPollTimer = 4;       // the inbox, every 2 ms
+constexpr UINT_PTR kQueueTimer = 14;     // the re-send queues, every 5 ms
+constexpr DWORD kStartupWaitMs = 30000;  // the start-up mutex: never an unbounded wait
+constexpr int kStatusBarId = 2100;
+
+// ---- text between Shift-JIS and UTF-16 (our own tables) ----
+
+inline std::wstring Wide(std::string_view sjis) { return cc::SjisToWide<wchar_t>(sjis); }
+inline std::string Narrow(const std::wstring& wide) { return cc::WideToSjis(std::wstring_view(wide)); }
+
+// ---- the host: boxes and status texts ----
+
+class Win32Host final : public sh::Host {
+ public:
+  sh::BoxAnswer ShowMessageBox(const sh::MessageBoxRequest& box) override {
+    UINT flags = box.topMost ? MB_TOPMOST : 0;
+    switch (box.icon) {
+      case sh::BoxIcon::Error: flags |= MB_ICONERROR; break;
+      case sh::BoxIcon::Warning: flags |= MB_ICONWARNING; break;
+      case sh::BoxIcon::Information: flags |= MB_ICONINFORMATION; break;
+      case sh::BoxIcon::Question: flags |= MB_ICONQUESTION; break;
+      case sh::BoxIcon::None: break;
+    }
+    switch (box.buttons) {
+      case sh::BoxButtons::Ok: flags |= MB_OK; break;
+      case sh::BoxButtons::OkCancel: flags |= MB_OKCANCEL; break;
+      case sh::BoxButtons::YesNo: flags |= MB_YESNO; break;
+      case sh::BoxButtons::YesNoCancel: flags |= MB_YESNOCANCEL; break;
+    }
+    const int r = MessageBoxW(owner, Wide(box.text).c_str(), Wide(box.caption).c_str(), flags);
+    return r == IDCANCEL ? sh::BoxAnswer::Cancel : r == IDYES ? sh::BoxAnswer::Yes : r == IDNO ? sh::BoxAnswer::No
+                                                                                             : sh::BoxAnswer::Ok;
+  }
+  void ShowStatus(std::string_view text) override {
+    status = std::string(text);
+    if (model) model->ShowStatusMessage(text, true);
+    else if (statusBar) SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  }
+  void Beep() override { MessageBeep(MB_OK); }
+  HWND owner = nullptr, statusBar = nullptr;
+  sh::StatusBar* model = nullptr;  // the fields, once the bar is set up
+  std::string status;
+};
+
+// ---- the status bar control under the portable model ----
+
+class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
+ public:
+  HWND bar = nullptr, frame = nullptr;
+  int TextWidth(std::string_view sjis) override {
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+    const std::wstring w = Wide(sjis);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    return size.cx;
+  }
+  void SetFieldEdges(std::span<const int, sh::kStatusFieldCount> edges) override {
+    int parts[sh::kStatusFieldCount];
+    std::copy(edges.begin(), edges.end(), parts);
+    SendMessageW(bar, SB_SETPARTS, sh::kStatusFieldCount, reinterpret_cast<LPARAM>(parts));
+  }
+  void SetFieldText(int field, std::string_view sjis) override {
+    SendMessageW(bar, SB_SETTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(Wide(sjis).c_str()));
+  }
+  void SetFieldTip(int field, std::string_view sjis) override {
+    SendMessageW(bar, SB_SETTIPTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(Wide(sjis).c_str()));
+  }
+  void SetClearTimer(int ms) override {
+    if (ms > 0) SetTimer(frame, sh::kStatusClearTimerId, static_cast<UINT>(ms), nullptr);
+    else KillTimer(frame, sh::kStatusClearTimerId);
+  }
+  std::int64_t NowMs() const override { return static_cast<std::int64_t>(GetTickCount64()); }
+};
+
+// ---- the window activator for the activation handshake ----
+
+class Activator final : public ipc::WindowActivator {
+ public:
+  std::uint32_t ThreadId() override { return GetCurrentThreadId(); }
+  bool AttachTo(std::uint32_t thread) override {
+    attached_ = thread;
+    return AttachThreadInput(GetCurrentThreadId(), thread, TRUE) != 0;
+  }
+  void Detach() override {
+    if (attached_) AttachThreadInput(GetCurrentThreadId(), attached_, FALSE);
+    attached_ = 0;
+  }
+  void BringToFront() override {
+    if (!frame) return;
+    if (IsIconic(frame)) ShowWindow(frame, SW_RESTORE);
+    SetForegroundWindow(frame);
+    BringWindowToTop(frame);
+  }
+  HWND frame = nullptr;
+
+ private:
+  DWORD attached_ = 0;
+};
+
+// ---- the editor ----
+
+struct Pane {
+  HWND view = nullptr, lineNumbers = nullptr;
+  int firstLine = 1;  // the first displayed line
+};
+
+struct Editor {
+  HINSTANCE instance = nullptr;
+  HWND frame = nullptr, statusBar = nullptr;
+  Pane pane[2];
+  int active = 0;  // the pane with the focus
+  int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
+  HFONT font = nullptr;
+  int lineHeight = 16, charWidth = 8, numberWidth = 48;
+  std::string programFolder;
+
+  std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
+  Win32Host rawHost;
+  // Boxes asked for while painting wait until the paint is over.
+  sh::DeferringHost host{rawHost, [this] {
+                           if (frame) PostMessageW(frame, WM_APP + 1, 0, 0);
+                         }};
+  gorvane::qorvetc::TmpCache cache;
+  doc::LineStore store{host, cache};
+  std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
+  ipc::InstanceGroup group{*kernel, host};
+  gf::DocumentFile file;
+  gf::WriteSettings writeSettings;
+  gf::FileContext ctx{host, store, *fs, group, file, writeSettings};
+  gf::Loader loader{ctx};
+  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
+  Activator activator;
+  std::unique_ptr<ipc::EditorProtocol> protocol;
+  bool closeOnRequest = false;
+  HMODULE resources = nullptr;  // qvres.dll
+  std::unique_ptr<gf::FileDialogs> dialogs;
+  std::unique_ptr<gf::FileCommands> commands;
+  StatusView statusView;
+  std::unique_ptr<sh::StatusBar> statusModel;
+  std::string caretText;  // the line the status fields describe
+  std::string shownTitle;
+
+  int panes() const { return split == 0 ? 1 : 2; }
+  int VisibleLines(int p) const {
+    RECT r;
+    GetClientRect(pane[p].view, &r);
+    return std::max(1, static_cast<int>(r.bottom - r.top) / lineHeight);
+  }
+  void UpdateTitle() {
+    const std::string name = gf::FileNameOf(file.path), folder = gf::FolderOf(file.path);
+    const std::string title = sh::FrameTitle(name, folder, file.modified);
+    if (title == shownTitle) return;
+    shownTitle = title;
+    SetWindowTextW(frame, Wide(title).c_str());
+  }
+  void UpdateScrollBar(int p) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 1;
+    si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
+    si.nPage = static_cast<UINT>(VisibleLines(p));
+    si.nPos = pane[p].firstLine;
+    SetScrollInfo(pane[p].view, SB_VERT, &si, TRUE);
+  }
+  void Repaint(int p) {
+    InvalidateRect(pane[p].view, nullptr, FALSE);
+    InvalidateRect(pane[p].lineNumbers, nullptr, FALSE);
+  }
+  void ScrollTo(int p, int line) {
+    const int last = std::max(1, static_cast<int>(store.lineCount()) - VisibleLines(p) + 1);
+    line = std::clamp(line, 1, last);
+    if (line == pane[p].firstLine) return;
+    pane[p].firstLine = line;
+    store.ShowFrom(p, doc::LineNo(line));
+    UpdateScrollBar(p);
+    Repaint(p);
+    RefreshStatus();
+  }
+  // What the status fields show (the first displayed line of the active pane
+  // until there is a caret).
+  sh::StatusState State() {
+    sh::StatusState st;
+    st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
+    st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
+    st.caretLine = pane[active].firstLine;
+    st.caretColumn = 1;
+    if (store.ReadLine(doc::LineNo(st.caretLine), &caretText)) st.lineText = caretText;
+    st.writeProtected = file.readOnly;
+    st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
+    st.undoAvailable = false;
+    return st;
+  }
+  void RefreshStatus() {
+    if (!statusModel) return;
+    const sh::StatusState st = State();
+    statusModel->RefreshCaretPosition(st);
+    statusModel->RefreshCharCode(st);
+    statusModel->RefreshInsertMode(st);
+    statusModel->RefreshCapsLock(st);
+    statusModel->RefreshNumLock(st);
+  }
+  // After a command that may have replaced or changed the document.
+  void Refresh(bool toTop) {
+    for (int p = 0; p < panes(); ++p) {
+      if (toTop) {
+        pane[p].firstLine = 1;
+        store.ShowFrom(p, doc::LineNo(1));
+      }
+      pane[p].firstLine =
+          std::clamp(pane[p].firstLine, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
+      UpdateScrollBar(p);
+      Repaint(p);
+    }
+    UpdateTitle();
+    CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
+    RefreshStatus();
+  }
+  void Layout() {
+    RECT r;
+    GetClientRect(frame, &r);
+    SendMessageW(statusBar, WM_SIZE, 0, 0);
+    if (statusModel) statusModel->Layout(r.right - r.left, GetSystemMetrics(SM_CXVSCROLL));
+    RECT s;
+    GetWindowRect(statusBar, &s);
+    const int statusHeight = s.bottom - s.top;
+    const int height = std::max(0, static_cast<int>(r.bottom) - statusHeight);
+    const int width = static_cast<int>(r.right);
+    auto place = [&](int p, int x, int y, int w, int h) {
+      MoveWindow(pane[p].lineNumbers, x, y, numberWidth, h, TRUE);
+      MoveWindow(pane[p].view, x + numberWidth, y, std::max(0, w - numberWidth), h, TRUE);
+      UpdateScrollBar(p);
+    };
+    constexpr int kBar = 4;  // the splitter between the panes
+    if (split == 47) {
+      const int half = (width - kBar) / 2;
+      place(0, 0, 0, half, height);
+      place(1, half + kBar, 0, width - half - kBar, height);
+    } else if (split == 48) {
+      const int half = (height - kBar) / 2;
+      place(0, 0, 0, width, half);
+      place(1, 0, half + kBar, width, height - half - kBar);
+    } else {
+      place(0, 0, 0, width, height);
+    }
+  }
+  // Divides the edit area (47 side by side, 48 one above the other) or
+  // makes it one pane again (49).
+  void Split(int how);
+};
+
+extern Editor* g_editor;
+
+// ---- edit_view_win32.cpp ----
+// Registers the classes "QVChild" and "QVLineNum".
+bool RegisterViewClasses(HINSTANCE inst);
+
+}  // namespace gorvane::shell::win32
