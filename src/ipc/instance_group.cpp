@@ -136,6 +136,22 @@ bool InstanceGroup::LockMain() {
   return true;
 }
 
+bool InstanceGroup::ReadKeyTables(std::span<std::uint8_t, header::kOemKeyBytes> oem,
+                                  std::span<std::uint8_t, header::kKeyTableBytes> tables) {
+  if (!mainFile_ || !LockMain()) return false;
+  bool ok = false;
+  if (auto view = MapMain(0)) {
+    RecordView page0(view->bytes());
+    if (ValidHeader(page0) && page0.size() >= header::kKeyTables + header::kKeyTableBytes) {
+      std::memcpy(oem.data(), page0.data() + header::kOemKeys, oem.size());
+      std::memcpy(tables.data(), page0.data() + header::kKeyTables, tables.size());
+      ok = true;
+    }
+  }
+  UnlockMain();
+  return ok;
+}
+
 bool InstanceGroup::LockGroup(bool wait) {
   if (group_.name().empty()) group_ = SharedLock(&kernel_, names_.GroupLock(projectPath_));
   return group_.Take(wait ? lockWaitMs_ : 0);

@@ -156,6 +156,10 @@ class InstanceGroup final : public files::OpenFileRegistry {
   // ---- locks ----
   bool LockMain();
   void UnlockMain() { main_.Drop(); }
+  // The OEM key table (20 bytes) and the four key tables (1,024 bytes) of the
+  // header page, copied under the main lock; false when they cannot be had.
+  bool ReadKeyTables(std::span<std::uint8_t, header::kOemKeyBytes> oem,
+                     std::span<std::uint8_t, header::kKeyTableBytes> tables);
   // wait false: only tries.
   bool LockGroup(bool wait);
   void UnlockGroup() { group_.Drop(); }

@@ -6,6 +6,10 @@
 // core; this file only does the system calls.
 #include "shell/editor_win32.h"
 
+#include <array>
+
+#include "commands/menu_layout.h"
+
 namespace gorvane::shell::win32 {
 
 Editor* g_editor = nullptr;
@@ -23,7 +27,7 @@ void Editor::Split(int how) {
   } else {
     if (split == 0) {
       pane[1].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow2",
-                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 10, 10, frame,
+                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 10, 10, frame,
                                      reinterpret_cast<HMENU>(2), instance, nullptr);
       pane[1].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow2", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
                                             frame, reinterpret_cast<HMENU>(5), instance, nullptr);
@@ -67,47 +71,33 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (e) e->host.ShowDeferred();
       return 0;
     case WM_COMMAND:
-      if (!e || !e->commands) break;
-      switch (LOWORD(wp)) {
-        case 1:
-          if (e->commands->OpenFileCommand(0)) e->Refresh(true);
-          return 0;
-        case 2:
-          if (e->commands->NewFileCommand()) e->Refresh(true);
-          return 0;
-        case 4:
-          e->commands->InsertFileCommand(doc::LineNo(e->pane[e->active].firstLine), false,
-                                         doc::LineNo(e->pane[e->active].firstLine));
-          e->Refresh(false);
-          return 0;
-        case 37:
-          e->commands->SaveCommand();
-          e->Refresh(false);
-          return 0;
-        case 38:
-          e->commands->SaveAsCommand();
-          e->Refresh(false);
-          return 0;
-        case 39:
-          e->commands->SaveWithCodeCommand();
-          e->Refresh(false);
-          return 0;
-        case 12:
-          e->commands->ToggleWriteProtect(false);
-          e->Refresh(false);
-          return 0;
-        case 5:
-          PostMessageW(hwnd, WM_CLOSE, 0, 0);
-          return 0;
-        case 47:
-        case 48:
-        case 49:
-          e->Split(LOWORD(wp));
-          return 0;
-        default:
-          break;
+      if (!e) break;
+      if (LOWORD(wp) == gorvane::commands::kFontNameComboId || LOWORD(wp) == gorvane::commands::kFontSizeComboId) {
+        if (HIWORD(wp) == CBN_SELCHANGE) FontComboChanged(*e, LOWORD(wp));
+        return 0;
+      }
+      if (ExecuteMenuCommand(*e, LOWORD(wp))) return 0;
+      break;
+    case WM_NOTIFY: {
+      if (!e) break;
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      if (hdr->code == TTN_GETDISPINFOW) {
+        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(lp);
+        if (const wchar_t* text = ToolTipText(*e, static_cast<int>(hdr->idFrom))) tip->lpszText = const_cast<wchar_t*>(text);
+        return 0;
+      }
+      if (hdr->hwndFrom == e->rebar && hdr->code == RBN_HEIGHTCHANGE) {
+        e->Layout();
+        return 0;
       }
       break;
+    }
+    case WM_INITMENUPOPUP:
+      if (e && !HIWORD(lp)) UpdateMenuPopup(*e, reinterpret_cast<HMENU>(wp), LOWORD(lp));
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (e) e->Wheel(e->active, GET_WHEEL_DELTA_WPARAM(wp));
+      return 0;
     case WM_ACTIVATE:
       if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
         e->Refresh(false);
@@ -398,33 +388,10 @@ int Run(HINSTANCE inst, int show) {
   if (!e.frame) return 0;
   e.rawHost.owner = e.frame;
   e.activator.frame = e.frame;
-  {
-    // The file menu: the commands that exist so far.
-    HMENU bar = CreateMenu(), fileMenu = CreatePopupMenu();
-    struct Item {
-      UINT id;
-      const wchar_t* text;
-    } items[] = {
-        {2, L"新規作成"},                                  // 新規作成
-        {1, L"開く"},                                              // 開く
-        {4, L"挿入"},                                              // 挿入
-        {0, nullptr},
-        {37, L"保存"},                                             // 保存
-        {38, L"名前を付けて保存"},         // 名前を付けて保存
-        {39, L"文字ｺｰﾄﾞを変更して保存"},  // 文字ｺｰﾄﾞを変更して保存
-        {0, nullptr},
-        {12, L"書き込み禁止	Pause Break"},       // 書き込み禁止
-        {0, nullptr},
-        {5, L"終了"},                                              // 終了
-    };
-    for (const Item& it : items) AppendMenuW(fileMenu, it.text ? MF_STRING : MF_SEPARATOR, it.id, it.text);
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), L"ファイル(&F)");
-    SetMenu(e.frame, bar);
-  }
   e.resources = LoadLibraryExW((Wide(e.programFolder) + L"qvres.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   e.dialogs = sh::CreateWin32FileDialogs(&e.frame, e.resources);
   e.commands = std::make_unique<gf::FileCommands>(e.ctx, e.loader, *e.dialogs);
-  e.pane[0].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL,
+  e.pane[0].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL,
                                    0, 0, 10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
   e.pane[0].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
                                           e.frame, reinterpret_cast<HMENU>(4), inst, nullptr);
@@ -434,19 +401,17 @@ int Run(HINSTANCE inst, int show) {
   e.statusView.bar = e.statusBar;
   e.statusView.frame = e.frame;
   e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
-  e.font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"\uff2d\uff33 \u30b4\u30b7\u30c3\u30af");
+  e.SetUpFonts();
   {
-    HDC dc = GetDC(e.pane[0].view);
-    HGDIOBJ old = SelectObject(dc, e.font);
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    e.lineHeight = std::max<int>(1, tm.tmHeight + 2);
-    e.charWidth = std::max<int>(1, tm.tmAveCharWidth);
-    SelectObject(dc, old);
-    ReleaseDC(e.pane[0].view, dc);
-    e.numberWidth = e.charWidth * 8 + 8;
+    // The key tables the group publishes (empty when there are none).
+    std::array<std::uint8_t, 20> oem{};
+    std::array<std::uint8_t, 1024> tables{};
+    if (e.group.ReadKeyTables(oem, tables)) {
+      std::copy(oem.begin(), oem.end(), e.oemKeys.begin());
+      std::copy(tables.begin(), tables.end(), e.keys.bytes.begin());
+    }
   }
+  if (!CreateBars(e) || !BuildMainMenu(e)) return 0;
 
   // The document.
   {
@@ -529,6 +494,17 @@ int Run(HINSTANCE inst, int show) {
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Keys to the edit views and the search box: with Ctrl (or Shift on a
+    // key flagged for it) a bound key is a command, not a character.
+    const bool keyMessage = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||
+                            (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F10);
+    if (keyMessage && e.IsKeyTarget(msg.hwnd)) {
+      const gorvane::commands::KeyDecision d = DecideKeyNow(e, msg.wParam);
+      if (msg.message == WM_SYSKEYDOWN || !d.translate) {
+        DispatchMessageW(&msg);
+        continue;
+      }
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

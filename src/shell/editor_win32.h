@@ -41,6 +41,8 @@
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
 #include "shell/status_bar.h"
+#include "commands/key_tables.h"
+#include "shell/edit_render.h"
 #include "shell/metrics.h"
 
 namespace cc = gorvane::charcode;
@@ -157,7 +159,11 @@ class Activator final : public ipc::WindowActivator {
 
 struct Pane {
   HWND view = nullptr, lineNumbers = nullptr;
-  int firstLine = 1;  // the first displayed line
+  int firstLine = 1;    // the first displayed line
+  int caretLine = 1;    // 1-based
+  int caretColumn = 1;  // 1-based byte column
+  int xOffset = 0;      // pixels scrolled to the left
+  int wantedX = -1;     // the caret's x kept over up and down moves
 };
 
 struct Editor {
@@ -166,8 +172,26 @@ struct Editor {
   Pane pane[2];
   int active = 0;  // the pane with the focus
   int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
-  HFONT font = nullptr;
-  int lineHeight = 16, charWidth = 8, numberWidth = 48;
+  HFONT font = nullptr, numberFont = nullptr;
+  sh::EditMetrics metrics;
+  int lineHeight = 16, numberWidth = 48;
+  int tabSize = 8;
+  int leftMargin = 2;   // pixels before the text
+  int widest = 0;       // the widest line painted so far (pixels): the horizontal range
+  int wheelDelta = 0;   // wheel units not yet scrolled
+  std::string fontFace;  // empty: the default face
+  int fontPoints = 12;
+  int lineSpacing = 2;
+  sh::RenderSettings render;
+  sh::DrawColours colours;
+  // The bars: the rebar with the tool bar and the function, search and font bands.
+  HWND rebar = nullptr, toolBar = nullptr, functionBand = nullptr, searchBand = nullptr, fontBand = nullptr;
+  HIMAGELIST toolImages = nullptr;
+  std::wstring tipText;  // the tool tip shown last
+  bool topMost = false;
+  // The key tables (copied from the group's header page) and the OEM keys.
+  gorvane::commands::KeyTables keys;
+  gorvane::commands::OemKeyTable oemKeys = gorvane::commands::DefaultOemKeys();
   std::string programFolder;
 
   std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
@@ -197,6 +221,15 @@ struct Editor {
   std::string shownTitle;
 
   int panes() const { return split == 0 ? 1 : 2; }
+  // The windows whose keys go through the key tables: the edit views and
+  // the search box.
+  bool IsKeyTarget(HWND w) const {
+    if (!w) return false;
+    for (int p = 0; p < panes(); ++p)
+      if (w == pane[p].view) return true;
+    HWND search = searchBand ? GetDlgItem(searchBand, 2055) : nullptr;
+    return search && (w == search || GetParent(w) == search);
+  }
   int VisibleLines(int p) const {
     RECT r;
     GetClientRect(pane[p].view, &r);
@@ -214,7 +247,8 @@ struct Editor {
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMin = 1;
-    si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
+    // The last line can be scrolled up to the top row.
+    si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())) + VisibleLines(p) - 1;
     si.nPage = static_cast<UINT>(VisibleLines(p));
     si.nPos = pane[p].firstLine;
     SetScrollInfo(pane[p].view, SB_VERT, &si, TRUE);
@@ -223,24 +257,40 @@ struct Editor {
     InvalidateRect(pane[p].view, nullptr, FALSE);
     InvalidateRect(pane[p].lineNumbers, nullptr, FALSE);
   }
+  // The first displayed line stays between 1 and the line count.
   void ScrollTo(int p, int line) {
-    const int last = std::max(1, static_cast<int>(store.lineCount()) - VisibleLines(p) + 1);
-    line = std::clamp(line, 1, last);
+    line = std::clamp(line, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
     if (line == pane[p].firstLine) return;
     pane[p].firstLine = line;
     store.ShowFrom(p, doc::LineNo(line));
     UpdateScrollBar(p);
     Repaint(p);
-    RefreshStatus();
+    PlaceSystemCaret(p);
   }
-  // What the status fields show (the first displayed line of the active pane
-  // until there is a caret).
+  // Creates the edit and line-number fonts and measures them.
+  void SetUpFonts();
+  // Wheel units: every 120 scroll by the system's wheel line count.
+  void Wheel(int p, int delta);
+  void UpdateHorizontalBar(int p);
+  // Puts the system caret where the pane's caret is (hidden when it is
+  // scrolled out of the pane).
+  void PlaceSystemCaret(int p);
+  // Moves the pane's caret (clamped to the document and to character
+  // boundaries) and scrolls it into view.
+  void SetCaret(int p, int line, int column, bool keepWantedX = false);
+  // The text of a line (empty when it cannot be read).
+  std::string Line(int line) {
+    std::string text;
+    if (!store.ReadLine(doc::LineNo(line), &text)) text.clear();
+    return text;
+  }
+  // What the status fields show.
   sh::StatusState State() {
     sh::StatusState st;
     st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
     st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
-    st.caretLine = pane[active].firstLine;
-    st.caretColumn = 1;
+    st.caretLine = pane[active].caretLine;
+    st.caretColumn = pane[active].caretColumn;
     if (store.ReadLine(doc::LineNo(st.caretLine), &caretText)) st.lineText = caretText;
     st.writeProtected = file.readOnly;
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
@@ -262,13 +312,25 @@ struct Editor {
     for (int p = 0; p < panes(); ++p) {
       if (toTop) {
         pane[p].firstLine = 1;
+        pane[p].caretLine = pane[p].caretColumn = 1;
+        pane[p].xOffset = 0;
+        pane[p].wantedX = -1;
+        widest = 0;
         store.ShowFrom(p, doc::LineNo(1));
       }
-      pane[p].firstLine =
-          std::clamp(pane[p].firstLine, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
+      const int count = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
+      pane[p].firstLine = std::clamp(pane[p].firstLine, 1, count);
+      pane[p].caretLine = std::clamp(pane[p].caretLine, 1, count);
       UpdateScrollBar(p);
       Repaint(p);
     }
+    // The line-number column grows with the line count's digits.
+    const int numbers = sh::LineNumberColumnWidth(static_cast<int>(store.lineCount()), metrics.lineNumberDigitWidth);
+    if (numbers != numberWidth && metrics.lineNumberDigitWidth > 0) {
+      numberWidth = numbers;
+      Layout();
+    }
+    for (int p = 0; p < panes(); ++p) PlaceSystemCaret(p);
     UpdateTitle();
     CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
     RefreshStatus();
@@ -281,7 +343,14 @@ struct Editor {
     RECT s;
     GetWindowRect(statusBar, &s);
     const int statusHeight = s.bottom - s.top;
-    const int height = std::max(0, static_cast<int>(r.bottom) - statusHeight);
+    int top = 0;
+    if (rebar) {
+      SendMessageW(rebar, WM_SIZE, 0, 0);
+      RECT b;
+      GetWindowRect(rebar, &b);
+      top = b.bottom - b.top;
+    }
+    const int height = std::max(0, static_cast<int>(r.bottom) - statusHeight - top);
     const int width = static_cast<int>(r.right);
     auto place = [&](int p, int x, int y, int w, int h) {
       MoveWindow(pane[p].lineNumbers, x, y, numberWidth, h, TRUE);
@@ -291,14 +360,14 @@ struct Editor {
     constexpr int kBar = 4;  // the splitter between the panes
     if (split == 47) {
       const int half = (width - kBar) / 2;
-      place(0, 0, 0, half, height);
-      place(1, half + kBar, 0, width - half - kBar, height);
+      place(0, 0, top, half, height);
+      place(1, half + kBar, top, width - half - kBar, height);
     } else if (split == 48) {
       const int half = (height - kBar) / 2;
-      place(0, 0, 0, width, half);
-      place(1, 0, half + kBar, width, height - half - kBar);
+      place(0, 0, top, width, half);
+      place(1, 0, top + half + kBar, width, height - half - kBar);
     } else {
-      place(0, 0, 0, width, height);
+      place(0, 0, top, width, height);
     }
   }
   // Divides the edit area (47 side by side, 48 one above the other) or
@@ -311,5 +380,24 @@ extern Editor* g_editor;
 // ---- edit_view_win32.cpp ----
 // Registers the classes "QVChild" and "QVLineNum".
 bool RegisterViewClasses(HINSTANCE inst);
+// What a key-down to an edit view or the search box does, by the modifier
+// keys held now and the key tables.
+gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk);
+
+// ---- frame_bars_win32.cpp ----
+// The rebar with the tool bar and the control bands.
+bool CreateBars(Editor& e);
+// The main menu, labels with their keys.
+bool BuildMainMenu(Editor& e);
+// The enable and check marks of a pop-up menu that is about to open.
+void UpdateMenuPopup(Editor& e, HMENU popup, int index);
+// A menu, button or band command; false when the id is not ours.
+bool ExecuteMenuCommand(Editor& e, int id);
+// A command by its code (from a key).
+void ExecuteCode(Editor& e, gorvane::commands::CommandCode code);
+// The tool tip of a tool-bar button.
+const wchar_t* ToolTipText(Editor& e, int id);
+void FontComboChanged(Editor& e, int id);
+void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y);
 
 }  // namespace gorvane::shell::win32

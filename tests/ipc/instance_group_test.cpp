@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -395,3 +396,35 @@ TEST_F(InstanceGroupTest, TheLimitOfEditors) {
 }
 
 }  // namespace
+
+// A later editor copies the key tables another editor published in the header.
+TEST(InstanceGroupKeys, LaterEditorsCopyThePublishedKeyTables) {
+  gvtest::FakeWorld world;
+  Editor a(world);
+  ASSERT_EQ(a.Join("C:\\Work\\A.txt").code, 1);
+  {
+    auto probe = world.NewProcess();
+    auto mapping = probe->OpenMapping(ipc::ObjectNames("tester").MainFile());
+    ASSERT_TRUE(mapping);
+    auto view = mapping->Map(0, 0x40000);
+    RecordView page0(view->bytes());
+    page0.Put<std::uint8_t>(ipc::header::kKeyTables + 0 * 256 + 'S', 51);    // Ctrl+S
+    page0.Put<std::uint8_t>(ipc::header::kKeyTables + 3 * 256 + 0x72, 24);   // F3
+    page0.Put<std::uint8_t>(ipc::header::kOemKeys + 12, 0x99);
+  }
+  Editor b(world);
+  ASSERT_EQ(b.Join("C:\\Work\\B.txt").code, -1);
+  std::array<std::uint8_t, 20> oem{};
+  std::array<std::uint8_t, 1024> tables{};
+  ASSERT_TRUE(b.group.ReadKeyTables(oem, tables));
+  EXPECT_EQ(oem[0], 0xE2);
+  EXPECT_EQ(oem[11], 0xBF);
+  EXPECT_EQ(oem[12], 0x99);
+  EXPECT_EQ(tables['S'], 51);
+  EXPECT_EQ(tables[3 * 256 + 0x72], 24);
+  EXPECT_EQ(tables[1 * 256 + 'S'], 0);
+
+  // Without a group there is nothing to copy.
+  Editor c(world);
+  EXPECT_FALSE(c.group.ReadKeyTables(oem, tables));
+}

@@ -1,0 +1,491 @@
+// Win32 only: the main frame's menus, the rebar with its tool bar and control
+// bands, and the dispatch of menu, button and key commands to the handlers
+// that exist. The layouts and the enable rules are the portable command
+// layer's; this file builds the controls from them.
+#include "shell/editor_win32.h"
+
+#include "commands/command_table.h"
+#include "commands/menu_layout.h"
+#include "commands/menu_rules.h"
+#include "shell/caret_moves.h"
+
+namespace gorvane::shell::win32 {
+
+namespace cm = gorvane::commands;
+
+namespace {
+
+// The menu and button ids whose commands this editor carries out.
+bool Implemented(int id) {
+  switch (id) {
+    case 1: case 2: case 4: case 5: case 12: case 37: case 38: case 39:
+    case 46: case 47: case 48: case 49: case 52: case 54:
+    case 15: case 61: case 118:  // sub-menus
+    case 102: case 103: case 104: case 105: case 106: case 107: case 108:
+    case 109: case 110: case 111: case 112: case 113: case 114: case 115:
+    case 1000: case 1001: case 1002: case 1018: case 1020:
+    case cm::kFontNameComboId: case cm::kFontSizeComboId:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ImplementedCode(cm::CommandCode code) {
+  switch (code) {
+    case 34: case 35: case 38: case 39: case 40: case 41:
+    case 48: case 49: case 50: case 51: case 52: case 53: case 76: case 78:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::wstring Label(const Editor& e, const cm::MenuItem& item) { return Wide(cm::MenuLabel(item, e.keys, e.oemKeys)); }
+
+HMENU BuildPopup(const Editor& e, std::span<const cm::MenuItem> items) {
+  HMENU menu = CreatePopupMenu();
+  for (const cm::MenuItem& item : items) {
+    if (item.separator) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    } else if (!item.subMenu.empty()) {
+      AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(BuildPopup(e, item.subMenu)), Label(e, item).c_str());
+    } else {
+      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), Label(e, item).c_str());
+    }
+  }
+  return menu;
+}
+
+// 16 × 16 pictures for the tool bar, drawn once: the system's standard
+// pictures where there is one, our own letters and arrows elsewhere.
+HIMAGELIST ToolImages() {
+  HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, cm::kToolButtonCount, 0);
+  // Our own: a short symbol on a plain face.
+  // Characters every Japanese font has.
+  static const wchar_t* const kSymbols[cm::kToolButtonCount] = {
+      L"\u25a1", L"\u958b", L"\u4fdd", L"\u5207", L"\u5199", L"\u8cbc", L"\u623b", L"\u9032", L"\u691c", L"\u2191",
+      L"\u2193", L"\u7f6e", L"\u25b3", L"\u25bd", L"\u25b2", L"\u25bc", L"\u5b9f", L"\u518d", L"\u5206", L">_",
+      L"\u25ce"};
+  static const COLORREF kInk[cm::kToolButtonCount] = {
+      RGB(0, 0, 0),     RGB(0, 0, 160),   RGB(0, 0, 160),   RGB(0, 0, 0),     RGB(0, 0, 0),     RGB(0, 0, 0),
+      RGB(0, 96, 0),    RGB(0, 96, 0),    RGB(0, 0, 160),   RGB(0, 0, 160),   RGB(0, 0, 160),   RGB(0, 0, 160),
+      RGB(160, 96, 0),  RGB(160, 96, 0),  RGB(160, 0, 0),   RGB(160, 0, 0),   RGB(0, 128, 0),   RGB(160, 0, 0),
+      RGB(0, 0, 0),     RGB(0, 0, 0),     RGB(96, 0, 128)};
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HFONT font = CreateFontW(-13, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_DONTCARE, L"MS UI Gothic");
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  for (int i = 0; i < cm::kToolButtonCount; ++i) {
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECT r{0, 0, 16, 16};
+    HBRUSH back = CreateSolidBrush(RGB(255, 0, 255));
+    ::FillRect(dc, &r, back);
+    DeleteObject(back);
+    SetTextColor(dc, kInk[i]);
+    DrawTextW(dc, kSymbols[i], -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ImageList_AddMasked(list, bmp, RGB(255, 0, 255));
+    DeleteObject(bmp);
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return list;
+}
+
+HWND MakeToolBar(Editor& e, HWND parent, int id, DWORD extraStyle) {
+  HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
+                                 CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN | extraStyle,
+                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), e.instance, nullptr);
+  SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  return bar;
+}
+
+// A control band: a tool bar holding a caption, combo boxes and buttons.
+HWND MakeBand(Editor& e, HWND rebar, const cm::Band& band, int* width, int* height) {
+  HWND bar = MakeToolBar(e, rebar, band.id, 0);
+  HFONT gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  int x = 4;
+  const int h = 24;
+  for (const cm::BandControl& c : band.controls) {
+    const std::wstring text = Wide(Sjis(c.text));
+    HWND w = nullptr;
+    const auto menuId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id));
+    switch (c.kind) {
+      case cm::ControlKind::Static: {
+        const int cw = 8 + 12 * static_cast<int>(text.size());
+        w = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, x, 0, cw, h, bar, menuId,
+                            e.instance, nullptr);
+        x += cw + 2;
+        break;
+      }
+      case cm::ControlKind::ComboBox: {
+        const int cw = c.width > 0 ? c.width : 160;
+        const bool editable = c.id == cm::kSearchComboId || c.id == cm::kFontSizeComboId;
+        w = CreateWindowExW(0, L"COMBOBOX", Wide(std::string(c.windowName)).c_str(),
+                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_AUTOHSCROLL |
+                                (editable ? CBS_DROPDOWN : CBS_DROPDOWNLIST),
+                            x, 1, cw, 300, bar, menuId, e.instance, nullptr);
+        x += cw + 4;
+        break;
+      }
+      case cm::ControlKind::Button:
+      case cm::ControlKind::CheckButton: {
+        const int cw = c.width > 0 ? c.width : 40;
+        const DWORD style = c.kind == cm::ControlKind::CheckButton ? (BS_AUTOCHECKBOX | BS_PUSHLIKE) : BS_PUSHBUTTON;
+        w = CreateWindowExW(0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | style, x, 1, cw, h - 2, bar, menuId,
+                            e.instance, nullptr);
+        x += cw + 1;
+        break;
+      }
+    }
+    if (w) {
+      SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(gui), FALSE);
+      if (!Implemented(c.id) && c.kind != cm::ControlKind::Static) EnableWindow(w, FALSE);
+    }
+  }
+  *width = x + 4;
+  *height = h;
+  return bar;
+}
+
+void AddBand(HWND rebar, HWND child, int width, int height, bool breakBefore) {
+  REBARBANDINFOW band{};
+  band.cbSize = sizeof band;
+  band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_STYLE;
+  band.fStyle = RBBS_CHILDEDGE | RBBS_GRIPPERALWAYS | (breakBefore ? RBBS_BREAK : 0);
+  band.hwndChild = child;
+  band.cxMinChild = std::min(width, 120);
+  band.cyMinChild = height;
+  band.cx = width + 16;
+  SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+}
+
+// Fills the font combo boxes: the Shift-JIS faces of the system, and the sizes.
+int CALLBACK AddFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM lp) {
+  HWND combo = reinterpret_cast<HWND>(lp);
+  if (lf->lfFaceName[0] != L'@' &&
+      SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(lf->lfFaceName)) == CB_ERR)
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lf->lfFaceName));
+  return 1;
+}
+
+void FillFontCombos(Editor& e) {
+  HWND names = GetDlgItem(e.fontBand, cm::kFontNameComboId), sizes = GetDlgItem(e.fontBand, cm::kFontSizeComboId);
+  LOGFONTW lf{};
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  HDC dc = GetDC(e.frame);
+  EnumFontFamiliesExW(dc, &lf, AddFace, reinterpret_cast<LPARAM>(names), 0);
+  ReleaseDC(e.frame, dc);
+  const std::wstring face = Wide(e.fontFace.empty() ? sh::DefaultEditFace() : e.fontFace);
+  LRESULT at = SendMessageW(names, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(face.c_str()));
+  if (at == CB_ERR) at = SendMessageW(names, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(face.c_str()));
+  SendMessageW(names, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+  for (int points = sh::kMinFontPoints; points <= sh::kMaxFontPoints; ++points) {
+    const std::wstring text = Wide(cm::FontSizeText(points));
+    const LRESULT i = SendMessageW(sizes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (points == e.fontPoints) SendMessageW(sizes, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+  }
+}
+
+// Applies the font chosen in the font band.
+void ApplyChosenFont(Editor& e, int id) {
+  HWND combo = GetDlgItem(e.fontBand, id);
+  const LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (i == CB_ERR) return;
+  wchar_t text[LF_FACESIZE + 8] = {};
+  if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(std::size(text))) return;
+  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+  if (id == cm::kFontNameComboId) e.fontFace = Narrow(text);
+  else e.fontPoints = sh::ClampFontPoints(_wtoi(text));
+  e.SetUpFonts();
+  e.Layout();
+  for (int p = 0; p < e.panes(); ++p) {
+    e.Repaint(p);
+    if (p == e.active && GetFocus() == e.pane[p].view) {
+      DestroyCaret();
+      CreateCaret(e.pane[p].view, nullptr, 2, std::max(1, e.metrics.textHeight));
+    }
+    e.PlaceSystemCaret(p);
+  }
+  SetFocus(e.pane[e.active].view);
+}
+
+cm::MenuState CurrentMenuState(Editor& e) {
+  cm::MenuState s;
+  s.writeProtected = e.file.readOnly;
+  const std::string line = e.Line(e.pane[e.active].caretLine);
+  s.caretLineEmpty = LineText(line).empty();
+  s.caretLineHasSuccessor = e.pane[e.active].caretLine < static_cast<int>(e.store.lineCount());
+  s.caretLineEndsWithCrLf = line.size() >= 2 && line.substr(line.size() - 2) == "\r\n";
+  s.caretColumn = e.pane[e.active].caretColumn;
+  s.caretAtLineEnd = s.caretColumn >= EndColumn(line);
+  s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && LineText(e.Line(1)).empty();
+  s.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != 0;
+  s.infoWindowInUse = e.messenger.connectedToInfoWindow();
+  s.caretLineIsRangeLine = e.store.RangeIndex(doc::LineNo(e.pane[e.active].caretLine)) != 0;
+  s.topMost = e.topMost;
+  s.split = e.split == 47 ? cm::SplitState::Vertical : e.split == 48 ? cm::SplitState::Horizontal : cm::SplitState::None;
+  return s;
+}
+
+void ApplyStates(HMENU menu, const std::vector<cm::ItemState>& states) {
+  for (const cm::ItemState& st : states) {
+    if (st.id == 0) continue;
+    const bool enabled = st.enabled && Implemented(st.id);
+    EnableMenuItem(menu, static_cast<UINT>(st.id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    if (st.radio && st.checked)
+      CheckMenuRadioItem(menu, static_cast<UINT>(st.id), static_cast<UINT>(st.id), static_cast<UINT>(st.id), MF_BYCOMMAND);
+    else
+      CheckMenuItem(menu, static_cast<UINT>(st.id), MF_BYCOMMAND | (st.checked ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
+void ToggleTopMost(Editor& e) {
+  e.topMost = !e.topMost;
+  SetWindowPos(e.frame, e.topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SendMessageW(e.toolBar, TB_CHECKBUTTON, cm::kToolButtonTopMost, MAKELONG(e.topMost ? TRUE : FALSE, 0));
+}
+
+// The split command: divides one pane into two (one above the other) or
+// makes two panes one again.
+void ToggleSplit(Editor& e) {
+  e.Split(e.split == 0 ? 48 : 49);
+  SendMessageW(e.toolBar, TB_CHECKBUTTON, 1018, MAKELONG(e.split != 0 ? TRUE : FALSE, 0));
+}
+
+void ScrollMenu(Editor& e, int id) {
+  const int p = e.active;
+  Pane& pn = e.pane[p];
+  const int page = e.VisibleLines(p);
+  RECT r;
+  GetClientRect(pn.view, &r);
+  switch (id) {
+    case 102: e.ScrollTo(p, pn.caretLine); break;
+    case 103: e.ScrollTo(p, 1); break;
+    case 104: e.ScrollTo(p, static_cast<int>(e.store.lineCount())); break;
+    case 105: e.ScrollTo(p, pn.firstLine - page); break;
+    case 106: e.ScrollTo(p, pn.firstLine + page); break;
+    case 107: e.ScrollTo(p, pn.firstLine - 1); break;
+    case 108: e.ScrollTo(p, pn.firstLine + 1); break;
+    case 109: SendMessageW(pn.view, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0); break;
+    case 110: SendMessageW(pn.view, WM_HSCROLL, SB_LEFT, 0); break;
+    case 111: SendMessageW(pn.view, WM_HSCROLL, SB_RIGHT, 0); break;
+    case 112: SendMessageW(pn.view, WM_HSCROLL, SB_PAGELEFT, 0); break;
+    case 113: SendMessageW(pn.view, WM_HSCROLL, SB_PAGERIGHT, 0); break;
+    case 114: SendMessageW(pn.view, WM_HSCROLL, SB_LINELEFT, 0); break;
+    case 115: SendMessageW(pn.view, WM_HSCROLL, SB_LINERIGHT, 0); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+bool CreateBars(Editor& e) {
+  e.rebar = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, L"MainRebar",
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT | RBS_BANDBORDERS |
+                                CCS_NODIVIDER | CCS_TOP,
+                            0, 0, 0, 0, e.frame, reinterpret_cast<HMENU>(static_cast<INT_PTR>(cm::kRebarId)), e.instance,
+                            nullptr);
+  if (!e.rebar) return false;
+  REBARINFO info{};
+  info.cbSize = sizeof info;
+  SendMessageW(e.rebar, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+
+  // The tool bar: 21 buttons.
+  e.toolBar = MakeToolBar(e, e.rebar, cm::kToolBarId, 0);
+  if (!e.toolBar) return false;
+  e.toolImages = ToolImages();
+  SendMessageW(e.toolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(e.toolImages));
+  std::vector<TBBUTTON> buttons;
+  std::vector<std::wstring> tips;
+  tips.reserve(cm::kToolButtonCount);
+  int index = 0;
+  for (const cm::ToolButton& b : cm::ToolBarButtons()) {
+    TBBUTTON tb{};
+    tb.iBitmap = index++;
+    tb.idCommand = b.id;
+    tb.fsState = Implemented(b.id) ? TBSTATE_ENABLED : 0;
+    tb.fsStyle = b.check ? BTNS_CHECK : BTNS_BUTTON;
+    buttons.push_back(tb);
+  }
+  SendMessageW(e.toolBar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+  SendMessageW(e.toolBar, TB_AUTOSIZE, 0, 0);
+  SIZE size{};
+  SendMessageW(e.toolBar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+  AddBand(e.rebar, e.toolBar, size.cx, std::max<LONG>(22, size.cy), false);
+
+  // The control bands: the function list and the fonts on one row, the
+  // search box with its buttons on the next.
+  for (const int id : {cm::kFunctionBandId, cm::kFontBandId, cm::kSearchBandId}) {
+    for (const cm::Band& band : cm::ControlBands()) {
+      if (band.id != id) continue;
+      int width = 0, height = 0;
+      HWND bar = MakeBand(e, e.rebar, band, &width, &height);
+      if (!bar) return false;
+      if (id == cm::kFunctionBandId) e.functionBand = bar;
+      else if (id == cm::kSearchBandId) e.searchBand = bar;
+      else e.fontBand = bar;
+      AddBand(e.rebar, bar, width, height, id != cm::kFontBandId);
+    }
+  }
+  if (e.fontBand) FillFontCombos(e);
+  return true;
+}
+
+const wchar_t* ToolTipText(Editor& e, int id) {
+  for (const cm::ToolButton& b : cm::ToolBarButtons())
+    if (b.id == id) {
+      e.tipText = Wide(Sjis(b.tip));
+      return e.tipText.c_str();
+    }
+  return nullptr;
+}
+
+bool BuildMainMenu(Editor& e) {
+  HMENU bar = CreateMenu();
+  if (!bar) return false;
+  for (const cm::MenuBarEntry& entry : cm::MainMenu())
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(BuildPopup(e, entry.items)), Wide(Sjis(entry.title)).c_str());
+  HMENU old = GetMenu(e.frame);
+  if (!SetMenu(e.frame, bar)) return false;
+  if (old) DestroyMenu(old);
+  return true;
+}
+
+void UpdateMenuPopup(Editor& e, HMENU popup, int index) {
+  // Only the main menu's own pop-ups (and their sub-menus) are ruled here.
+  HMENU bar = GetMenu(e.frame);
+  const auto menus = cm::MainMenu();
+  for (int i = 0; i < static_cast<int>(menus.size()); ++i) {
+    if (GetSubMenu(bar, i) != popup) continue;
+    (void)index;
+    const cm::MenuState state = CurrentMenuState(e);
+    std::vector<cm::ItemState> states = i < cm::kRuledMenuCount ? cm::EvaluateMainMenu(state, i)
+                                                                 : cm::EvaluateMenu(state, cm::MenuPlace::MainMenu, menus[static_cast<std::size_t>(i)].items);
+    ApplyStates(popup, states);
+    return;
+  }
+  // A sub-menu: every item by its own rule.
+  const cm::MenuState state = CurrentMenuState(e);
+  const int n = GetMenuItemCount(popup);
+  for (int k = 0; k < n; ++k) {
+    const UINT id = GetMenuItemID(popup, k);
+    if (id == 0 || id == static_cast<UINT>(-1)) continue;
+    ApplyStates(popup, {cm::EvaluateItem(state, cm::MenuPlace::MainMenu, static_cast<int>(id))});
+  }
+}
+
+void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y) {
+  HMENU menu = BuildPopup(e, vertical ? cm::VerticalScrollMenu() : cm::HorizontalScrollMenu());
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);
+  DestroyMenu(menu);
+  (void)view;
+}
+
+void ExecuteCode(Editor& e, cm::CommandCode code) {
+  const int p = e.active;
+  Pane& pn = e.pane[p];
+  switch (code) {
+    case 34: e.SetCaret(p, pn.caretLine, 1); break;
+    case 35: e.SetCaret(p, pn.caretLine, EndColumn(e.Line(pn.caretLine))); break;
+    case 38: e.ScrollTo(p, pn.firstLine - 1); break;
+    case 39: e.ScrollTo(p, pn.firstLine + 1); break;
+    case 40: SendMessageW(pn.view, WM_HSCROLL, SB_LINELEFT, 0); break;
+    case 41: SendMessageW(pn.view, WM_HSCROLL, SB_LINERIGHT, 0); break;
+    case 48: ExecuteMenuCommand(e, 1); break;
+    case 49: ExecuteMenuCommand(e, 5); break;
+    case 50: ExecuteMenuCommand(e, 38); break;
+    case 51: ExecuteMenuCommand(e, 37); break;
+    case 52: ExecuteMenuCommand(e, 39); break;
+    case 53: ExecuteMenuCommand(e, 2); break;
+    case 76: ExecuteMenuCommand(e, 52); break;
+    case 78: ToggleSplit(e); break;
+    default:
+      // Bound in the key definitions but not carried out by this editor yet.
+      MessageBeep(MB_OK);
+      break;
+  }
+}
+
+bool ExecuteMenuCommand(Editor& e, int id) {
+  if (!e.commands) return false;
+  switch (id) {
+    case 1:
+    case 1001:
+      if (e.commands->OpenFileCommand(0)) e.Refresh(true);
+      return true;
+    case 2:
+    case 1000:
+      if (e.commands->NewFileCommand()) e.Refresh(true);
+      return true;
+    case 4:
+      e.commands->InsertFileCommand(doc::LineNo(e.pane[e.active].caretLine), false,
+                                    doc::LineNo(e.pane[e.active].caretLine));
+      e.Refresh(false);
+      return true;
+    case 37:
+    case 1002:
+      e.commands->SaveCommand();
+      e.Refresh(false);
+      return true;
+    case 38:
+      e.commands->SaveAsCommand();
+      e.Refresh(false);
+      return true;
+    case 39:
+      e.commands->SaveWithCodeCommand();
+      e.Refresh(false);
+      return true;
+    case 12:
+      e.commands->ToggleWriteProtect(false);
+      e.Refresh(false);
+      return true;
+    case 5:
+      PostMessageW(e.frame, WM_CLOSE, 0, 0);
+      return true;
+    case 47:
+    case 48:
+    case 49:
+      e.Split(id);
+      SendMessageW(e.toolBar, TB_CHECKBUTTON, 1018, MAKELONG(e.split != 0 ? TRUE : FALSE, 0));
+      return true;
+    case 1018:
+      ToggleSplit(e);
+      return true;
+    case 52:
+      if (!e.protocol || !e.messenger.connectedToInfoWindow() ||
+          !e.protocol->AskInfoWindowForward([&e](bool answered) {
+            if (!answered) Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+          }))
+        Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+      return true;
+    case 54:
+    case 1020:
+      ToggleTopMost(e);
+      return true;
+    default:
+      break;
+  }
+  if (id >= 102 && id <= 115) {
+    ScrollMenu(e, id);
+    return true;
+  }
+  if (id == cm::kFontNameComboId || id == cm::kFontSizeComboId) return false;  // see FrameProc: CBN_SELCHANGE
+  const cm::CommandCode code = cm::MenuIdToCode(id);
+  if (code != cm::kNoCommand && ImplementedCode(code)) {
+    ExecuteCode(e, code);
+    return true;
+  }
+  return false;
+}
+
+void FontComboChanged(Editor& e, int id) { ApplyChosenFont(e, id); }
+
+}  // namespace gorvane::shell::win32
