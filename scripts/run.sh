@@ -31,21 +31,21 @@ fi
 shots=$root/build/screenshots
 mkdir -p "$shots"
 shot=$shots/editor.png
-# Under Xvfb: start the editor, wait for it to paint, take the screenshot, end.
+# Under Xvfb: the driver starts the editor, waits for its window, brings it in
+# front of the info window, saves a screenshot of it and closes it.
 inner=$(mktemp)
 trap 'rm -f "$inner"' EXIT
 cat >"$inner" <<INNER
 cd "$bin"
-"$wine" ./Gorvane_0174.exe '$winfile' &
-sleep ${GV_SHOT_DELAY:-12}
-import -window root "$shot"
+"$wine" ./gvdrive.exe shot 'Z:${shots//\//\\}\\editor.bmp' '$winfile'
 "$wineserver" -k || true
 INNER
-rm -f "$shot"
+rm -f "$shot" "$shots/editor.bmp"
 timeout -k 10 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" >"$shots/run.log" 2>&1 || true
-if [ -s "$shot" ]; then
+if [ -s "$shots/editor.bmp" ] && convert "$shots/editor.bmp" "$shot" && [ -s "$shot" ]; then
+  rm -f "$shots/editor.bmp"
   echo "No display: the editor ran under Xvfb on $file; screenshot: $shot"
 else
-  echo "run.sh: no screenshot was taken" >&2
+  echo "run.sh: no screenshot was taken (see $shots/run.log)" >&2
   exit 1
 fi

@@ -142,17 +142,23 @@ class Activator final : public ipc::WindowActivator {
   void Detach() override {
     if (attached_) AttachThreadInput(GetCurrentThreadId(), attached_, FALSE);
     attached_ = 0;
+    // The foreground came while the input was shared with the partner, whose
+    // process may end now: it is taken again with this thread's own input.
+    if (broughtForward_ && frame) SetForegroundWindow(frame);
+    broughtForward_ = false;
   }
   void BringToFront() override {
     if (!frame) return;
     if (IsIconic(frame)) ShowWindow(frame, SW_RESTORE);
     SetForegroundWindow(frame);
     BringWindowToTop(frame);
+    broughtForward_ = attached_ != 0;
   }
   HWND frame = nullptr;
 
  private:
   DWORD attached_ = 0;
+  bool broughtForward_ = false;
 };
 
 // ---- the editor ----

@@ -1,0 +1,278 @@
+// The editor driven as a person drives it: keys through SendInput, commands
+// through WM_COMMAND, answers to its boxes; what it shows read from its title,
+// its status bar and screenshots of its windows. Every wait is bounded.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui_driver.h"
+
+namespace {
+
+using gvdrive::EditorProcess;
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+// The ink (non-white pixels) of each row band of a window's screenshot.
+std::vector<int> InkPerRow(const gvdrive::Image& image, int rowHeight, int rows, int left = 0) {
+  std::vector<int> ink;
+  for (int r = 0; r < rows; ++r)
+    ink.push_back(image.CountOtherThan(kWhite, left, r * rowHeight, image.width, (r + 1) * rowHeight));
+  return ink;
+}
+
+// The caret field of the status bar ("%d 行, %d ﾊﾞｲﾄ" and padding).
+std::wstring CaretField(HWND frame) {
+  HWND bar = gvdrive::ChildByClass(frame, STATUSCLASSNAMEW);
+  const std::vector<std::wstring> fields = gvdrive::StatusFields(bar);
+  if (fields.size() < 2) return L"<none>";
+  std::wstring f = fields[1];
+  while (!f.empty() && (f.back() == L'\u3000' || f.back() == L' ')) f.pop_back();
+  return f;
+}
+
+bool CaretFieldBecomes(HWND frame, const std::wstring& wanted) {
+  return gvdrive::WaitUntil([&] { return CaretField(frame) == wanted; }, 5000);
+}
+
+// "%d 行, %d ﾊﾞｲﾄ" as the status bar shows it.
+std::wstring CaretText(int line, int column) {
+  return std::to_wstring(line) + L" \u884c, " + std::to_wstring(column) + L" \uff8a\uff9e\uff72\uff84";
+}
+
+class EditorUi : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow")) PostMessageW(w, WM_CLOSE, 0, 0);
+    Sleep(200);
+    for (const std::wstring& f : files_) DeleteFileW(f.c_str());
+  }
+  std::wstring File(const std::wstring& name, const std::string& bytes) {
+    files_.push_back(gvdrive::TempFile(name, bytes));
+    return files_.back();
+  }
+  // Starts the editor and waits for its frame, in front, settled.
+  HWND Open(EditorProcess& editor, const std::wstring& file) {
+    if (!editor.Start(file)) return nullptr;
+    HWND frame = gvdrive::WaitForFrame(editor.pid());
+    if (!frame) return nullptr;
+    // The info window it starts may come up over it.
+    gvdrive::WaitUntil([] { return !gvdrive::TopWindows(0, L"VantrelInfoWindow").empty(); }, 5000);
+    Sleep(300);
+    gvdrive::BringToFront(frame);
+    gvdrive::Settle(frame);
+    return frame;
+  }
+
+  std::vector<std::wstring> files_;
+};
+
+// A Shift-JIS file: its lines' glyphs and numbers are painted, the end-of-file
+// mark after the last line, nothing below.
+TEST_F(EditorUi, PaintsTheLinesAndTheirNumbers) {
+  // "日本語の行", "abc", "" , "最後" (no line end).
+  const std::wstring file = File(L"ui-paint.txt", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73\r\nabc\r\n\r\n\x8d\xc5\x8c\xe3");
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  HWND view = gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1");
+  HWND numbers = gvdrive::ChildByClass(frame, L"QVLineNum", L"QVLineNumWindow1");
+  ASSERT_NE(view, nullptr);
+  ASSERT_NE(numbers, nullptr);
+  Sleep(300);
+  const gvdrive::Image text = gvdrive::ClientScreenshot(view);
+  const gvdrive::Image column = gvdrive::ClientScreenshot(numbers);
+  text.SaveBmp(gvdrive::ScreenshotPath(L"editor-view.bmp"));
+  column.SaveBmp(gvdrive::ScreenshotPath(L"editor-line-numbers.bmp"));
+  ASSERT_GT(text.height, 100);
+
+  // The row height: the line-number column's first ink to the second line's.
+  RECT r;
+  GetClientRect(view, &r);
+  int firstInk = -1;
+  for (int y = 0; y < column.height && firstInk < 0; ++y)
+    if (column.CountOtherThan(kWhite, 0, y, column.width, y + 1) > 0) firstInk = y;
+  ASSERT_GE(firstInk, 0) << "no line numbers painted";
+  int rowHeight = 0;
+  for (int y = firstInk; y < column.height; ++y) {
+    const bool ink = column.CountOtherThan(kWhite, 0, y, column.width, y + 1) > 0;
+    if (!ink) {
+      for (int z = y; z < column.height; ++z)
+        if (column.CountOtherThan(kWhite, 0, z, column.width, z + 1) > 0) {
+          rowHeight = z - firstInk;
+          break;
+        }
+      break;
+    }
+  }
+  ASSERT_GT(rowHeight, 8);
+  // Numbers on the four rows and none below; text on rows 1, 2 and 4 (the
+  // empty third line shows only its line-end mark, the fourth its text and
+  // "[EOF]"), nothing below the document.
+  const std::vector<int> numberInk = InkPerRow(column, rowHeight, 8);
+  for (int row = 0; row < 4; ++row) EXPECT_GT(numberInk[static_cast<std::size_t>(row)], 5) << "number row " << row;
+  for (int row = 5; row < 8; ++row) EXPECT_EQ(numberInk[static_cast<std::size_t>(row)], 0) << "number row " << row;
+  const std::vector<int> textInk = InkPerRow(text, rowHeight, 8);
+  EXPECT_GT(textInk[0], textInk[1]) << "five kanji and kana make more ink than abc";
+  EXPECT_GT(textInk[1], 20);
+  EXPECT_GT(textInk[3], textInk[1]) << "two kanji and [EOF]";
+  for (int row = 5; row < 8; ++row) EXPECT_EQ(textInk[static_cast<std::size_t>(row)], 0) << "text row " << row;
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
+// Keys typed into the edit view move the caret; the status bar follows.
+TEST_F(EditorUi, KeysMoveTheCaret) {
+  std::string lines;
+  for (int i = 1; i <= 300; ++i) lines += "line " + std::to_string(i) + "\r\n";
+  lines += "\x82\xa0\x82\xa2x";  // "あいx", the last line
+  const std::wstring file = File(L"ui-keys.txt", lines);
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1))) << CaretField(frame).size();
+
+  gvdrive::PressKey(VK_DOWN);
+  gvdrive::PressKey(VK_DOWN);
+  gvdrive::PressKey(VK_END);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(3, 7)));  // after "line 3"
+  gvdrive::PressKey(VK_END, {VK_CONTROL});
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 6)));  // after "あいx"
+  gvdrive::PressKey(VK_LEFT);
+  gvdrive::PressKey(VK_LEFT);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 3))) << "a double-byte character is one step";
+  gvdrive::PressKey(VK_HOME, {VK_CONTROL});
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::PressKey(VK_NEXT);
+  gvdrive::Settle(frame);
+  const std::wstring paged = CaretField(frame);
+  EXPECT_NE(paged, CaretText(1, 1)) << "a page down moves the caret a page";
+  EXPECT_TRUE(paged.ends_with(L", 1 \uff8a\uff9e\uff72\uff84"));
+
+  // A click on the line-number column puts the caret at that line's start.
+  HWND numbers = gvdrive::ChildByClass(frame, L"QVLineNum", L"QVLineNumWindow1");
+  gvdrive::PressKey(VK_HOME, {VK_CONTROL});
+  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  PostMessageW(numbers, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2));
+  PostMessageW(numbers, WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
+// A document with changes asks before it closes: Cancel keeps it open and
+// changed, No closes without saving.
+TEST_F(EditorUi, ClosingAModifiedDocumentAsks) {
+  const std::string original = "first\r\nsecond";
+  const std::wstring file = File(L"ui-close.txt", original);
+  const std::wstring extra = File(L"ui-extra.txt", "inserted\r\n");
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+
+  // Insert a file at the caret through the insert dialog ("ファイル挿入").
+  PostMessageW(frame, WM_COMMAND, 4, 0);
+  // "現在の編集行の上にファイルが挿入されます。よろしいですか？"
+  HWND ask = gvdrive::WaitForDialog(editor.pid(), L"Gorvane");
+  ASSERT_NE(ask, nullptr);
+  PostMessageW(ask, WM_COMMAND, IDYES, 0);
+  HWND dialog = gvdrive::WaitForDialog(editor.pid(), L"\u30d5\u30a1\u30a4\u30eb\u633f\u5165");
+  ASSERT_NE(dialog, nullptr) << gvdrive::DescribeWindows(editor.pid());
+  Sleep(300);
+  ASSERT_TRUE(SetDlgItemTextW(dialog, 0x47c, extra.c_str()) || SetDlgItemTextW(dialog, 0x480, extra.c_str()));
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(gvdrive::WaitUntil([&] {
+    const std::wstring t = gvdrive::WindowText(frame);
+    return t.size() > 2 && t.substr(t.size() - 2) == L" *";
+  })) << "the title shows the change";
+
+  // Close: "ファイルが編集されています。\n保存しますか？" under "Gorvane　終了".
+  const std::wstring caption = L"Gorvane\u3000\u7d42\u4e86";
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  HWND box = gvdrive::WaitForDialog(editor.pid(), caption.c_str());
+  ASSERT_NE(box, nullptr);
+  bool sawQuestion = false;
+  for (const std::wstring& t : gvdrive::ChildTexts(box))
+    if (t == L"\u30d5\u30a1\u30a4\u30eb\u304c\u7de8\u96c6\u3055\u308c\u3066\u3044\u307e\u3059\u3002\n\u4fdd\u5b58\u3057\u307e\u3059\u304b\uff1f")
+      sawQuestion = true;
+  EXPECT_TRUE(sawQuestion);
+  PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(gvdrive::WaitUntil([&] { return !IsWindow(box); }, 5000));
+  EXPECT_EQ(editor.Wait(500), -1) << "Cancel keeps the editor";
+  EXPECT_TRUE(IsWindow(frame));
+
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  box = gvdrive::WaitForDialog(editor.pid(), caption.c_str());
+  ASSERT_NE(box, nullptr);
+  PostMessageW(box, WM_COMMAND, IDNO, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+  EXPECT_EQ(gvdrive::ReadFileBytes(file), original) << "No closes without saving";
+}
+
+// A second start for the same file brings the first editor to the front and ends.
+TEST_F(EditorUi, ASecondStartBringsTheFirstForward) {
+  const std::wstring file = File(L"ui-twice.txt", "text\r\n");
+  EditorProcess first;
+  HWND frame = Open(first, file);
+  ASSERT_NE(frame, nullptr);
+  // Another window takes the front.
+  HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(gvdrive::BringToFront(other));
+  EditorProcess second;
+  ASSERT_TRUE(second.Start(file));
+  EXPECT_EQ(second.Wait(), 0);
+  EXPECT_TRUE(gvdrive::TopWindows(second.pid(), L"Gorvane").empty());
+  EXPECT_TRUE(gvdrive::WaitUntil([&] {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    return GetForegroundWindow() == frame;
+  }, 5000)) << gvdrive::WindowText(GetForegroundWindow()) << " / " << IsIconic(frame);
+  DestroyWindow(other);
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first.Wait(), 0);
+}
+
+// The split button divides the edit area and makes it one again; each pane
+// has its own caret line.
+TEST_F(EditorUi, TheSplitButtonDividesTheView) {
+  const std::wstring file = File(L"ui-split.txt", "one\r\ntwo\r\nthree\r\n");
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  HWND rebar = GetDlgItem(frame, 2050);
+  ASSERT_NE(rebar, nullptr);
+  HWND toolBar = GetDlgItem(rebar, 2051);
+  ASSERT_NE(toolBar, nullptr);
+  EXPECT_EQ(SendMessageW(toolBar, TB_BUTTONCOUNT, 0, 0), 21);
+  for (int id : {2052, 2053, 2054}) EXPECT_NE(GetDlgItem(rebar, id), nullptr) << id;
+
+  PostMessageW(frame, WM_COMMAND, 1018, reinterpret_cast<LPARAM>(toolBar));
+  ASSERT_TRUE(gvdrive::WaitUntil([&] { return gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow2") != nullptr; }));
+  HWND second = gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow2");
+  RECT a{}, b{};
+  GetWindowRect(gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1"), &a);
+  GetWindowRect(second, &b);
+  EXPECT_LE(a.bottom, b.top);
+  // The lower pane's caret goes to line 3; the upper one stays on line 1.
+  SetForegroundWindow(frame);
+  PostMessageW(second, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 0));
+  gvdrive::Settle(frame);
+  gvdrive::PressKey(VK_DOWN);
+  gvdrive::PressKey(VK_DOWN);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(3, 1)) || CaretFieldBecomes(frame, CaretText(3, 4)));
+  const gvdrive::Image shot = gvdrive::Screenshot(frame);
+  shot.SaveBmp(gvdrive::ScreenshotPath(L"editor-split.bmp"));
+
+  PostMessageW(frame, WM_COMMAND, 1018, reinterpret_cast<LPARAM>(toolBar));
+  EXPECT_TRUE(gvdrive::WaitUntil([&] { return gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow2") == nullptr; }));
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
+}  // namespace
