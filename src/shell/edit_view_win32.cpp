@@ -4,6 +4,7 @@
 #include "shell/editor_win32.h"
 
 #include <imm.h>
+#include <shellapi.h>
 
 #include "shell/caret_moves.h"
 #include "shell/edit_render.h"
@@ -275,6 +276,31 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
   }
 }
 
+// A file dropped on the view: only the first counts; a folder is refused.
+void DropFiles(Editor& e, HDROP drop) {
+  std::wstring name;
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (length > 0) {
+    name.resize(length + 1);
+    DragQueryFileW(drop, 0, name.data(), length + 1);
+    name.resize(length);
+  }
+  DragFinish(drop);
+  if (name.empty()) return;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    sh::Status(e.host, u8"ドロップされたアイテムはフォルダです。");
+    return;
+  }
+  if (!e.group.LockGroup(false)) {
+    sh::Status(e.host, u8"何らかの処理中です。");
+    return;
+  }
+  e.group.UnlockGroup();
+  const gf::OpenEntry entry{Narrow(name), 0, false};
+  if (e.commands && e.commands->OpenFileCommand(0, &entry)) e.Refresh(true);
+}
+
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Editor* e = g_editor;
   if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -339,6 +365,16 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       else PlainKey(*e, p, wp);
       return 0;
     }
+    case WM_RBUTTONUP: {
+      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ClientToScreen(hwnd, &pt);
+      ShowPopupMenu(*e, false, pt.x, pt.y);
+      return 0;
+    }
+    case WM_DROPFILES: {
+      DropFiles(*e, reinterpret_cast<HDROP>(wp));
+      return 0;
+    }
     case WM_CONTEXTMENU: {
       // The scroll bars' own menus.
       const LRESULT hit = SendMessageW(hwnd, WM_NCHITTEST, 0, lp);
@@ -387,6 +423,12 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
       e->Wheel(PaneOf(hwnd), GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
+    case WM_RBUTTONUP: {
+      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ClientToScreen(hwnd, &pt);
+      ShowPopupMenu(*e, true, pt.x, pt.y);
+      return 0;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: {
       // The caret goes to the start of the clicked line.

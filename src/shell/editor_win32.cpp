@@ -51,7 +51,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Editor* e = g_editor;
   switch (msg) {
     case WM_SIZE:
-      if (e && e->pane[0].view) e->Layout();
+      if (!e) break;
+      e->sizeState = wp == SIZE_MINIMIZED ? 1 : wp == SIZE_MAXIMIZED ? 2 : 0;
+      if (e->sizeState == 0) GetWindowRect(hwnd, &e->restored);
+      if (e->pane[0].view && e->sizeState != 1) e->Layout();
       return 0;
     case WM_SETFOCUS:
       if (e && e->pane[e->active].view) SetFocus(e->pane[e->active].view);

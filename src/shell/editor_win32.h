@@ -195,6 +195,8 @@ struct Editor {
   HIMAGELIST toolImages = nullptr;
   std::wstring tipText;  // the tool tip shown last
   bool topMost = false;
+  int sizeState = 0;  // 0 restored, 1 minimised, 2 maximised
+  RECT restored{};    // the frame's rectangle when last restored
   // The key tables (copied from the group's header page) and the OEM keys.
   gorvane::commands::KeyTables keys;
   gorvane::commands::OemKeyTable oemKeys = gorvane::commands::DefaultOemKeys();
@@ -405,5 +407,7 @@ void ExecuteCode(Editor& e, gorvane::commands::CommandCode code);
 const wchar_t* ToolTipText(Editor& e, int id);
 void FontComboChanged(Editor& e, int id);
 void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y);
+// The edit view's or the line-number column's right-click menu at a screen point.
+void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y);
 
 }  // namespace gorvane::shell::win32

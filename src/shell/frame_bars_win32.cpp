@@ -382,6 +382,15 @@ void UpdateMenuPopup(Editor& e, HMENU popup, int index) {
   }
 }
 
+void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y) {
+  const auto items = lineNumbers ? cm::LineNumberPopupMenu() : cm::EditViewPopupMenu();
+  HMENU menu = BuildPopup(e, items);
+  ApplyStates(menu, cm::EvaluateMenu(CurrentMenuState(e),
+                                     lineNumbers ? cm::MenuPlace::LineNumberPopup : cm::MenuPlace::EditViewPopup, items));
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);
+  DestroyMenu(menu);
+}
+
 void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y) {
   HMENU menu = BuildPopup(e, vertical ? cm::VerticalScrollMenu() : cm::HorizontalScrollMenu());
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);

@@ -138,26 +138,32 @@ std::vector<std::wstring> ChildTexts(HWND parent) {
   return texts;
 }
 
+namespace {
+
+struct Description {
+  DWORD pid;
+  std::wstring text;
+};
+
+BOOL CALLBACK Describe(HWND w, LPARAM lp) {
+  auto* d = reinterpret_cast<Description*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner != d->pid) return TRUE;
+  wchar_t cls[64] = {};
+  GetClassNameW(w, cls, 64);
+  d->text += std::wstring(cls) + L" '" + WindowText(w) + L"'" + (IsWindowVisible(w) ? L"" : L" (hidden)") + L"\n";
+  if (std::wstring(cls) == L"#32770")
+    for (const std::wstring& t : ChildTexts(w)) d->text += L"  '" + t + L"'\n";
+  return TRUE;
+}
+
+}  // namespace
+
 std::wstring DescribeWindows(DWORD pid) {
-  struct All {
-    DWORD pid;
-    std::wstring text;
-  } all{pid, {}};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* a = reinterpret_cast<All*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner != a->pid) return TRUE;
-        wchar_t cls[64] = {};
-        GetClassNameW(w, cls, 64);
-        a->text += std::wstring(cls) + L" '" + WindowText(w) + L"'" + (IsWindowVisible(w) ? L"" : L" (hidden)") + L"\n";
-        if (std::wstring(cls) == L"#32770")
-          for (const std::wstring& t : ChildTexts(w)) a->text += L"  '" + t + L"'\n";
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
-  return all.text;
+  Description d{pid, {}};
+  EnumWindows(Describe, reinterpret_cast<LPARAM>(&d));
+  return d.text;
 }
 
 std::vector<std::wstring> StatusFields(HWND bar) {
@@ -216,6 +222,12 @@ void PressKey(WORD vk, std::initializer_list<WORD> modifiers) {
   for (auto it = modifiers.end(); it != modifiers.begin();) key(*--it, true);
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   Sleep(100);
+}
+
+void PressKeyIn(HWND w, WORD vk, std::initializer_list<WORD> modifiers) {
+  if (GetForegroundWindow() != w) BringToFront(w);
+  PressKey(vk, modifiers);
+  Settle(w);
 }
 
 void Settle(HWND w) {

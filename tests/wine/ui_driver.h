@@ -61,6 +61,9 @@ bool BringToFront(HWND w);
 // Presses and releases a key with modifiers held (VK_CONTROL, VK_SHIFT, ...)
 // through SendInput, then lets the target process handle it.
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers = {});
+// The same, first bringing the window to the front when another window has
+// taken it (keys go to the foreground window).
+void PressKeyIn(HWND w, WORD vk, std::initializer_list<WORD> modifiers = {});
 // Waits until the process has handled everything posted so far.
 void Settle(HWND w);
 
