@@ -232,15 +232,24 @@ void Messenger::Tick() {
     if (f) f();
 }
 
-bool Messenger::StartInfoWindow(ProgramStarter& starter, const std::string& commandLine,
-                                const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs) {
+bool Messenger::LaunchInfoWindow(ProgramStarter& starter, const std::string& commandLine) {
   if (OpenInfoWindow()) return true;
-  if (!starter.Start(commandLine)) return false;
-  for (std::uint32_t waited = 0; waited <= waitMs; waited += 100) {
-    if (OpenInfoWindow()) return true;
-    if (sleep) sleep(100);
+  return starter.Start(commandLine);
+}
+
+bool Messenger::WaitForInfoWindow(const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs,
+                                  std::uint32_t stepMs) {
+  stepMs = std::max<std::uint32_t>(1, stepMs);
+  for (std::uint32_t waited = 0; waited <= waitMs; waited += stepMs) {
+    if (connectedToInfoWindow() || OpenInfoWindow()) return true;
+    if (sleep) sleep(stepMs);
   }
   return false;
+}
+
+bool Messenger::StartInfoWindow(ProgramStarter& starter, const std::string& commandLine,
+                                const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs) {
+  return LaunchInfoWindow(starter, commandLine) && WaitForInfoWindow(sleep, waitMs);
 }
 
 }  // namespace gorvane::ipc

@@ -99,10 +99,15 @@ class Messenger {
   void Tick();
 
   // ---- the info window ----
-  // Starts it with the command line made for this editor and waits (every
-  // 100 ms, at most waitMs) until its inbox takes "@TEST@".
+  // Starts it with the command line made for this editor (nothing to start
+  // when its inbox already answers). False: it could not be started.
+  bool LaunchInfoWindow(ProgramStarter& starter, const std::string& commandLine);
+  // Waits (probing every stepMs, at most waitMs) until its inbox takes "@TEST@".
+  bool WaitForInfoWindow(const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs = 3000,
+                         std::uint32_t stepMs = 100);
+  // Both: starts it and waits (every 100 ms, at most waitMs).
   bool StartInfoWindow(ProgramStarter& starter, const std::string& commandLine,
-                       const std::function<void(std::uint32_t ms)>& sleep, std::uint32_t waitMs = 10000);
+                       const std::function<void(std::uint32_t)>& sleep, std::uint32_t waitMs = 3000);
 
  private:
   struct Queued {

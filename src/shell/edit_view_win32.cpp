@@ -278,14 +278,19 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
 
 // A file dropped on the view: only the first counts; a folder is refused.
 void DropFiles(Editor& e, HDROP drop) {
+  using Query = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+  using Finish = void(WINAPI*)(HDROP);
+  static const auto query = LateBound<Query>(L"shell32.dll", "DragQueryFileW");
+  static const auto finish = LateBound<Finish>(L"shell32.dll", "DragFinish");
+  if (!query || !finish) return;
   std::wstring name;
-  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  const UINT length = query(drop, 0, nullptr, 0);
   if (length > 0) {
     name.resize(length + 1);
-    DragQueryFileW(drop, 0, name.data(), length + 1);
+    query(drop, 0, name.data(), length + 1);
     name.resize(length);
   }
-  DragFinish(drop);
+  finish(drop);
   if (name.empty()) return;
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -73,6 +73,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP + 1:
       if (e) e->host.ShowDeferred();
       return 0;
+    case kBuildBandsMessage:
+      if (e && !CreateControlBands(*e)) DestroyWindow(hwnd);
+      return 0;
     case WM_COMMAND:
       if (!e) break;
       if (LOWORD(wp) == gorvane::commands::kFontNameComboId || LOWORD(wp) == gorvane::commands::kFontSizeComboId) {
@@ -206,6 +209,24 @@ bool LibrariesAreCurrent(sh::Host& host, const std::string& folder) {
     }
   }
   return true;
+}
+
+// The encoding a file is read in: the forced one, else what its first
+// 256 KiB show (as the loader decides it).
+int FileCode(gf::FileSystem& fs, const std::string& path, int forced) {
+  if (forced != 0) return forced;
+  int code = cc::kCodeSjis;
+  if (path.empty()) return code;
+  if (auto f = fs.Open(path, gf::Access::Read, gf::Share::ReadWrite, gf::Disposition::OpenExisting, true)) {
+    std::vector<std::uint8_t> sample(262144);
+    std::uint32_t sampled = 0;
+    f->Read(sample.data(), static_cast<std::uint32_t>(sample.size()), &sampled);
+    f->Close();
+    std::uint8_t crlf[6];
+    const int detected = cc::JudgmentCode(sample.data(), static_cast<int>(sampled), crlf);
+    code = detected < 0 ? -detected : detected == 0 ? cc::kCodeSjis : detected;
+  }
+  return code;
 }
 
 int Run(HINSTANCE inst, int show) {
@@ -355,16 +376,7 @@ int Run(HINSTANCE inst, int show) {
   // A project is not opened here: the info window is started with it, and
   // this editor has nothing to show.
   if (args.isProject) {
-    int code = cc::kCodeSjis;
-    if (auto f = e.fs->Open(path, gf::Access::Read, gf::Share::ReadWrite, gf::Disposition::OpenExisting, true)) {
-      std::vector<std::uint8_t> sample(262144);
-      std::uint32_t sampled = 0;
-      f->Read(sample.data(), static_cast<std::uint32_t>(sample.size()), &sampled);
-      f->Close();
-      std::uint8_t crlf[6];
-      const int detected = cc::JudgmentCode(sample.data(), static_cast<int>(sampled), crlf);
-      code = detected < 0 ? -detected : detected == 0 ? cc::kCodeSjis : detected;
-    }
+    const int code = FileCode(*e.fs, path, 0);
     wchar_t shortName[MAX_PATH * 2];
     const std::wstring longName = Wide(path);
     const DWORD n = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH * 2);
@@ -463,18 +475,6 @@ int Run(HINSTANCE inst, int show) {
   }
   WriteInstallation(e.host, e.programFolder);
 
-  // The info window: started unless it started us.
-  if (!args.startedByInfoWindow) {
-    const auto starter = ipc::CreateSystemProgramStarter();
-    RECT r;
-    GetWindowRect(e.frame, &r);
-    const std::string line = ipc::InfoWindowCommandLine(e.programFolder, ipc::FrameRect{r.left, r.top, r.right, r.bottom},
-                                                        e.file.code, false, e.group.infoWindow(), e.file.path);
-    if (!e.messenger.StartInfoWindow(*starter, line, [](std::uint32_t ms) { Sleep(ms); }, 3000))
-      sh::Tell(e.host,
-               u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
-               sh::BoxIcon::Warning);
-  }
   if (args.jumpLine && *args.jumpLine > 0)
     e.pane[0].firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
   e.store.ShowFrom(0, doc::LineNo(e.pane[0].firstLine));
@@ -484,6 +484,33 @@ int Run(HINSTANCE inst, int show) {
   ShowWindow(e.frame, show);
   UpdateWindow(e.frame);
   SetFocus(e.pane[0].view);
+  // The bands' controls come right after the first page.
+  PostMessageW(e.frame, kBuildBandsMessage, 0, 0);
+  {
+    // Whoever waits for the first page hears of it now.
+    MSG m;
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+
+  // The info window (unless it started us): started with this editor's frame
+  // and file, and waited for (bounded; messages sent to this window meanwhile
+  // are answered), else the user is told.
+  if (!args.startedByInfoWindow) {
+    const auto starter = ipc::CreateSystemProgramStarter();
+    RECT r;
+    GetWindowRect(e.frame, &r);
+    const std::string line = ipc::InfoWindowCommandLine(e.programFolder, ipc::FrameRect{r.left, r.top, r.right, r.bottom},
+                                                        e.file.code, false, e.group.infoWindow(), e.file.path);
+    const auto answerWhileWaiting = [](std::uint32_t ms) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_SENDMESSAGE);
+      MSG m;
+      PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    };
+    if (!e.messenger.LaunchInfoWindow(*starter, line) || !e.messenger.WaitForInfoWindow(answerWhileWaiting, 3000, 10))
+      sh::Tell(e.host,
+               u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
+               sh::BoxIcon::Warning);
+  }
   SetTimer(e.frame, kPollTimer, 2, nullptr);
   SetTimer(e.frame, kQueueTimer, 5, nullptr);
   if (releaseStartup.held) {

@@ -57,8 +57,18 @@ constexpr UINT_PTR kPollTimer = 4;       // the inbox, every 2 ms
 constexpr UINT_PTR kQueueTimer = 14;     // the re-send queues, every 5 ms
 constexpr DWORD kStartupWaitMs = 30000;  // the start-up mutex: never an unbounded wait
 constexpr int kStatusBarId = 2100;
+constexpr UINT kBuildBandsMessage = WM_APP + 2;  // the control bands, after the first page
 
 // ---- text between Shift-JIS and UTF-16 (our own tables) ----
+
+// A function of a system library loaded when it is first needed (the file
+// dialogs' and the shell's libraries cost the start-up time otherwise).
+template <typename F>
+F LateBound(const wchar_t* library, const char* name) {
+  HMODULE m = GetModuleHandleW(library);
+  if (!m) m = LoadLibraryW(library);
+  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name))) : nullptr;
+}
 
 inline std::wstring Wide(std::string_view sjis) { return cc::SjisToWide<wchar_t>(sjis); }
 inline std::string Narrow(const std::wstring& wide) { return cc::WideToSjis(std::wstring_view(wide)); }
@@ -393,8 +403,10 @@ bool RegisterViewClasses(HINSTANCE inst);
 gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk);
 
 // ---- frame_bars_win32.cpp ----
-// The rebar with the tool bar and the control bands.
+// The rebar with the tool bar.
 bool CreateBars(Editor& e);
+// The function, font and search bands in the rebar.
+bool CreateControlBands(Editor& e);
 // The main menu, labels with their keys.
 bool BuildMainMenu(Editor& e);
 // The enable and check marks of a pop-up menu that is about to open.

@@ -170,7 +170,13 @@ class Win32FileDialogs final : public files::FileDialogs {
     ofn.lpTemplateName = templateName;
     ofn.lpfnHook = Hook;
     ofn.lCustData = reinterpret_cast<LPARAM>(s);
-    const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    // The dialog library is loaded with the first dialog.
+    using Dialog = BOOL(WINAPI*)(OPENFILENAMEW*);
+    const HMODULE library = LoadLibraryW(L"comdlg32.dll");
+    const auto run = library ? reinterpret_cast<Dialog>(reinterpret_cast<void*>(
+                                   GetProcAddress(library, save ? "GetSaveFileNameW" : "GetOpenFileNameW")))
+                             : nullptr;
+    const BOOL ok = run ? run(&ofn) : FALSE;
     if (!ok) return false;
     filterIndex_ = ofn.nFilterIndex;  // remembered
     *path = buffer.data();

@@ -320,6 +320,11 @@ bool CreateBars(Editor& e) {
   SIZE size{};
   SendMessageW(e.toolBar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
   AddBand(e.rebar, e.toolBar, size.cx, std::max<LONG>(22, size.cy), false);
+  return true;
+}
+
+bool CreateControlBands(Editor& e) {
+  if (!e.rebar || e.functionBand) return e.rebar != nullptr;
 
   // The control bands: the function list and the fonts on one row, the
   // search box with its buttons on the next.
@@ -336,6 +341,7 @@ bool CreateBars(Editor& e) {
     }
   }
   if (e.fontBand) FillFontCombos(e);
+  e.Layout();
   return true;
 }
 

@@ -196,6 +196,33 @@ TEST_F(MessengerTest, StartingTheInfoWindow) {
   EXPECT_EQ(info->Received(), (std::vector<std::string>{Msg("@TEST@"), Msg("@EDITPOS@")}));
 }
 
+// Started early and waited for later: the inbox that appears while the editor
+// goes on with its own start-up is found by a short probe, and hears "@TEST@"
+// once.
+TEST_F(MessengerTest, TheInfoWindowLaunchedEarlyIsWaitedForLater) {
+  Editor& a = Start("C:\\a.txt", 3);
+  struct Starter : ipc::ProgramStarter {
+    int started = 0;
+    bool Start(const std::string&) override { return ++started > 0; }
+  } starter;
+  ASSERT_TRUE(a.messenger.LaunchInfoWindow(starter, "x"));
+  EXPECT_EQ(starter.started, 1);
+  std::unique_ptr<InfoWindow> info;
+  int probes = 0;
+  auto sleep = [&](std::uint32_t ms) {
+    now += ms;
+    if (++probes == 7) info = std::make_unique<InfoWindow>(world, 3);  // comes up after 70 ms
+  };
+  const std::uint64_t before = now;
+  EXPECT_TRUE(a.messenger.WaitForInfoWindow(sleep, 3000, 10));
+  EXPECT_LE(now - before, 80u);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->Received(), (std::vector<std::string>{Msg("@TEST@")}));
+  // Connected: launching again starts nothing.
+  EXPECT_TRUE(a.messenger.LaunchInfoWindow(starter, "x"));
+  EXPECT_EQ(starter.started, 1);
+}
+
 TEST(InfoWindowCommandLine, AsTheEditorStartsIt) {
   EXPECT_EQ(ipc::InfoWindowCommandLine("C:\\Gv\\", ipc::FrameRect{10, 20, 810, 620}, 6, false, 2, "C:\\w\\A~1.TXT"),
             "\"C:\\Gv\\Vantrel.exe\" 10 20 810 620 6 0 /MI 2 \"C:\\w\\A~1.TXT\"");
