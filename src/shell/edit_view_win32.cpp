@@ -360,8 +360,12 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_MOUSEWHEEL:
+      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
       e->Wheel(p, GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
+    case WM_IME_NOTIFY:
+      if (wp == IMN_SETOPENSTATUS) e->RefreshStatus();
+      break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       if (msg == WM_SYSKEYDOWN && wp != VK_F10) break;
@@ -403,6 +407,8 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: {
       SetFocus(hwnd);
+      // The file may have changed on disk meanwhile.
+      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
       const int row = GET_Y_LPARAM(lp) / std::max(1, e->lineHeight);
       const int line = std::min(e->pane[p].firstLine + row, static_cast<int>(std::max<std::uint32_t>(1, e->store.lineCount())));
       const std::string text = e->Line(line);
@@ -449,7 +455,73 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// The bar between two panes: dragged with the left button, as long as both
+// panes keep more than kLeastPane pixels.
+LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  static int grab = 0;
+  Editor* e = g_editor;
+  if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
+  const bool sideBySide = e->split == 47;
+  switch (msg) {
+    case WM_SETCURSOR:
+      SetCursor(LoadCursorW(nullptr, sideBySide ? IDC_SIZEWE : IDC_SIZENS));
+      return TRUE;
+    case WM_LBUTTONDOWN: {
+      RECT a, b;
+      GetWindowRect(e->pane[0].lineNumbers, &a);
+      GetWindowRect(e->pane[1].view, &b);
+      const int total = sideBySide ? (b.right - a.left) : (b.bottom - a.top);
+      if (total > 2 * Editor::kLeastPane + Editor::kSplitterBar) {
+        grab = sideBySide ? GET_X_LPARAM(lp) : GET_Y_LPARAM(lp);  // where on the bar it was taken
+        SetCapture(hwnd);
+      }
+      return 0;
+    }
+    case WM_MOUSEMOVE: {
+      if (GetCapture() != hwnd) break;
+      // The edit area on the screen.
+      RECT a, b;
+      GetWindowRect(e->pane[0].lineNumbers, &a);
+      GetWindowRect(e->pane[1].view, &b);
+      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ClientToScreen(hwnd, &pt);
+      const int start = sideBySide ? a.left : a.top;
+      const int room = (sideBySide ? b.right : b.bottom) - start - Editor::kSplitterBar;
+      if (room <= 2 * Editor::kLeastPane) return 0;
+      const int at = std::clamp(static_cast<int>(sideBySide ? pt.x : pt.y) - grab - start, Editor::kLeastPane + 1,
+                                room - Editor::kLeastPane - 1);
+      e->splitShare = static_cast<double>(at) / room;
+      e->Layout();
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      if (GetCapture() == hwnd) ReleaseCapture();
+      for (int p = 0; p < e->panes(); ++p) e->Repaint(p);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
 }  // namespace
+
+bool RegisterSplitterClass(HINSTANCE inst) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = inst;
+  wc.lpfnWndProc = SplitterProc;
+  wc.lpszClassName = L"SeparateWindowClass";
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  return RegisterClassExW(&wc) != 0;
+}
 
 gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk) {
   namespace cm = gorvane::commands;

@@ -19,6 +19,8 @@ void Editor::Split(int how) {
     if (split == 0) return;
     DestroyWindow(pane[1].view);
     DestroyWindow(pane[1].lineNumbers);
+    DestroyWindow(splitter);
+    splitter = nullptr;
     pane[1] = Pane{};
     store.CloseSecondPane();
     split = 0;
@@ -31,6 +33,9 @@ void Editor::Split(int how) {
                                      reinterpret_cast<HMENU>(2), instance, nullptr);
       pane[1].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow2", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
                                             frame, reinterpret_cast<HMENU>(5), instance, nullptr);
+      splitter = CreateWindowExW(0, L"SeparateWindowClass", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, frame,
+                                 reinterpret_cast<HMENU>(6), instance, nullptr);
+      splitShare = 0.5;
       SetWindowLongPtrW(pane[1].view, 0, 1);
       SetWindowLongPtrW(pane[1].lineNumbers, 0, 1);
       pane[1].firstLine = pane[0].firstLine;
@@ -152,7 +157,7 @@ bool RegisterClasses(HINSTANCE inst) {
   wc.lpszClassName = L"Gorvane";
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   if (!RegisterClassExW(&wc)) return false;
-  return RegisterViewClasses(inst);
+  return RegisterViewClasses(inst) && RegisterSplitterClass(inst);
 }
 
 // The registry values of this installation, written when they differ.

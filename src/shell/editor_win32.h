@@ -6,6 +6,7 @@
 #include "ipc/kernel.h"
 
 #include <windows.h>
+#include <imm.h>
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -313,6 +314,10 @@ struct Editor {
     st.writeProtected = file.readOnly;
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
+    if (HIMC imc = ImmGetContext(pane[active].view)) {
+      st.inputMethodOpen = ImmGetOpenStatus(imc) != 0;
+      ImmReleaseContext(pane[active].view, imc);
+    }
     st.undoAvailable = false;
     return st;
   }
@@ -324,6 +329,7 @@ struct Editor {
     statusModel->RefreshInsertMode(st);
     statusModel->RefreshCapsLock(st);
     statusModel->RefreshNumLock(st);
+    statusModel->RefreshInputMode(st);
   }
   // After a command that may have replaced or changed the document.
   void Refresh(bool toTop) {
@@ -375,18 +381,29 @@ struct Editor {
       MoveWindow(pane[p].view, x + numberWidth, y, std::max(0, w - numberWidth), h, TRUE);
       UpdateScrollBar(p);
     };
-    constexpr int kBar = 4;  // the splitter between the panes
     if (split == 47) {
-      const int half = (width - kBar) / 2;
-      place(0, 0, top, half, height);
-      place(1, half + kBar, top, width - half - kBar, height);
+      const int first = FirstPaneSize(width);
+      place(0, 0, top, first, height);
+      MoveWindow(splitter, first, top, kSplitterBar, height, TRUE);
+      place(1, first + kSplitterBar, top, width - first - kSplitterBar, height);
     } else if (split == 48) {
-      const int half = (height - kBar) / 2;
-      place(0, 0, top, width, half);
-      place(1, 0, top + half + kBar, width, height - half - kBar);
+      const int first = FirstPaneSize(height);
+      place(0, 0, top, width, first);
+      MoveWindow(splitter, 0, top + first, width, kSplitterBar, TRUE);
+      place(1, 0, top + first + kSplitterBar, width, height - first - kSplitterBar);
     } else {
       place(0, 0, top, width, height);
     }
+  }
+  // The splitter bar between two panes, and where it is: the first pane's
+  // share of the edit area (half until the bar is moved).
+  static constexpr int kSplitterBar = 5;
+  static constexpr int kLeastPane = 100;  // pixels each pane keeps when the bar moves
+  HWND splitter = nullptr;
+  double splitShare = 0.5;
+  int FirstPaneSize(int total) const {
+    const int room = std::max(0, total - kSplitterBar);
+    return std::clamp(static_cast<int>(room * splitShare + 0.5), 0, room);
   }
   // Divides the edit area (47 side by side, 48 one above the other) or
   // makes it one pane again (49).
@@ -398,6 +415,9 @@ extern Editor* g_editor;
 // ---- edit_view_win32.cpp ----
 // Registers the classes "QVChild" and "QVLineNum".
 bool RegisterViewClasses(HINSTANCE inst);
+// Registers "SeparateWindowClass", the bar between two panes.
+bool RegisterSplitterClass(HINSTANCE inst);
+
 // What a key-down to an edit view or the search box does, by the modifier
 // keys held now and the key tables.
 gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk);

@@ -277,6 +277,27 @@ TEST_F(EditorUi, TheSplitButtonDividesTheView) {
   const gvdrive::Image shot = gvdrive::Screenshot(frame);
   shot.SaveBmp(gvdrive::ScreenshotPath(L"editor-split.bmp"));
 
+  // The bar between the panes is dragged down by 60 pixels; it stops where
+  // the lower pane would keep no more than 100.
+  HWND bar = gvdrive::ChildByClass(frame, L"SeparateWindowClass");
+  ASSERT_NE(bar, nullptr);
+  auto topHeight = [&] {
+    RECT r{};
+    GetWindowRect(gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1"), &r);
+    return static_cast<int>(r.bottom - r.top);
+  };
+  const int before = topHeight();
+  SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 2));
+  SendMessageW(bar, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 62));
+  SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(10, 62));
+  EXPECT_EQ(topHeight(), before + 60);
+  SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 2));
+  SendMessageW(bar, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 2000));
+  SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(10, 2000));
+  RECT lower{};
+  GetWindowRect(second, &lower);
+  EXPECT_GT(lower.bottom - lower.top, 100);
+
   PostMessageW(frame, WM_COMMAND, 1018, reinterpret_cast<LPARAM>(toolBar));
   EXPECT_TRUE(gvdrive::WaitUntil([&] { return gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow2") == nullptr; }));
   PostMessageW(frame, WM_CLOSE, 0, 0);
