@@ -179,4 +179,11 @@ std::string FrameTitle(std::string_view fileName, std::string_view folder, bool 
   return title;
 }
 
+int SizeValueForScreen(int screenHeight) {
+  if (screenHeight <= 600) return 9;
+  if (screenHeight <= 800) return 10;
+  if (screenHeight <= 1024) return 11;
+  return 12;
+}
+
 }  // namespace gorvane::shell

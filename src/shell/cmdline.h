@@ -45,6 +45,11 @@ std::string ProgramFolderOf(std::string_view fullCommandLine);
 // The text after the program's path in a full command line.
 std::string_view ArgumentsOf(std::string_view fullCommandLine);
 
+// The default size value of a screen of this height in pixels: 9 up to 600,
+// 10 up to 800, 11 up to 1024, 12 above. The editor takes it as the default
+// point size of its font.
+int SizeValueForScreen(int screenHeight);
+
 // The frame's title: the file name, " [ folder ]" when a folder is known,
 // " *" while modified.
 std::string FrameTitle(std::string_view fileName, std::string_view folder, bool modified);

@@ -403,8 +403,15 @@ int Run(HINSTANCE inst, int show) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   if (!RegisterClasses(inst)) return 0;
+  // The font's default size follows the screen; "/PA" names an owner window.
+  e.fontPoints = sh::SizeValueForScreen(GetSystemMetrics(SM_CYSCREEN));
+  HWND owner = nullptr;
+  if (args.ownerWindow) {
+    const auto handle = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*args.ownerWindow));
+    if (IsWindow(handle)) owner = handle;
+  }
   e.frame = CreateWindowExW(0, L"Gorvane", L"\u65b0\u898f\u30d5\u30a1\u30a4\u30eb", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, nullptr, inst, nullptr);
+                            CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, owner, nullptr, inst, nullptr);
   if (!e.frame) return 0;
   e.rawHost.owner = e.frame;
   e.activator.frame = e.frame;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace sh = gorvane::shell;
 
@@ -60,6 +61,11 @@ TEST(CommandLine, BadNumbersAndOwner) {
   EXPECT_EQ(*owner.ownerWindow, 0x1A2Bu);
   EXPECT_FALSE(sh::ParseCommandLine("/PA:zz C:\\a.txt").ownerWindow.has_value());
   EXPECT_EQ(sh::ParseCommandLine("/PA:zz C:\\a.txt").fileName, "C:\\a.txt");
+}
+
+TEST(CommandLine, SizeValueFromTheScreenHeight) {
+  const std::pair<int, int> cases[] = {{480, 9}, {600, 9}, {601, 10}, {800, 10}, {801, 11}, {1024, 11}, {1025, 12}, {2160, 12}};
+  for (const auto& [height, value] : cases) EXPECT_EQ(sh::SizeValueForScreen(height), value) << height;
 }
 
 TEST(CommandLine, ProgramFolderAndTitle) {
