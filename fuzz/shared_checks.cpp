@@ -1,8 +1,11 @@
 #include "shared_checks.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
+#include "commands/key_tables.h"
+#include "commands/menu_layout.h"
 #include "ipc/instance_group.h"
 #include "support/fake_host.h"
 #include "support/fake_kernel.h"
@@ -52,6 +55,29 @@ std::string CheckShared(const std::uint8_t* data, std::size_t size) {
     if (e.path.size() >= ipc::kPathField) return "a path longer than its field";
   for (const ipc::InfoWindowEntry& e : second.InfoWindows())
     if (e.projectPath.size() >= ipc::kPathField) return "a project path longer than its field";
+  // The key tables it copies drive its keys and menu labels: any bytes are
+  // harmless there.
+  std::array<std::uint8_t, 20> oem{};
+  std::array<std::uint8_t, 1024> tables{};
+  if (second.ReadKeyTables(oem, tables)) {
+    commands::KeyTables keys;
+    commands::OemKeyTable oemKeys{};
+    std::copy(tables.begin(), tables.end(), keys.bytes.begin());
+    std::copy(oem.begin(), oem.end(), oemKeys.begin());
+    for (int code = 0; code < 256; ++code) {
+      const std::string label = commands::KeyLabel(keys, oemKeys, static_cast<commands::CommandCode>(code));
+      if (label.size() > 64) return "a key label of " + std::to_string(label.size()) + " bytes";
+    }
+    for (const commands::MenuBarEntry& menu : commands::MainMenu())
+      for (const commands::MenuItem& item : menu.items) commands::MenuLabel(item, keys, oemKeys);
+    for (int state = 0; state < commands::kModifierStateCount; ++state)
+      for (int vk = 0; vk < 256; ++vk) {
+        const commands::KeyDecision d = commands::DecideKey(keys, static_cast<commands::ModifierState>(state),
+                                                            static_cast<std::uint8_t>(vk), (vk & 1) != 0, (vk & 2) != 0);
+        if (d.action == commands::KeyAction::Command && d.command == commands::kNoCommand)
+          return "a command decision without a command";
+      }
+  }
   second.FreeInfoWindowNumber();
   second.RegisterFile("C:\\third.txt");
   second.WithSettings([&](files::SettingsArea& s) {
