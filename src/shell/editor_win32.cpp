@@ -50,8 +50,6 @@ void Editor::Split(int how) {
   for (int p = 0; p < panes(); ++p) Repaint(p);
 }
 
-// A line's text for the screen: no line end, tabs expanded to 8 columns
-
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Editor* e = g_editor;
   switch (msg) {

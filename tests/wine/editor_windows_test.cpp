@@ -175,11 +175,19 @@ TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
     dialog = FindWindowW(L"#32770", L"\u6587\u5b57\u30b3\u30fc\u30c9\u3092\u6307\u5b9a\u3057\u3066\u4fdd\u5b58");
   }
   ASSERT_NE(dialog, nullptr);
-  // The lists are filled when the dialog starts: wait for them.
-  for (DWORD waited = 0; waited < kWaitMs && SendDlgItemMessageW(dialog, 1001, CB_GETCOUNT, 0, 0) <= 0; waited += 20)
-    Sleep(20);
-  SendDlgItemMessageW(dialog, 1001, CB_SETCURSEL, 0, 0);  // ｼﾌﾄJIS
-  SendDlgItemMessageW(dialog, 1002, CB_SETCURSEL, 0, 0);  // 変更しない
+  // The dialog is shown once it has filled its lists and chosen the file's
+  // own code: only then are the choices made (and checked).
+  for (DWORD waited = 0; waited < kWaitMs && !IsWindowVisible(dialog); waited += 20) Sleep(20);
+  ASSERT_TRUE(IsWindowVisible(dialog));
+  for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
+    SendDlgItemMessageW(dialog, 1001, CB_SETCURSEL, 0, 0);  // ｼﾌﾄJIS
+    SendDlgItemMessageW(dialog, 1002, CB_SETCURSEL, 0, 0);  // 変更しない
+    if (SendDlgItemMessageW(dialog, 1001, CB_GETCURSEL, 0, 0) == 0 &&
+        SendDlgItemMessageW(dialog, 1002, CB_GETCURSEL, 0, 0) == 0)
+      break;
+    Sleep(50);
+  }
+  ASSERT_EQ(SendDlgItemMessageW(dialog, 1001, CB_GETCURSEL, 0, 0), 0);
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   std::string bytes;
   for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
@@ -187,7 +195,8 @@ TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
     bytes = ReadFileBytes(file);
     if (bytes == "\x82\xa0\x82\xa2\r\nabc") break;
   }
-  EXPECT_EQ(bytes, "\x82\xa0\x82\xa2\r\nabc");
+  EXPECT_EQ(bytes, "\x82\xa0\x82\xa2\r\nabc") << "the editor's title: " << Text(frame).size() << " characters, "
+                                                  << (IsWindow(dialog) ? "the dialog is still open" : "the dialog closed");
 
   // Divided into two panes one above the other, then one again.
   SendMessageW(frame, WM_COMMAND, 48, 0);
