@@ -601,7 +601,9 @@ void Editor::SetUpFonts() {
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   if (font) DeleteObject(font);
   if (numberFont) DeleteObject(numberFont);
+  if (heavyFont) DeleteObject(heavyFont);
   font = MakeFont(sh::EditFont(fontFace, fontPoints, dpi));
+  heavyFont = MakeFont(sh::HeavyEditFont(fontFace, fontPoints, dpi));
   numberFont = MakeFont(sh::LineNumberFont(fontFace, dpi));
   {
     GdiMeasurer edit(dc, font);

@@ -190,6 +190,7 @@ struct Editor {
   int active = 0;  // the pane with the focus
   int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
   HFONT font = nullptr, numberFont = nullptr;
+  HFONT heavyFont = nullptr;  // the edit font at weight 900, for the colouring's heavy runs
   sh::EditMetrics metrics;
   int lineHeight = 16, numberWidth = 48;
   int tabSize = 8;
