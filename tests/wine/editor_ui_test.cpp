@@ -304,4 +304,65 @@ TEST_F(EditorUi, TheSplitButtonDividesTheView) {
   EXPECT_EQ(editor.Wait(), 0);
 }
 
+// Start-ups never wait for good: a start-up mutex left by a thread that died
+// is taken at once, and an info window that never comes up costs its bounded
+// wait and a warning, after which the next editor starts too.
+DWORD WINAPI TakeAndDie(LPVOID) {
+  CreateMutexW(nullptr, TRUE, L"GorvaneStartErrorMutex");
+  return 0;  // ends owning it: the mutex is abandoned
+}
+
+TEST_F(EditorUi, StartUpsNeverWaitForGood) {
+  HANDLE thread = CreateThread(nullptr, 0, TakeAndDie, nullptr, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, 5000);
+  CloseHandle(thread);
+  const std::wstring first = File(L"ui-abandoned.txt", "x\r\n");
+  EditorProcess editor;
+  const ULONGLONG started = GetTickCount64();
+  ASSERT_TRUE(editor.Start(first));
+  ASSERT_NE(gvdrive::WaitForFrame(editor.pid(), 15000), nullptr);
+  EXPECT_LT(GetTickCount64() - started, 15000u);
+  for (HWND w : gvdrive::TopWindows(editor.pid(), L"Gorvane")) PostMessageW(w, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+  for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow")) PostMessageW(w, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(gvdrive::WaitUntil([] { return gvdrive::TopWindows(0, L"VantrelInfoWindow").empty(); }));
+
+  // An installation whose info window ends at once (a program that is not
+  // one, under its name).
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"gv-no-info-window\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const wchar_t* f : {L"Gorvane_0174.exe", L"QORVchar.dll", L"QORVetc.dll", L"QORVimage.dll", L"qvres.dll"})
+    ASSERT_TRUE(CopyFileW((gvdrive::ProgramFolder() + f).c_str(), (folder + f).c_str(), FALSE)) << f;
+  ASSERT_TRUE(CopyFileW((gvdrive::ProgramFolder() + L"gvtool.exe").c_str(), (folder + L"Vantrel.exe").c_str(), FALSE));
+  // "情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。"
+  const std::wstring failed =
+      L"\u60c5\u5831\u30a6\u30a3\u30f3\u30c9\u30a6\u306e\u30aa\u30fc\u30d7\u30f3\u306b\u5931\u6557\u3057\u307e\u3057"
+      L"\u305f\u3002\n\u60c5\u5831\u30a6\u30a3\u30f3\u30c9\u30a6\u3092\u5229\u7528\u3059\u308b\u6a5f\u80fd\u3092\u5229"
+      L"\u7528\u3059\u308b\u3053\u3068\u304c\u3067\u304d\u307e\u305b\u3093\u3002";
+  EditorProcess lonely[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::wstring file = File(L"ui-lonely" + std::to_wstring(i) + L".txt", "y\r\n");
+    const ULONGLONG at = GetTickCount64();
+    ASSERT_TRUE(lonely[i].StartIn(folder, file));
+    HWND box = gvdrive::WaitForDialog(lonely[i].pid(), L"Gorvane", 20000);
+    ASSERT_NE(box, nullptr) << "editor " << i;
+    EXPECT_LT(GetTickCount64() - at, 15000u);
+    bool said = false;
+    for (const std::wstring& t : gvdrive::ChildTexts(box)) said = said || t == failed;
+    EXPECT_TRUE(said) << "editor " << i;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(gvdrive::WaitForFrame(lonely[i].pid()), nullptr);
+  }
+  for (EditorProcess& e : lonely) {
+    for (HWND w : gvdrive::TopWindows(e.pid(), L"Gorvane")) PostMessageW(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(e.Wait(), 0);
+  }
+  for (const wchar_t* f : {L"Gorvane_0174.exe", L"QORVchar.dll", L"QORVetc.dll", L"QORVimage.dll", L"qvres.dll", L"Vantrel.exe"})
+    DeleteFileW((folder + f).c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace

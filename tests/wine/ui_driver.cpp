@@ -45,7 +45,11 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD ms, DWORD step) {
 }
 
 bool EditorProcess::Start(const std::wstring& file, const std::wstring& more) {
-  std::wstring line = L"\"" + ProgramFolder() + L"Gorvane_0174.exe\"";
+  return StartIn(ProgramFolder(), file, more);
+}
+
+bool EditorProcess::StartIn(const std::wstring& folder, const std::wstring& file, const std::wstring& more) {
+  std::wstring line = L"\"" + folder + L"Gorvane_0174.exe\"";
   if (!file.empty()) line += L" \"" + file + L"\"";
   line += more;
   STARTUPINFOW si{};

@@ -29,6 +29,8 @@ class EditorProcess {
  public:
   // Starts Gorvane_0174.exe with "file" (quoted) and further arguments.
   bool Start(const std::wstring& file, const std::wstring& more = L"");
+  // The same, with the editor installed in another folder (ending in "\\").
+  bool StartIn(const std::wstring& folder, const std::wstring& file, const std::wstring& more = L"");
   // The exit code, or -1 when it has not ended in time.
   int Wait(DWORD ms = kWaitMs);
   DWORD pid() const { return pi_.dwProcessId; }
