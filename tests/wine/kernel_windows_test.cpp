@@ -3,6 +3,7 @@
 // (hold a lock, fill a mapping, own an inbox, write a message), signals the
 // named event READY and waits to be terminated. Every wait is bounded.
 #include "ipc/kernel.h"
+#include "ipc/object_names.h"
 
 #include <windows.h>
 
@@ -310,6 +311,24 @@ TEST_F(KernelWindows, JapaneseNamesReachTheSystemAsTheirCharacters) {
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   EXPECT_TRUE(kernel->MailslotExists(slot));
+}
+
+// The per-file mutex of a deeply nested file: the plain name is longer than
+// Windows takes for an object (MAX_PATH; Wine is more lenient), the name the
+// editors use is not, and every editor makes the same one.
+TEST_F(KernelWindows, AFileMutexNameTooLongForTheSystemIsShortenedAlike) {
+  const std::string path = "C:\\" + std::string(200, 'd') + "\\" + std::string(120, 'e') + "\\file" +
+                           std::to_string(GetCurrentProcessId()) + ".txt";
+  ASSERT_GT(path.size() + std::string("_tester0174").size(), static_cast<std::size_t>(MAX_PATH));
+  const ipc::ObjectNames names("tester");
+  const std::string fitted = names.FileMutex(path);
+  EXPECT_LE(fitted.size(), 250u);
+  ipc::Created first, second;
+  auto a = kernel->CreateMutex(fitted, false, &first);
+  auto b = kernel->CreateMutex(names.FileMutex(path), false, &second);
+  ASSERT_TRUE(a && b);
+  EXPECT_FALSE(first.existed);
+  EXPECT_TRUE(second.existed);
 }
 
 }  // namespace
