@@ -25,6 +25,18 @@ std::vector<int> InkPerRow(const gvdrive::Image& image, int rowHeight, int rows,
   return ink;
 }
 
+// The row height of a line-number column's screenshot: from the first
+// number's first ink to the second number's (0 when there are not two).
+int RowHeight(const gvdrive::Image& column) {
+  auto ink = [&](int y) { return column.CountOtherThan(kWhite, 0, y, column.width, y + 1) > 0; };
+  int y = 0;
+  while (y < column.height && !ink(y)) ++y;
+  const int first = y;
+  while (y < column.height && ink(y)) ++y;
+  while (y < column.height && !ink(y)) ++y;
+  return y < column.height ? y - first : 0;
+}
+
 // The caret field of the status bar ("%d 行, %d ﾊﾞｲﾄ" and padding).
 std::wstring CaretField(HWND frame) {
   HWND bar = gvdrive::ChildByClass(frame, STATUSCLASSNAMEW);
@@ -97,25 +109,7 @@ TEST_F(EditorUi, PaintsTheLinesAndTheirNumbers) {
   column.SaveBmp(gvdrive::ScreenshotPath(L"editor-line-numbers.bmp"));
   ASSERT_GT(text.height, 100);
 
-  // The row height: the line-number column's first ink to the second line's.
-  RECT r;
-  GetClientRect(view, &r);
-  int firstInk = -1;
-  for (int y = 0; y < column.height && firstInk < 0; ++y)
-    if (column.CountOtherThan(kWhite, 0, y, column.width, y + 1) > 0) firstInk = y;
-  ASSERT_GE(firstInk, 0) << "no line numbers painted";
-  int rowHeight = 0;
-  for (int y = firstInk; y < column.height; ++y) {
-    const bool ink = column.CountOtherThan(kWhite, 0, y, column.width, y + 1) > 0;
-    if (!ink) {
-      for (int z = y; z < column.height; ++z)
-        if (column.CountOtherThan(kWhite, 0, z, column.width, z + 1) > 0) {
-          rowHeight = z - firstInk;
-          break;
-        }
-      break;
-    }
-  }
+  const int rowHeight = RowHeight(column);
   ASSERT_GT(rowHeight, 8);
   // Numbers on the four rows and none below; text on rows 1, 2 and 4 (the
   // empty third line shows only its line-end mark, the fourth its text and
@@ -168,6 +162,32 @@ TEST_F(EditorUi, KeysMoveTheCaret) {
   PostMessageW(numbers, WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
   EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
 
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
+// A size chosen in the font band makes the rows taller.
+TEST_F(EditorUi, TheFontBandChangesTheFont) {
+  const std::wstring file = File(L"ui-font.txt", "one\r\ntwo\r\nthree\r\n");
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  HWND numbers = gvdrive::ChildByClass(frame, L"QVLineNum", L"QVLineNumWindow1");
+  HWND band = GetDlgItem(GetDlgItem(frame, 2050), 2054);
+  ASSERT_NE(band, nullptr);
+  HWND sizes = GetDlgItem(band, 2057);
+  ASSERT_NE(sizes, nullptr);
+  const int before = RowHeight(gvdrive::ClientScreenshot(numbers));
+  ASSERT_GT(before, 8);
+  const LRESULT big = SendMessageW(sizes, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"24"));
+  ASSERT_NE(big, CB_ERR);
+  SendMessageW(sizes, CB_SETCURSEL, static_cast<WPARAM>(big), 0);
+  SendMessageW(frame, WM_COMMAND, MAKEWPARAM(2057, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+  gvdrive::BringToFront(frame);
+  gvdrive::Settle(frame);
+  Sleep(300);
+  const int after = RowHeight(gvdrive::ClientScreenshot(numbers));
+  EXPECT_GT(after, before + 8) << before << " -> " << after;
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
 }
