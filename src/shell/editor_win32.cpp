@@ -9,6 +9,7 @@
 #include <array>
 
 #include "commands/menu_layout.h"
+#include "files/view_settings.h"
 
 namespace gorvane::shell::win32 {
 
@@ -401,8 +402,35 @@ int Run(HINSTANCE inst, int show) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   if (!RegisterClasses(inst)) return 0;
-  // The font's default size follows the screen; "/PA" names an owner window.
+  // The look the settings keep for the file's extension: tab width, line
+  // spacing, colours and the edit font. Where they name no font, its size
+  // follows the screen. "/PA" names an owner window.
   e.fontPoints = sh::SizeValueForScreen(GetSystemMetrics(SM_CYSCREEN));
+  {
+    gf::SettingsGroupValues record;
+    bool found = false;
+    e.group.WithSettings([&](gf::SettingsArea& area) {
+      const int i = area.RecordFor(request.path);
+      if (i < 0) return;
+      record = area.Values(i);
+      found = true;
+    });
+    if (found) {
+      const gf::ViewLook look = gf::ViewLookOf(record);
+      e.tabSize = e.render.tabSize = look.tabSize;
+      e.lineSpacing = look.lineSpacing;
+      e.colours = look.colours;
+      if (look.editFont) {
+        e.fontFace = look.editFont->face;
+        if (look.editFont->height < 0) {
+          HDC screen = GetDC(nullptr);
+          const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+          ReleaseDC(nullptr, screen);
+          e.fontPoints = sh::ClampFontPoints(sh::MulDivRounded(-look.editFont->height, 72, dpi));
+        }
+      }
+    }
+  }
   HWND owner = nullptr;
   if (args.ownerWindow) {
     const auto handle = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(*args.ownerWindow));

@@ -76,7 +76,13 @@ class EditorUi : public ::testing::Test {
     if (!frame) return nullptr;
     // The info window it starts may come up over it: it is moved out of the way
     // (screenshots are taken from the screen).
-    gvdrive::WaitUntil([] { return !gvdrive::TopWindows(0, L"VantrelInfoWindow").empty(); }, 5000);
+    gvdrive::WaitUntil(
+        [] {
+          for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
+            if (IsWindowVisible(w)) return true;
+          return false;
+        },
+        5000);
     Sleep(300);
     for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
       SetWindowPos(w, HWND_BOTTOM, 3000, 3000, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);

@@ -28,8 +28,16 @@ int wmain(int argc, wchar_t** argv) {
   }
   // The info window the editor starts may come up over it: wait for it, then
   // bring the editor to the front.
-  gvdrive::WaitUntil([] { return !gvdrive::TopWindows(0, L"VantrelInfoWindow").empty(); }, 5000);
+  gvdrive::WaitUntil(
+        [] {
+          for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
+            if (IsWindowVisible(w)) return true;
+          return false;
+        },
+        5000);
   Sleep(500);
+  for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
+    SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   gvdrive::BringToFront(frame);
   gvdrive::Settle(frame);
   Sleep(500);

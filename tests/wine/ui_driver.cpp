@@ -202,6 +202,9 @@ bool BringToFront(HWND w) {
       [&] {
         ShowWindow(w, SW_RESTORE);
         SetForegroundWindow(w);
+        // Already the foreground window, it may still lie under a window
+        // shown without activation.
+        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return GetForegroundWindow() == w;
       },
       5000, 100);
