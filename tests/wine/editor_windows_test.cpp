@@ -10,96 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "ui_driver.h"
+
 namespace {
 
-constexpr DWORD kWaitMs = 20000;
+using gvdrive::EditorProcess;
+using gvdrive::ProgramFolder;
+using gvdrive::ReadFileBytes;
+using gvdrive::TempFile;
 
-std::wstring Folder() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+constexpr DWORD kWaitMs = gvdrive::kWaitMs;
 
-// A file in the temporary folder with the given bytes.
-std::wstring TempFile(const std::wstring& name, const std::string& bytes) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring path = std::wstring(temp) + name;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD k = 0;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &k, nullptr);
-  CloseHandle(h);
-  return path;
-}
-
-struct Process {
-  PROCESS_INFORMATION pi{};
-  bool Start(const std::wstring& file, const std::wstring& more = L"") {
-    std::wstring line = L"\"" + Folder() + L"Gorvane_0174.exe\" \"" + file + L"\"" + more;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
-  }
-  // The exit code, or -1 when it has not ended in time.
-  int Wait(DWORD ms = kWaitMs) {
-    DWORD code = 0;
-    if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &code)) return -1;
-    return static_cast<int>(code);
-  }
-  ~Process() {
-    if (!pi.hProcess) return;
-    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 9);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-};
-
-// The editor frames of a process (class "Gorvane").
-struct FoundFrames {
-  DWORD pid;
-  std::vector<HWND> frames;
-};
-
-BOOL CALLBACK CollectFrame(HWND w, LPARAM lp) {
-  auto* f = reinterpret_cast<FoundFrames*>(lp);
-  wchar_t cls[64];
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  if (GetClassNameW(w, cls, 64) && std::wstring(cls) == L"Gorvane" && (f->pid == 0 || owner == f->pid))
-    f->frames.push_back(w);
-  return TRUE;
-}
-
-std::vector<HWND> Frames(DWORD pid) {
-  FoundFrames found{pid, {}};
-  EnumWindows(CollectFrame, reinterpret_cast<LPARAM>(&found));
-  return found.frames;
-}
-
-HWND WaitForFrame(DWORD pid) {
-  for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
-    auto frames = Frames(pid);
-    if (!frames.empty() && IsWindowVisible(frames[0])) return frames[0];
-    Sleep(50);
-  }
-  return nullptr;
-}
-
-std::wstring Text(HWND w) {
-  wchar_t buf[1024];
-  const int n = GetWindowTextW(w, buf, 1024);
-  return std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
-HWND Child(HWND parent, const wchar_t* cls) { return FindWindowExW(parent, nullptr, cls, nullptr); }
+std::vector<HWND> Frames(DWORD pid) { return gvdrive::TopWindows(pid, L"Gorvane"); }
+std::wstring Text(HWND w) { return gvdrive::WindowText(w); }
+HWND Child(HWND parent, const wchar_t* cls) { return gvdrive::ChildByClass(parent, cls); }
 
 TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   // "見本.txt" in Shift-JIS: two lines.
   const std::wstring file = TempFile(L"\u898b\u672c.txt", "\x8c\xa9\x96\x7b\r\nsecond");
-  Process first;
+  EditorProcess first;
   ASSERT_TRUE(first.Start(file));
-  HWND frame = WaitForFrame(first.pi.dwProcessId);
+  HWND frame = gvdrive::WaitForFrame(first.pid());
   ASSERT_NE(frame, nullptr);
   const std::wstring title = Text(frame);
   EXPECT_EQ(title.rfind(L"\u898b\u672c.txt [ ", 0), 0u) << title.size();
@@ -122,17 +53,17 @@ TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\tolbane\\Gorvane ver1.74", L"INSTALL", RRF_RT_REG_SZ, nullptr,
                          value, &size),
             ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(value), Folder());
+  EXPECT_EQ(std::wstring(value), ProgramFolder());
 
   // A second start for the same file (another case) hands it over and ends.
   std::wstring upper = file;
   for (auto& c : upper)
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
-  Process second;
+  EditorProcess second;
   ASSERT_TRUE(second.Start(upper));
   EXPECT_EQ(second.Wait(), 0);
-  EXPECT_EQ(Frames(second.pi.dwProcessId).size(), 0u);
-  EXPECT_EQ(Frames(first.pi.dwProcessId).size(), 1u);
+  EXPECT_EQ(Frames(second.pid()).size(), 0u);
+  EXPECT_EQ(Frames(first.pid()).size(), 1u);
 
   // The info window's close request ("@CLOSED@ 0") ends an unmodified editor.
   wchar_t user[256];
@@ -146,27 +77,16 @@ TEST(EditorWindows, OpensShowsHandsOverAndCloses) {
   WriteFile(slot, "@CLOSED@ 0", 11, &written, nullptr);
   CloseHandle(slot);
   EXPECT_EQ(first.Wait(), 0);
-  EXPECT_TRUE(Frames(first.pi.dwProcessId).empty());
+  EXPECT_TRUE(Frames(first.pid()).empty());
   DeleteFileW(file.c_str());
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<none>";
-  std::string bytes(4096, '\0');
-  DWORD got = 0;
-  ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  CloseHandle(h);
-  bytes.resize(got);
-  return bytes;
 }
 
 // A UTF-8 file saved in Shift-JIS through the save-in-another-code dialog.
 TEST(EditorWindows, SavesInAnotherCodeThroughTheDialog) {
   const std::wstring file = TempFile(L"utf8-doc.txt", "\xE3\x81\x82\xE3\x81\x84\r\nabc");  // "あい", "abc"
-  Process editor;
+  EditorProcess editor;
   ASSERT_TRUE(editor.Start(file));
-  HWND frame = WaitForFrame(editor.pi.dwProcessId);
+  HWND frame = gvdrive::WaitForFrame(editor.pid());
   ASSERT_NE(frame, nullptr);
   PostMessageW(frame, WM_COMMAND, 39, 0);
   HWND dialog = nullptr;
@@ -222,7 +142,7 @@ TEST(EditorWindows, AFileThatCannotBeOpenedIsReported) {
   ASSERT_TRUE(GetUserNameW(user, &userLength));
   HANDLE inbox = CreateMailslotW((L"\\\\.\\mailslot\\QV174i57" + std::wstring(user)).c_str(), 0, 0, nullptr);
   ASSERT_NE(inbox, INVALID_HANDLE_VALUE);
-  Process editor;
+  EditorProcess editor;
   ASSERT_TRUE(editor.Start(L"Z:\\no\\such\\folder\\x.txt", L" /MS 57 /FN 3"));
   HWND box = nullptr;
   for (DWORD waited = 0; waited < kWaitMs && !box; waited += 50) {
@@ -246,10 +166,10 @@ TEST(EditorWindows, AFileThatCannotBeOpenedIsReported) {
 // the project and ends without a window of its own.
 TEST(EditorWindows, AProjectStartsItsInfoWindow) {
   const std::wstring project = TempFile(L"app.qvp", "project\r\n");
-  Process editor;
+  EditorProcess editor;
   ASSERT_TRUE(editor.Start(project));
   EXPECT_EQ(editor.Wait(), 0);
-  EXPECT_TRUE(Frames(editor.pi.dwProcessId).empty());
+  EXPECT_TRUE(Frames(editor.pid()).empty());
   HWND info = nullptr;
   for (DWORD waited = 0; waited < kWaitMs && !info; waited += 50) {
     Sleep(50);
