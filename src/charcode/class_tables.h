@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace gorvane::charcode {
 namespace detail {
@@ -48,6 +50,16 @@ inline constexpr std::array<std::uint8_t, 256> kEucClass = detail::ExpandClasses
 
 inline constexpr std::uint16_t kSjisLead = 0x0001, kSjisTrail = 0x0002, kSjisControl = 0x0004,
                                kSjisPrintable = 0x0400, kSjisKana = 0x2000;
+// The bytes the Shift-JIS character at text[at] takes (at < limit <=
+// text.size()): 2 for a lead byte followed, before limit, by a trail byte;
+// else 1. Painting, caret columns and the status bar step by this one rule.
+constexpr std::size_t SjisCharBytes(std::string_view text, std::size_t at, std::size_t limit) {
+  return (kSjisClass[static_cast<std::uint8_t>(text[at])] & kSjisLead) && at + 1 < limit &&
+                 (kSjisClass[static_cast<std::uint8_t>(text[at + 1])] & kSjisTrail)
+             ? 2
+             : 1;
+}
+
 inline constexpr std::uint8_t kEucLead = 0x01, kEucTrail = 0x02, kEucSs2 = 0x04, kEucSs3 = 0x08, kEucNever = 0x40;
 
 }  // namespace gorvane::charcode

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "charcode/sjis_case.h"
+#include "charcode/class_tables.h"
 
 namespace gorvane::shell {
 
@@ -22,8 +22,7 @@ int BoundaryColumn(std::string_view line, int column) {
   // Walk from the start: the last character start at or before the column.
   int at = 1;
   for (std::size_t i = 0; i < text.size();) {
-    const bool pair = charcode::IsSjisLead(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size();
-    const std::size_t next = i + (pair ? 2 : 1);
+    const std::size_t next = i + charcode::SjisCharBytes(text, i, text.size());
     if (static_cast<int>(next) + 1 > column) break;
     at = static_cast<int>(next) + 1;
     i = next;
@@ -36,8 +35,7 @@ int NextColumn(std::string_view line, int column) {
   column = BoundaryColumn(line, column);
   const auto i = static_cast<std::size_t>(column - 1);
   if (i >= text.size()) return column;
-  const bool pair = charcode::IsSjisLead(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size();
-  return column + (pair ? 2 : 1);
+  return column + static_cast<int>(charcode::SjisCharBytes(text, i, text.size()));
 }
 
 int PreviousColumn(std::string_view line, int column) {

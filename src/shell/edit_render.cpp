@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "charcode/class_tables.h"
-#include "charcode/sjis_case.h"
 
 namespace gorvane::shell {
 
@@ -33,8 +32,6 @@ constexpr std::array<Colour, kColourEntries> kDefaultColours = {
     Rgb(96, 96, 96),    Rgb(236, 236, 236),  // 17
 };
 
-bool IsTrail(std::uint8_t b) { return (cc::kSjisClass[b] & cc::kSjisTrail) != 0; }
-
 bool EndsWithLineEnd(std::string_view text) { return text.size() >= 2 && text.substr(text.size() - 2) == "\r\n"; }
 
 Rect Intersect(const Rect& a, const Rect& b) {
@@ -57,7 +54,7 @@ Char CharAt(const EditMetrics& m, std::string_view text, std::size_t i, int x, i
   if (b == '\r') return {1, m.columnWidth, CharKind::LineEnd};
   if (b == '\t') return {1, origin + NextTabStop(x - origin, m.columnWidth, tabSize) - x, CharKind::Tab};
   if (b == ' ') return {1, m.singleWidth[b], CharKind::Blank};
-  if (cc::IsSjisLead(b) && i + 1 < text.size() && IsTrail(static_cast<std::uint8_t>(text[i + 1]))) {
+  if (cc::SjisCharBytes(text, i, text.size()) == 2) {
     const auto trail = static_cast<std::uint8_t>(text[i + 1]);
     return {2, m.PairWidth(b, trail), b == 0x81 && trail == 0x40 ? CharKind::WideBlank : CharKind::Other};
   }

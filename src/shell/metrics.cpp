@@ -27,7 +27,7 @@ Step StepAt(const EditMetrics& m, std::string_view line, std::size_t i, std::siz
   const auto b = static_cast<std::uint8_t>(line[i]);
   if (b == '\r') return {1, m.columnWidth, true};
   if (b == '\t') return {1, NextTabStop(x, m.columnWidth, tabSize) - x, false};
-  if (IsLead(b) && i + 1 < limit && IsTrail(static_cast<std::uint8_t>(line[i + 1])))
+  if (cc::SjisCharBytes(line, i, limit) == 2)
     return {2, m.PairWidth(b, static_cast<std::uint8_t>(line[i + 1])), false};
   return {1, m.singleWidth[b], false};
 }

@@ -96,11 +96,7 @@ std::string CharCodeText(int encoding, std::string_view lineText, int caretColum
   const std::size_t at = static_cast<std::size_t>(caretColumn - 1);
   const std::size_t length = TextLength(lineText);
   if (at < length) {
-    const auto lead = static_cast<std::uint8_t>(lineText[at]);
-    std::size_t n = 1;
-    if ((cc::kSjisClass[lead] & cc::kSjisLead) && at + 1 < length &&
-        (cc::kSjisClass[static_cast<std::uint8_t>(lineText[at + 1])] & cc::kSjisTrail))
-      n = 2;
+    const std::size_t n = cc::SjisCharBytes(lineText, at, length);
     for (std::uint8_t b : Encode(encoding, lineText.substr(at, n))) AppendHex(out, b);
   } else if (at == length && length < lineText.size()) {
     // The line end, as the file writes it; UTF-16 units with their high byte first.
