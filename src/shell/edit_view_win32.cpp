@@ -65,6 +65,10 @@ class GdiTarget final : public sh::DrawTarget {
  public:
   GdiTarget(HDC dc, HFONT font) : dc_(dc), oldFont_(SelectObject(dc, font)) { SetBkMode(dc_, TRANSPARENT); }
   ~GdiTarget() override {
+    if (pen_) {
+      SelectObject(dc_, oldPen_);
+      DeleteObject(pen_);
+    }
     SelectObject(dc_, oldFont_);
     SelectClipRgn(dc_, nullptr);
   }
@@ -87,16 +91,21 @@ class GdiTarget final : public sh::DrawTarget {
     TextOutW(dc_, x - origin_.x, y - origin_.y, w.c_str(), static_cast<int>(w.size()));
   }
   void Polyline(const sh::Point* pts, int n, sh::Colour colour) override {
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HGDIOBJ old = SelectObject(dc_, pen);
+    // Marks come in few colours: one pen is kept until another is needed.
+    if (!pen_ || penColour_ != colour) {
+      HPEN pen = CreatePen(PS_SOLID, 1, colour);
+      const HGDIOBJ previous = SelectObject(dc_, pen);
+      if (pen_) DeleteObject(pen_);
+      else oldPen_ = previous;
+      pen_ = pen;
+      penColour_ = colour;
+    }
     for (int i = 0; i < n; ++i) {
       if (i == 0) MoveToEx(dc_, pts[i].x - origin_.x, pts[i].y - origin_.y, nullptr);
       else LineTo(dc_, pts[i].x - origin_.x, pts[i].y - origin_.y);
     }
     // LineTo leaves the end point out; the painter's lines include it.
     if (n > 0) SetPixel(dc_, pts[n - 1].x - origin_.x, pts[n - 1].y - origin_.y, colour);
-    SelectObject(dc_, old);
-    DeleteObject(pen);
   }
   void RoundRect(const sh::Rect& r, int corner, sh::Colour fill) override {
     HBRUSH brush = CreateSolidBrush(fill);
@@ -120,6 +129,9 @@ class GdiTarget final : public sh::DrawTarget {
  private:
   HDC dc_;
   HGDIOBJ oldFont_;
+  HPEN pen_ = nullptr;
+  HGDIOBJ oldPen_ = nullptr;
+  sh::Colour penColour_ = 0;
   POINT origin_{0, 0};
 };
 
@@ -140,6 +152,8 @@ sh::LineSource Lines(Editor& e, std::string& buffer) {
 // page appears at once; directly when no bitmap can be had (told once).
 template <typename Paint>
 void DoubleBuffered(HWND hwnd, HFONT font, Paint paint) {
+  // Boxes asked for while painting wait until the paint is over.
+  sh::DeferringHost::Painting painting(g_editor->host);
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   const RECT u = ps.rcPaint;
@@ -173,7 +187,6 @@ void DoubleBuffered(HWND hwnd, HFONT font, Paint paint) {
 void PaintView(HWND hwnd) {
   Editor& e = *g_editor;
   const int p = PaneOf(hwnd);
-  sh::DeferringHost::Painting painting(e.host);
   RECT client;
   GetClientRect(hwnd, &client);
   sh::PaneView view;
@@ -186,20 +199,19 @@ void PaintView(HWND hwnd) {
   view.caretLine = e.pane[p].caretLine;
   view.active = p == e.active;
   view.selecting = false;
+  // The horizontal range follows the widest line painted.
   std::string buffer;
-  const sh::LineSource lines = Lines(e, buffer);
+  const sh::LineSource read = Lines(e, buffer);
+  int widest = e.widest;
+  const sh::LineSource lines = [&](int line, sh::LineInfo& info) {
+    if (!read(line, info)) return false;
+    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, EndColumn(info.text), e.tabSize));
+    return true;
+  };
   sh::PlainColourer plain;
   DoubleBuffered(hwnd, e.font, [&](GdiTarget& target, const sh::Rect& update) {
     sh::PaintEditView(target, e.metrics, e.render, e.colours, view, update, lines, plain);
   });
-  // The horizontal range follows the widest line seen.
-  int widest = e.widest;
-  const int rows = client.bottom / std::max(1, e.lineHeight) + 1;
-  for (int line = view.firstLine; line < view.firstLine + rows && line <= view.lineCount; ++line) {
-    sh::LineInfo info;
-    if (!lines(line, info)) break;
-    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, EndColumn(info.text), e.tabSize));
-  }
   if (widest != e.widest) {
     e.widest = widest;
     for (int q = 0; q < e.panes(); ++q) e.UpdateHorizontalBar(q);
@@ -274,6 +286,20 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
       break;
     default: break;
   }
+}
+
+// The line of a pane's row at y (client pixels), within the document.
+int LineAtY(const Editor& e, int p, int y) {
+  const int count = static_cast<int>(std::max<std::uint32_t>(1, e.store.lineCount()));
+  return std::clamp(e.pane[p].firstLine + y / std::max(1, e.lineHeight), 1, count);
+}
+
+// The right-click menu of the view or of its line-number column at a
+// mouse message's point.
+void PopupAt(Editor& e, HWND hwnd, LPARAM lp, bool lineNumbers) {
+  POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  ClientToScreen(hwnd, &pt);
+  ShowPopupMenu(e, lineNumbers, pt.x, pt.y);
 }
 
 // A file dropped on the view: only the first counts; a folder is refused.
@@ -374,12 +400,9 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       else PlainKey(*e, p, wp);
       return 0;
     }
-    case WM_RBUTTONUP: {
-      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-      ClientToScreen(hwnd, &pt);
-      ShowPopupMenu(*e, false, pt.x, pt.y);
+    case WM_RBUTTONUP:
+      PopupAt(*e, hwnd, lp, false);
       return 0;
-    }
     case WM_DROPFILES: {
       DropFiles(*e, reinterpret_cast<HDROP>(wp));
       return 0;
@@ -388,7 +411,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       // The scroll bars' own menus.
       const LRESULT hit = SendMessageW(hwnd, WM_NCHITTEST, 0, lp);
       if (hit == HTVSCROLL || hit == HTHSCROLL) {
-        ShowScrollMenu(*e, hwnd, hit == HTVSCROLL, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+        ShowScrollMenu(*e, hit == HTVSCROLL, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
         return 0;
       }
       break;
@@ -409,8 +432,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetFocus(hwnd);
       // The file may have changed on disk meanwhile.
       if (e->loader.CheckFileChanged(false)) e->Refresh(false);
-      const int row = GET_Y_LPARAM(lp) / std::max(1, e->lineHeight);
-      const int line = std::min(e->pane[p].firstLine + row, static_cast<int>(std::max<std::uint32_t>(1, e->store.lineCount())));
+      const int line = LineAtY(*e, p, GET_Y_LPARAM(lp));
       const std::string text = e->Line(line);
       const int x = GET_X_LPARAM(lp) - e->leftMargin + e->pane[p].xOffset;
       e->SetCaret(p, line, sh::ColumnOfX(e->metrics, text, x, e->tabSize));
@@ -434,19 +456,15 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
       e->Wheel(PaneOf(hwnd), GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
-    case WM_RBUTTONUP: {
-      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-      ClientToScreen(hwnd, &pt);
-      ShowPopupMenu(*e, true, pt.x, pt.y);
+    case WM_RBUTTONUP:
+      PopupAt(*e, hwnd, lp, true);
       return 0;
-    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: {
       // The caret goes to the start of the clicked line.
       const int p = PaneOf(hwnd);
       SetFocus(e->pane[p].view);
-      const int row = GET_Y_LPARAM(lp) / std::max(1, e->lineHeight);
-      e->SetCaret(p, e->pane[p].firstLine + row, 1);
+      e->SetCaret(p, LineAtY(*e, p, GET_Y_LPARAM(lp)), 1);
       return 0;
     }
     default:
@@ -601,9 +619,7 @@ void Editor::SetUpFonts() {
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   if (font) DeleteObject(font);
   if (numberFont) DeleteObject(numberFont);
-  if (heavyFont) DeleteObject(heavyFont);
   font = MakeFont(sh::EditFont(fontFace, fontPoints, dpi));
-  heavyFont = MakeFont(sh::HeavyEditFont(fontFace, fontPoints, dpi));
   numberFont = MakeFont(sh::LineNumberFont(fontFace, dpi));
   {
     GdiMeasurer edit(dc, font);

@@ -45,8 +45,6 @@ void Editor::Split(int how) {
     }
     split = how;
   }
-  for (UINT id : {47u, 48u, 49u})
-    CheckMenuItem(GetMenu(frame), id, MF_BYCOMMAND | (static_cast<int>(id) == (split == 0 ? 49 : split) ? MF_CHECKED : MF_UNCHECKED));
   Layout();
   for (int p = 0; p < panes(); ++p) Repaint(p);
 }
@@ -103,7 +101,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_INITMENUPOPUP:
-      if (e && !HIWORD(lp)) UpdateMenuPopup(*e, reinterpret_cast<HMENU>(wp), LOWORD(lp));
+      if (e && !HIWORD(lp)) UpdateMenuPopup(*e, reinterpret_cast<HMENU>(wp));
       return 0;
     case WM_MOUSEWHEEL:
       if (e) e->Wheel(e->active, GET_WHEEL_DELTA_WPARAM(wp));

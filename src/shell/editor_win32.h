@@ -190,7 +190,6 @@ struct Editor {
   int active = 0;  // the pane with the focus
   int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
   HFONT font = nullptr, numberFont = nullptr;
-  HFONT heavyFont = nullptr;  // the edit font at weight 900, for the colouring's heavy runs
   sh::EditMetrics metrics;
   int lineHeight = 16, numberWidth = 48;
   int tabSize = 8;
@@ -357,7 +356,6 @@ struct Editor {
     }
     for (int p = 0; p < panes(); ++p) PlaceSystemCaret(p);
     UpdateTitle();
-    CheckMenuItem(GetMenu(frame), 12, MF_BYCOMMAND | (file.readOnly ? MF_CHECKED : MF_UNCHECKED));
     RefreshStatus();
   }
   void Layout() {
@@ -431,7 +429,7 @@ bool CreateControlBands(Editor& e);
 // The main menu, labels with their keys.
 bool BuildMainMenu(Editor& e);
 // The enable and check marks of a pop-up menu that is about to open.
-void UpdateMenuPopup(Editor& e, HMENU popup, int index);
+void UpdateMenuPopup(Editor& e, HMENU popup);
 // A menu, button or band command; false when the id is not ours.
 bool ExecuteMenuCommand(Editor& e, int id);
 // A command by its code (from a key).
@@ -439,7 +437,7 @@ void ExecuteCode(Editor& e, gorvane::commands::CommandCode code);
 // The tool tip of a tool-bar button.
 const wchar_t* ToolTipText(Editor& e, int id);
 void FontComboChanged(Editor& e, int id);
-void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y);
+void ShowScrollMenu(Editor& e, bool vertical, int x, int y);
 // The edit view's or the line-number column's right-click menu at a screen point.
 void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y);
 

@@ -15,22 +15,7 @@ namespace cm = gorvane::commands;
 
 namespace {
 
-// The menu and button ids whose commands this editor carries out.
-bool Implemented(int id) {
-  switch (id) {
-    case 1: case 2: case 4: case 5: case 12: case 37: case 38: case 39:
-    case 46: case 47: case 48: case 49: case 52: case 54:
-    case 15: case 61: case 118:  // sub-menus
-    case 102: case 103: case 104: case 105: case 106: case 107: case 108:
-    case 109: case 110: case 111: case 112: case 113: case 114: case 115:
-    case 1000: case 1001: case 1002: case 1018: case 1020:
-    case cm::kFontNameComboId: case cm::kFontSizeComboId:
-      return true;
-    default:
-      return false;
-  }
-}
-
+// The command codes this editor carries out (ExecuteCode has their handlers).
 bool ImplementedCode(cm::CommandCode code) {
   switch (code) {
     case 34: case 35: case 38: case 39: case 40: case 41:
@@ -38,6 +23,20 @@ bool ImplementedCode(cm::CommandCode code) {
       return true;
     default:
       return false;
+  }
+}
+
+// The menu, button and band ids this editor carries out: those of the codes
+// above, and the ids without a code that ExecuteMenuCommand handles.
+bool Implemented(int id) {
+  switch (id) {
+    case 4: case 12: case 46: case 47: case 48: case 49: case 54: case 1020:
+    case 15: case 61: case 118:  // sub-menus
+    case 102: case 103: case 104: case 105: case 106: case 109: case 110: case 111: case 112: case 113:
+    case cm::kFontNameComboId: case cm::kFontSizeComboId:
+      return true;
+    default:
+      return ImplementedCode(cm::MenuIdToCode(id));
   }
 }
 
@@ -365,13 +364,12 @@ bool BuildMainMenu(Editor& e) {
   return true;
 }
 
-void UpdateMenuPopup(Editor& e, HMENU popup, int index) {
+void UpdateMenuPopup(Editor& e, HMENU popup) {
   // Only the main menu's own pop-ups (and their sub-menus) are ruled here.
   HMENU bar = GetMenu(e.frame);
   const auto menus = cm::MainMenu();
   for (int i = 0; i < static_cast<int>(menus.size()); ++i) {
     if (GetSubMenu(bar, i) != popup) continue;
-    (void)index;
     const cm::MenuState state = CurrentMenuState(e);
     std::vector<cm::ItemState> states = i < cm::kRuledMenuCount ? cm::EvaluateMainMenu(state, i)
                                                                  : cm::EvaluateMenu(state, cm::MenuPlace::MainMenu, menus[static_cast<std::size_t>(i)].items);
@@ -397,14 +395,14 @@ void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y) {
   DestroyMenu(menu);
 }
 
-void ShowScrollMenu(Editor& e, HWND view, bool vertical, int x, int y) {
+void ShowScrollMenu(Editor& e, bool vertical, int x, int y) {
   HMENU menu = BuildPopup(e, vertical ? cm::VerticalScrollMenu() : cm::HorizontalScrollMenu());
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);
   DestroyMenu(menu);
-  (void)view;
 }
 
 void ExecuteCode(Editor& e, cm::CommandCode code) {
+  if (!e.commands) return;
   const int p = e.active;
   Pane& pn = e.pane[p];
   switch (code) {
@@ -414,13 +412,32 @@ void ExecuteCode(Editor& e, cm::CommandCode code) {
     case 39: e.ScrollTo(p, pn.firstLine + 1); break;
     case 40: SendMessageW(pn.view, WM_HSCROLL, SB_LINELEFT, 0); break;
     case 41: SendMessageW(pn.view, WM_HSCROLL, SB_LINERIGHT, 0); break;
-    case 48: ExecuteMenuCommand(e, 1); break;
-    case 49: ExecuteMenuCommand(e, 5); break;
-    case 50: ExecuteMenuCommand(e, 38); break;
-    case 51: ExecuteMenuCommand(e, 37); break;
-    case 52: ExecuteMenuCommand(e, 39); break;
-    case 53: ExecuteMenuCommand(e, 2); break;
-    case 76: ExecuteMenuCommand(e, 52); break;
+    case 48:
+      if (e.commands->OpenFileCommand(0)) e.Refresh(true);
+      break;
+    case 49: PostMessageW(e.frame, WM_CLOSE, 0, 0); break;
+    case 50:
+      e.commands->SaveAsCommand();
+      e.Refresh(false);
+      break;
+    case 51:
+      e.commands->SaveCommand();
+      e.Refresh(false);
+      break;
+    case 52:
+      e.commands->SaveWithCodeCommand();
+      e.Refresh(false);
+      break;
+    case 53:
+      if (e.commands->NewFileCommand()) e.Refresh(true);
+      break;
+    case 76:
+      if (!e.protocol || !e.messenger.connectedToInfoWindow() ||
+          !e.protocol->AskInfoWindowForward([&e](bool answered) {
+            if (!answered) Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+          }))
+        Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+      break;
     case 78: ToggleSplit(e); break;
     default:
       // Bound in the key definitions but not carried out by this editor yet.
@@ -432,54 +449,20 @@ void ExecuteCode(Editor& e, cm::CommandCode code) {
 bool ExecuteMenuCommand(Editor& e, int id) {
   if (!e.commands) return false;
   switch (id) {
-    case 1:
-    case 1001:
-      if (e.commands->OpenFileCommand(0)) e.Refresh(true);
-      return true;
-    case 2:
-    case 1000:
-      if (e.commands->NewFileCommand()) e.Refresh(true);
-      return true;
     case 4:
       e.commands->InsertFileCommand(doc::LineNo(e.pane[e.active].caretLine), false,
                                     doc::LineNo(e.pane[e.active].caretLine));
-      e.Refresh(false);
-      return true;
-    case 37:
-    case 1002:
-      e.commands->SaveCommand();
-      e.Refresh(false);
-      return true;
-    case 38:
-      e.commands->SaveAsCommand();
-      e.Refresh(false);
-      return true;
-    case 39:
-      e.commands->SaveWithCodeCommand();
       e.Refresh(false);
       return true;
     case 12:
       e.commands->ToggleWriteProtect(false);
       e.Refresh(false);
       return true;
-    case 5:
-      PostMessageW(e.frame, WM_CLOSE, 0, 0);
-      return true;
     case 47:
     case 48:
     case 49:
       e.Split(id);
       SendMessageW(e.toolBar, TB_CHECKBUTTON, 1018, MAKELONG(e.split != 0 ? TRUE : FALSE, 0));
-      return true;
-    case 1018:
-      ToggleSplit(e);
-      return true;
-    case 52:
-      if (!e.protocol || !e.messenger.connectedToInfoWindow() ||
-          !e.protocol->AskInfoWindowForward([&e](bool answered) {
-            if (!answered) Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
-          }))
-        Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
       return true;
     case 54:
     case 1020:
@@ -492,13 +475,11 @@ bool ExecuteMenuCommand(Editor& e, int id) {
     ScrollMenu(e, id);
     return true;
   }
-  if (id == cm::kFontNameComboId || id == cm::kFontSizeComboId) return false;  // see FrameProc: CBN_SELCHANGE
+  // Every other id with a code runs that code's handler.
   const cm::CommandCode code = cm::MenuIdToCode(id);
-  if (code != cm::kNoCommand && ImplementedCode(code)) {
-    ExecuteCode(e, code);
-    return true;
-  }
-  return false;
+  if (code == cm::kNoCommand || !ImplementedCode(code)) return false;
+  ExecuteCode(e, code);
+  return true;
 }
 
 void FontComboChanged(Editor& e, int id) { ApplyChosenFont(e, id); }
