@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "ipc/instance_group.h"
+#include "ipc/kernel.h"
+#include "ipc/object_names.h"
+#include "ipc/record_codec.h"
 #include "ui_driver.h"
 
 namespace {
@@ -74,20 +78,7 @@ class EditorUi : public ::testing::Test {
     if (!editor.Start(file)) return nullptr;
     HWND frame = gvdrive::WaitForFrame(editor.pid());
     if (!frame) return nullptr;
-    // The info window it starts may come up over it: it is moved out of the way
-    // (screenshots are taken from the screen).
-    gvdrive::WaitUntil(
-        [] {
-          for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
-            if (IsWindowVisible(w)) return true;
-          return false;
-        },
-        5000);
-    Sleep(300);
-    for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
-      SetWindowPos(w, HWND_BOTTOM, 3000, 3000, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-    gvdrive::BringToFront(frame);
-    gvdrive::Settle(frame);
+    gvdrive::BringEditorForward(frame);
     return frame;
   }
 
@@ -196,6 +187,41 @@ TEST_F(EditorUi, TheFontBandChangesTheFont) {
   EXPECT_GT(after, before + 8) << before << " -> " << after;
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
+}
+
+// A key bound in the key tables the group publishes runs its command in an
+// editor started after they were published (an editor started before keeps
+// its own copy). Ctrl+E is bound to "MOVELINELAST" (code 35): the caret goes to
+// the line's end.
+TEST_F(EditorUi, AKeyBoundInTheGroupsTablesRunsItsCommand) {
+  const std::wstring file = File(L"ui-bound.txt", "abcdef\r\nxy\r\n");
+  const std::wstring other = File(L"ui-bound-first.txt", "first\r\n");
+  EditorProcess first;
+  HWND firstFrame = Open(first, other);  // makes the group
+  ASSERT_NE(firstFrame, nullptr);
+  const auto kernel = gorvane::ipc::CreateSystemKernel();
+  std::string user;
+  ASSERT_TRUE(kernel->UserName(&user));
+  {
+    auto mapping = kernel->OpenMapping(gorvane::ipc::ObjectNames(user).MainFile());
+    ASSERT_TRUE(mapping);
+    auto view = mapping->Map(0, 0x40000);
+    ASSERT_TRUE(view);
+    gorvane::ipc::RecordView page0(view->bytes());
+    page0.Put<std::uint8_t>(gorvane::ipc::header::kKeyTables + 0 * 256 + 'E', 35);  // Ctrl+E: line end
+  }
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::PressKeyIn(frame, 'E', {VK_CONTROL});
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 7)));
+  gvdrive::PressKeyIn(firstFrame, 'E', {VK_CONTROL});  // handled (settled) before the field is read
+  EXPECT_EQ(CaretField(firstFrame), CaretText(1, 1));
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+  PostMessageW(firstFrame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first.Wait(), 0);
 }
 
 // A document with changes asks before it closes: Cancel keeps it open and

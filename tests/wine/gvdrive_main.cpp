@@ -26,20 +26,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "gvdrive: no editor window appeared\n");
     return 1;
   }
-  // The info window the editor starts may come up over it: wait for it, then
-  // bring the editor to the front.
-  gvdrive::WaitUntil(
-        [] {
-          for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
-            if (IsWindowVisible(w)) return true;
-          return false;
-        },
-        5000);
-  Sleep(500);
-  for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
-    SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  gvdrive::BringToFront(frame);
-  gvdrive::Settle(frame);
+  gvdrive::BringEditorForward(frame);
   Sleep(500);
   const gvdrive::Image shot = gvdrive::Screenshot(frame);
   const bool saved = shot.width > 0 && shot.SaveBmp(out);

@@ -231,6 +231,21 @@ void PressKey(WORD vk, std::initializer_list<WORD> modifiers) {
   Sleep(100);
 }
 
+void BringEditorForward(HWND frame, DWORD ms) {
+  WaitUntil(
+      [] {
+        for (HWND w : TopWindows(0, L"VantrelInfoWindow"))
+          if (IsWindowVisible(w)) return true;
+        return false;
+      },
+      ms);
+  Sleep(300);
+  for (HWND w : TopWindows(0, L"VantrelInfoWindow"))
+    SetWindowPos(w, HWND_BOTTOM, 3000, 3000, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  BringToFront(frame);
+  Settle(frame);
+}
+
 void PressKeyIn(HWND w, WORD vk, std::initializer_list<WORD> modifiers) {
   if (GetForegroundWindow() != w) BringToFront(w);
   PressKey(vk, modifiers);

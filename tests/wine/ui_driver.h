@@ -60,6 +60,10 @@ std::vector<std::wstring> StatusFields(HWND statusBar);
 
 // Makes the window the foreground window (so that keys reach it).
 bool BringToFront(HWND w);
+// An editor's frame in front and settled for keys and screenshots: the info
+// window it starts (waited for until it shows, at most ms) is moved off the
+// screen first, since screenshots are taken from the screen.
+void BringEditorForward(HWND frame, DWORD ms = 5000);
 // Presses and releases a key with modifiers held (VK_CONTROL, VK_SHIFT, ...)
 // through SendInput, then lets the target process handle it.
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers = {});
