@@ -1,7 +1,6 @@
 #include "shared_checks.h"
 
 #include <algorithm>
-#include <array>
 #include <memory>
 
 #include "commands/key_tables.h"
@@ -57,13 +56,9 @@ std::string CheckShared(const std::uint8_t* data, std::size_t size) {
     if (e.projectPath.size() >= ipc::kPathField) return "a project path longer than its field";
   // The key tables it copies drive its keys and menu labels: any bytes are
   // harmless there.
-  std::array<std::uint8_t, 20> oem{};
-  std::array<std::uint8_t, 1024> tables{};
-  if (second.ReadKeyTables(oem, tables)) {
-    commands::KeyTables keys;
-    commands::OemKeyTable oemKeys{};
-    std::copy(tables.begin(), tables.end(), keys.bytes.begin());
-    std::copy(oem.begin(), oem.end(), oemKeys.begin());
+  commands::KeyTables keys;
+  commands::OemKeyTable oemKeys{};
+  if (second.ReadKeyTables(&oemKeys, &keys)) {
     for (int code = 0; code < 256; ++code) {
       const std::string label = commands::KeyLabel(keys, oemKeys, static_cast<commands::CommandCode>(code));
       if (label.size() > 64) return "a key label of " + std::to_string(label.size()) + " bytes";

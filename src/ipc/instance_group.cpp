@@ -36,8 +36,6 @@ constexpr std::u8string_view kCaptionMainView = u8"Gorvane 初期化エラー(Cr
 constexpr std::u8string_view kCaptionFileNameView = u8"Gorvane 初期化エラー(CreateFileNameMMFileView)";
 constexpr std::u8string_view kCaptionSettingsView = u8"Gorvane 初期化エラー(CreateSettingDataMMFileView)";
 
-// The default virtual-key codes of the keys "b-^\@[;:],./".
-constexpr std::uint8_t kDefaultOemKeys[12] = {0xE2, 0xBD, 0xDE, 0xDC, 0xC0, 0xDB, 0xBB, 0xBA, 0xDD, 0xBC, 0xBE, 0xBF};
 
 std::size_t EntryAt(int instance) { return kFileEntriesAt + static_cast<std::size_t>(instance - 1) * kFileEntryBytes; }
 
@@ -136,15 +134,14 @@ bool InstanceGroup::LockMain() {
   return true;
 }
 
-bool InstanceGroup::ReadKeyTables(std::span<std::uint8_t, header::kOemKeyBytes> oem,
-                                  std::span<std::uint8_t, header::kKeyTableBytes> tables) {
+bool InstanceGroup::ReadKeyTables(commands::OemKeyTable* oem, commands::KeyTables* tables) {
   if (!mainFile_ || !LockMain()) return false;
   bool ok = false;
   if (auto view = MapMain(0)) {
     RecordView page0(view->bytes());
     if (ValidHeader(page0) && page0.size() >= header::kKeyTables + header::kKeyTableBytes) {
-      std::memcpy(oem.data(), page0.data() + header::kOemKeys, oem.size());
-      std::memcpy(tables.data(), page0.data() + header::kKeyTables, tables.size());
+      std::memcpy(oem->data(), page0.data() + header::kOemKeys, oem->size());
+      std::memcpy(tables->bytes.data(), page0.data() + header::kKeyTables, tables->bytes.size());
       ok = true;
     }
   }
@@ -268,7 +265,8 @@ bool InstanceGroup::CreateShared() {
   page0.PutText(header::kIdent, header::kIdentBytes, kMainIdent);
   page0.Put<std::uint16_t>(header::kVersionWord, 0);
   page0.Put<std::uint16_t>(header::kPagesInUse, 4);
-  for (std::size_t i = 0; i < std::size(kDefaultOemKeys); ++i) page0.Put<std::uint8_t>(header::kOemKeys + i, kDefaultOemKeys[i]);
+  const commands::OemKeyTable oem = commands::DefaultOemKeys();
+  for (std::size_t i = 0; i < oem.size(); ++i) page0.Put<std::uint8_t>(header::kOemKeys + i, oem[i]);
   page0.Put<std::uint16_t>(header::kEditorCount, 0);
   page0.Put<std::uint16_t>(header::kHighWater, 0);
   page0.Put<std::uint32_t>(header::kPageSize, pageSize_);

@@ -17,6 +17,7 @@
 
 #include "files/document_file.h"
 #include "files/settings_records.h"
+#include "commands/key_tables.h"
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
 #include "ipc/record_codec.h"
@@ -40,6 +41,7 @@ inline constexpr std::size_t kIdent = 2, kIdentBytes = 48;
 inline constexpr std::size_t kVersionWord = 50, kPagesInUse = 52;
 inline constexpr std::size_t kOemKeys = 54, kOemKeyBytes = 20;
 inline constexpr std::size_t kKeyTables = 74, kKeyTableBytes = 1024;
+static_assert(kOemKeyBytes == sizeof(commands::OemKeyTable) && kKeyTableBytes == sizeof(commands::KeyTables));
 inline constexpr std::size_t kEditorCount = 1098, kHighWater = 1100, kPageSize = 1104;
 }  // namespace header
 
@@ -157,9 +159,9 @@ class InstanceGroup final : public files::OpenFileRegistry {
   bool LockMain();
   void UnlockMain() { main_.Drop(); }
   // The OEM key table (20 bytes) and the four key tables (1,024 bytes) of the
-  // header page, copied under the main lock; false when they cannot be had.
-  bool ReadKeyTables(std::span<std::uint8_t, header::kOemKeyBytes> oem,
-                     std::span<std::uint8_t, header::kKeyTableBytes> tables);
+  // header page, copied under the main lock; false (both untouched) when they
+  // cannot be had.
+  bool ReadKeyTables(commands::OemKeyTable* oem, commands::KeyTables* tables);
   // wait false: only tries.
   bool LockGroup(bool wait);
   void UnlockGroup() { group_.Drop(); }

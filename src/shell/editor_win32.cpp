@@ -453,15 +453,8 @@ int Run(HINSTANCE inst, int show) {
   e.statusView.frame = e.frame;
   e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
   e.SetUpFonts();
-  {
-    // The key tables the group publishes (empty when there are none).
-    std::array<std::uint8_t, 20> oem{};
-    std::array<std::uint8_t, 1024> tables{};
-    if (e.group.ReadKeyTables(oem, tables)) {
-      std::copy(oem.begin(), oem.end(), e.oemKeys.begin());
-      std::copy(tables.begin(), tables.end(), e.keys.bytes.begin());
-    }
-  }
+  // The key tables the group publishes (empty when there are none).
+  e.group.ReadKeyTables(&e.oemKeys, &e.keys);
   if (!CreateBars(e) || !BuildMainMenu(e)) return 0;
 
   // The document.

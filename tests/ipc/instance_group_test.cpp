@@ -414,17 +414,19 @@ TEST(InstanceGroupKeys, LaterEditorsCopyThePublishedKeyTables) {
   }
   Editor b(world);
   ASSERT_EQ(b.Join("C:\\Work\\B.txt").code, -1);
-  std::array<std::uint8_t, 20> oem{};
-  std::array<std::uint8_t, 1024> tables{};
-  ASSERT_TRUE(b.group.ReadKeyTables(oem, tables));
+  gorvane::commands::OemKeyTable oem{};
+  gorvane::commands::KeyTables tables;
+  ASSERT_TRUE(b.group.ReadKeyTables(&oem, &tables));
   EXPECT_EQ(oem[0], 0xE2);
   EXPECT_EQ(oem[11], 0xBF);
   EXPECT_EQ(oem[12], 0x99);
-  EXPECT_EQ(tables['S'], 51);
-  EXPECT_EQ(tables[3 * 256 + 0x72], 24);
-  EXPECT_EQ(tables[1 * 256 + 'S'], 0);
+  EXPECT_EQ(tables.At(gorvane::commands::kStateCtrl, 'S'), 51);
+  EXPECT_EQ(tables.At(gorvane::commands::kStateNone, 0x72), 24);
+  EXPECT_EQ(tables.At(gorvane::commands::kStateCtrlShift, 'S'), 0);
 
-  // Without a group there is nothing to copy.
+  // Without a group there is nothing to copy, and nothing is changed.
   Editor c(world);
-  EXPECT_FALSE(c.group.ReadKeyTables(oem, tables));
+  oem.fill(7);
+  EXPECT_FALSE(c.group.ReadKeyTables(&oem, &tables));
+  EXPECT_EQ(oem[0], 7);
 }
