@@ -357,12 +357,21 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
     Message(kAlreadyOpenHere, BoxIcon::Information);
     return 1;
   }
-  if (mode >= 0 && !ctx_.registry.Claim(path)) {
+  // Another editor's file is refused before anything is touched; the
+  // open-file table itself changes only once the file is open (below).
+  if (mode >= 0 && ctx_.registry.HeldElsewhere(path)) {
     Message(kOpenElsewhere, BoxIcon::Error);
     return 0;
   }
 
+  // Until the document is replaced, a refusal leaves it watched as before.
+  const bool wasArmed = doc.watchArmed;
   DisarmFileWatch();
+  auto refuse = [&](std::unique_ptr<File>& f) {
+    if (f) f->Close();
+    doc.watchArmed = wasArmed;
+    return 0;
+  };
   bool readOnly = mode == 0 ? entry.readOnly : mode > 0 && doc.readOnly;
   const bool writeProtect = mode < 0 && doc.writeProtectMode;
   FileInfo info;
@@ -385,23 +394,25 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
   }
   if (!file) {
     Message(kOpenFailed, BoxIcon::Error);
-    if (mode < 0) ArmFileWatch(false);
+    if (mode >= 0) return refuse(file);
+    ArmFileWatch(false);  // a re-read that failed: the file as it is now is the reference
     return 0;
   }
   std::uint64_t size = 0;
   if (!file->Size(&size)) {
     Message(kSizeFailed, BoxIcon::Error);
-    file->Close();
-    return 0;
+    return refuse(file);
   }
   if (size >= kMaxFileSize) {
     Message(kTooLarge, BoxIcon::Error);
-    file->Close();
-    return 0;
+    return refuse(file);
   }
-  if (!EnsureWorkArea()) {
-    file->Close();
-    return 0;
+  if (!EnsureWorkArea()) return refuse(file);
+  // The file is open: now it becomes this editor's in the open-file table.
+  // Another editor that took it meanwhile keeps it, and this document stays.
+  if (mode >= 0 && !ctx_.registry.Claim(path)) {
+    Message(kOpenElsewhere, BoxIcon::Error);
+    return refuse(file);
   }
 
   // From here on the document is replaced. A re-read keeps the marks of the

@@ -77,8 +77,10 @@ class OtherEditors : public gf::OpenFileRegistry {
  public:
   std::set<std::string> held;
   std::string mine;
+  std::string claimedMeanwhile;  // taken by another editor right after the first look
   bool HeldElsewhere(std::string_view path) override { return held.count(std::string(path)) != 0; }
   bool Claim(std::string_view path) override {
+    if (path == claimedMeanwhile) held.insert(claimedMeanwhile);
     if (HeldElsewhere(path)) return false;
     mine = path;
     return true;
@@ -267,6 +269,9 @@ TEST_F(LoaderTest, OpenRefusalsLeaveTheDocumentAlone) {
     EXPECT_EQ(host.boxes[0].text, c.box);
     EXPECT_EQ(file.path, "/a.txt");
     EXPECT_EQ(Lines(), before);
+    // The open-file table still names this editor's file, and its watch goes on.
+    EXPECT_EQ(others.mine, "/a.txt");
+    EXPECT_TRUE(file.watchArmed);
   }
   // Sizes are 64-bit: a file of 4 GiB and a little is not taken for a small one.
   fs.Put("/huge.txt", "x");
@@ -277,7 +282,19 @@ TEST_F(LoaderTest, OpenRefusalsLeaveTheDocumentAlone) {
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "ファイルサイズが大きすぎます。");
     EXPECT_EQ(file.path, "/a.txt");
+    EXPECT_EQ(others.mine, "/a.txt");
   }
+  fs.fakeSize = 0;
+  // Another editor that takes the file between the check and the open keeps it.
+  fs.Put("/raced.txt", "r");
+  others.claimedMeanwhile = "/raced.txt";
+  host.boxes.clear();
+  EXPECT_EQ(Open("/raced.txt"), 0);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "このファイルは既にオープンされています。");
+  EXPECT_EQ(file.path, "/a.txt");
+  EXPECT_EQ(others.mine, "/a.txt");
+  EXPECT_EQ(Lines(), before);
   EXPECT_EQ(fs.openHandles(), 0);
 }
 
