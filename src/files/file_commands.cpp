@@ -19,12 +19,26 @@ constexpr std::u8string_view kProtectNeedsSave =
     u8"書き込み禁止モードに移行するには編集中のファイルを保存する必要があります。\n保存しますか？";
 constexpr std::u8string_view kNoChange = u8"ﾃﾞｰﾀに変更はありません。";
 constexpr std::u8string_view kDiscarding = u8"ﾃﾞｰﾀを破棄します。";
+constexpr std::u8string_view kBusy = u8"何らかの処理中です。";
 
 BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButtons buttons) {
   return shell::Tell(ctx.host, text, icon, buttons);
 }
 
 }  // namespace
+
+// A user command takes the group lock without waiting for it: while another
+// editor of the group does document-changing work, the command is refused.
+class FileCommands::Turn {
+ public:
+  explicit Turn(FileContext& ctx) : turn_(ctx.registry, /*wait=*/false) {
+    if (!turn_.ok()) shell::Status(ctx.host, kBusy);
+  }
+  bool ok() const { return turn_.ok(); }
+
+ private:
+  GroupTurn turn_;
+};
 
 CloseDecision CloseOnRequest(FileContext& ctx, int mode) {
   CloseDecision d;
@@ -64,6 +78,8 @@ bool FileCommands::SaveBeforeReplacing() {
 }
 
 int FileCommands::OpenFileCommand(int mode, const OpenEntry* entry) {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return 0;
   if (mode != 0) return loader_.OpenPath(mode, OpenEntry{});
   if (!SaveBeforeReplacing()) return 0;
   OpenEntry chosen;
@@ -73,11 +89,15 @@ int FileCommands::OpenFileCommand(int mode, const OpenEntry* entry) {
 }
 
 bool FileCommands::NewFileCommand() {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return false;
   if (!SaveBeforeReplacing()) return false;
   return loader_.NewDocument();
 }
 
 int FileCommands::InsertFileCommand(LineNo currentLine, bool hasSelection, LineNo selectionFirst) {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return 0;
   if (Ask(ctx_, hasSelection ? kInsertAboveSelection : kInsertAboveLine, BoxIcon::Question, BoxButtons::YesNo) !=
       BoxAnswer::Yes)
     return 0;
@@ -87,11 +107,15 @@ int FileCommands::InsertFileCommand(LineNo currentLine, bool hasSelection, LineN
 }
 
 int FileCommands::SaveCommand() {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return kSaveFailed;
   const int saved = files::SaveCommand(ctx_);
   return saved == kSaveNeedsName ? SaveAsCommand() : saved;
 }
 
 int FileCommands::SaveAsCommand() {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return kSaveFailed;
   std::string path;
   SaveOptions options = DefaultSaveOptions(ctx_.file);
   options.allowAddBox = 1;
@@ -100,6 +124,8 @@ int FileCommands::SaveAsCommand() {
 }
 
 int FileCommands::SaveWithCodeCommand() {
+  const Turn turn(ctx_);
+  if (!turn.ok()) return kSaveFailed;
   if (ctx_.file.readOnly) {
     shell::Status(ctx_.host, kWriteProtected);
     return kSaveFailed;
@@ -112,6 +138,8 @@ int FileCommands::SaveWithCodeCommand() {
 
 void FileCommands::ToggleWriteProtect(bool busyWithMacro) {
   DocumentFile& doc = ctx_.file;
+  const Turn turn(ctx_);
+  if (!turn.ok()) return;
   if (busyWithMacro) {
     Ask(ctx_, kMacroNoProtect, BoxIcon::Warning, BoxButtons::Ok);
     return;

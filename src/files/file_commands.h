@@ -38,6 +38,9 @@ struct CloseDecision {
 // saved. Other modes change nothing (the caller never passes them).
 CloseDecision CloseOnRequest(FileContext& ctx, int mode);
 
+// Each command takes the group lock without waiting and is refused with
+// "何らかの処理中です。" on the status bar while another editor of the group
+// holds it.
 class FileCommands {
  public:
   FileCommands(FileContext& ctx, Loader& loader, FileDialogs& dialogs)
@@ -62,6 +65,7 @@ class FileCommands {
   bool SaveBeforeReplacing();
 
  private:
+  class Turn;
   FileContext& ctx_;
   Loader& loader_;
   FileDialogs& dialogs_;

@@ -37,6 +37,10 @@ constexpr std::u8string_view kTextLossyAsk1 = u8"保存先の文字コードに�
 constexpr std::u8string_view kTextLossyAsk2 = u8"行目）\n変換できない文字は ? に置き換えられます。このまま保存しますか？";
 constexpr std::u8string_view kTextLossySaved1 = u8"変換できない文字を ? に置き換えて保存しました。（";
 constexpr std::u8string_view kTextLossySaved2 = u8"行目）";
+constexpr std::u8string_view kTextCloseFailed = u8"編集中のファイルのクローズに失敗しました。";
+constexpr std::u8string_view kTextBusy = u8"何らかの処理中です。";
+constexpr std::u8string_view kTextProjectCheckFailed = u8"プロジェクトファイルのオプションチェックに失敗しました。";
+constexpr std::u8string_view kTextWatchFailed = u8"ファイル情報の取得に失敗しました。\nファイル監視できません。";
 
 // ---- limits and names -------------------------------------------------------------------
 
@@ -250,11 +254,24 @@ void Adopt(DocumentFile& doc, const SaveOptions& options, const Crlf& crlf) {
   doc.forcedCode = options.code;
 }
 
-// The file's new last-write time, so that the editor's own write does not
-// count as a change made by another program.
-void NoteWriteTime(FileContext& ctx, const std::string& path) {
+// The watch on the saved file starts again from its new last-write time, so
+// that the editor's own write does not count as a change made by another
+// program (a new name is watched from now on too).
+void ArmWatchAfterSave(FileContext& ctx, const std::string& path, bool quiet) {
   FileInfo info;
-  if (ctx.fs.Info(path, &info) && info.exists) ctx.file.lastWriteTime = info.lastWrite;
+  if (ctx.fs.Info(path, &info) && info.exists) {
+    ctx.file.lastWriteTime = info.lastWrite;
+    ctx.file.watchArmed = true;
+    return;
+  }
+  ctx.file.watchArmed = false;
+  if (!quiet) Box(ctx, kTextWatchFailed, shell::BoxIcon::Warning);
+}
+
+// The user is told of a close that failed, in a box or (quiet) on the status bar.
+void TellCloseFailed(FileContext& ctx, bool quiet) {
+  if (quiet) Status(ctx, kTextCloseFailed);
+  else Box(ctx, kTextCloseFailed, shell::BoxIcon::Error);
 }
 
 // ---- saving through a temporary file ---------------------------------------------------------
@@ -281,7 +298,7 @@ std::unique_ptr<File> OpenTempFile(FileSystem& fs, const std::string& target, st
   return nullptr;
 }
 
-enum class Staged { Ready, OpenFailed, WriteFailed, Cancelled };
+enum class Staged { Ready, OpenFailed, WriteFailed, CloseFailed, Cancelled };
 
 struct StagedSave {
   std::string tempPath;
@@ -297,12 +314,13 @@ Staged StageDocument(FileContext& ctx, const std::string& target, const SaveOpti
   if (!ctx.store.WriteBack()) return Staged::WriteFailed;
   auto file = OpenTempFile(ctx.fs, target, &staged->tempPath);
   if (!file) return Staged::OpenFailed;
-  bool ok = WriteBody(ctx, *file, options, staged->report, &staged->crlf) && file->Flush();
-  ok = file->Close() && ok;
+  const bool written = WriteBody(ctx, *file, options, staged->report, &staged->crlf) && file->Flush();
+  const bool closed = file->Close();
   file.reset();
-  if (!ok) {
+  if (!written || !closed) {
+    // What could not be closed may not be on disk whole: it never replaces the file.
     ctx.fs.DeleteFile(staged->tempPath);
-    return Staged::WriteFailed;
+    return written ? Staged::CloseFailed : Staged::WriteFailed;
   }
   if (staged->report.replaced > 0 && !quiet) {
     const auto answer = Box(ctx, WithLine(kTextLossyAsk1, staged->report.firstLossyLine, kTextLossyAsk2),
@@ -385,8 +403,14 @@ int SaveFile(FileContext& ctx, bool quiet, int statusFlag, const SaveOptions* op
     }
   }
 
+  // The group's editors take turns at document-changing work; a command
+  // that took the lock already keeps it (requests from other processes wait).
+  const GroupTurn turn(ctx.registry, /*wait=*/true);
+  if (!turn.ok()) {
+    Status(ctx, kTextBusy);
+    return kSaveFailed;
+  }
   Status(ctx, kTextSaving);
-  // Later: lock the shared instance data and disarm the file watch here.
   StagedSave staged;
   switch (StageDocument(ctx, path, opts, quiet, &staged)) {
     case Staged::Ready:
@@ -399,6 +423,9 @@ int SaveFile(FileContext& ctx, bool quiet, int statusFlag, const SaveOptions* op
     case Staged::WriteFailed:
       TellSaveFailed(ctx, quiet);
       return kSaveFailed;
+    case Staged::CloseFailed:
+      TellCloseFailed(ctx, quiet);
+      return kSaveFailed;
     case Staged::Cancelled:
       return kSaveFailed;
   }
@@ -409,10 +436,13 @@ int SaveFile(FileContext& ctx, bool quiet, int statusFlag, const SaveOptions* op
   }
 
   Adopt(ctx.file, opts, staged.crlf);
-  NoteWriteTime(ctx, path);
-  // Later, in this order: re-arm the watch, update the open-file registry,
-  // tell the info window (@CHECKPROJOPT@), update the status files with
-  // statusFlag, mark the undo position as saved, release the shared lock.
+  ArmWatchAfterSave(ctx, path, quiet);
+  // The info window checks the project's options for the file.
+  if (ctx.registry.connectedToInfoWindow() && !ctx.registry.CheckProjectOptions(ctx.file.code, path)) {
+    if (quiet) Status(ctx, kTextProjectCheckFailed);
+    else Box(ctx, kTextProjectCheckFailed, shell::BoxIcon::Warning);
+  }
+  // Later: update the status files with statusFlag, mark the undo position as saved.
   Status(ctx, kTextSaved);
   if (quiet && staged.report.replaced > 0)
     Status(ctx, WithLine(kTextLossySaved1, staged.report.firstLossyLine, kTextLossySaved2));
@@ -440,6 +470,11 @@ int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& 
     if (!MakeBackup(ctx, newPath, false)) return kSaveFailed;
   }
 
+  const GroupTurn turn(ctx.registry, /*wait=*/true);
+  if (!turn.ok()) {
+    Status(ctx, kTextBusy);
+    return kSaveFailed;
+  }
   Status(ctx, kTextSaving);
   StagedSave staged;
   switch (StageDocument(ctx, newPath, options, false, &staged)) {
@@ -450,6 +485,9 @@ int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& 
       return kSaveFailed;
     case Staged::WriteFailed:
       Box(ctx, kTextSaveFailed);
+      return kSaveFailed;
+    case Staged::CloseFailed:
+      TellCloseFailed(ctx, false);
       return kSaveFailed;
     case Staged::Cancelled:
       return kSaveFailed;
@@ -473,11 +511,13 @@ int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& 
   ctx.file.readOnly = false;
   ctx.file.writeProtectMode = false;
   Adopt(ctx.file, options, staged.crlf);
-  NoteWriteTime(ctx, newPath);
-  // Later: re-arm the watch, tell the info window (@ADDFILEITEM@ when
-  // options.addToInfoWindow, else the mark-jump mapping), update the
-  // edit-position memory and the status files for the new name, mark the
-  // undo position as saved.
+  ArmWatchAfterSave(ctx, newPath, false);
+  // The info window hears of the new name (and adds the file to its list
+  // when the dialog's box asked for it).
+  if (ctx.registry.connectedToInfoWindow())
+    ctx.registry.FileRenamed(ctx.file.code, newPath, options.addToInfoWindow != 0);
+  // Later: update the edit-position memory and the status files for the new
+  // name, mark the undo position as saved.
   Status(ctx, kTextSavedAs);
   return kSaved;
 }

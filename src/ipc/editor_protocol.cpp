@@ -78,9 +78,8 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
   messenger_.On("@AUTOSAVE@", [this](std::string_view m) {
     auto p = Parse(m);
     if (!p || p->id != MessageId::kAutoSave) return;
-    const bool locked = group_.LockGroup(true);
-    const bool saved = locked && (!callbacks_.saveQuietly || callbacks_.saveQuietly());
-    if (locked) group_.UnlockGroup();
+    const files::GroupTurn turn(group_, /*wait=*/true);
+    const bool saved = turn.ok() && (!callbacks_.saveQuietly || callbacks_.saveQuietly());
     messenger_.SendToEditor(static_cast<int>(p->Number(0)), BuildAutoSaveAnswer(saved));
   });
 }

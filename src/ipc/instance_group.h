@@ -163,8 +163,9 @@ class InstanceGroup final : public files::OpenFileRegistry {
   // cannot be had.
   bool ReadKeyTables(commands::OemKeyTable* oem, commands::KeyTables* tables);
   // wait false: only tries.
-  bool LockGroup(bool wait);
-  void UnlockGroup() { group_.Drop(); }
+  bool LockGroup(bool wait) override;
+  void UnlockGroup() override { group_.Drop(); }
+  bool groupLockHeld() const override { return group_.held(); }
   bool LockSearch(bool wait);
   void UnlockSearch() { search_.Drop(); }
   bool LockCompile(bool wait);

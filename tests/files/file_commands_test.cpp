@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,23 @@ class ScriptedDialogs : public gf::FileDialogs {
   }
 };
 
+// An editor of a group whose lock another editor may hold.
+class Group : public gf::OpenFileRegistry {
+ public:
+  bool HeldElsewhere(std::string_view) override { return false; }
+  bool Claim(std::string_view) override { return true; }
+  bool LockGroup(bool wait) override {
+    tries.push_back(wait);
+    if (busy) return false;
+    held = true;
+    return true;
+  }
+  void UnlockGroup() override { held = false; }
+  bool groupLockHeld() const override { return held; }
+  bool busy = false, held = false;
+  std::vector<bool> tries;  // wait or not, in order
+};
+
 class FileCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -81,7 +99,7 @@ class FileCommandsTest : public ::testing::Test {
   gorvane::qorvetc::TmpCache cache;
   doc::LineStore store{host, cache};
   gvtest::MemoryFileSystem fs;
-  gf::SoleEditor registry;
+  Group registry;
   gf::DocumentFile file;
   gf::WriteSettings settings;
   gf::FileContext ctx{host, store, fs, registry, file, settings};
@@ -275,3 +293,48 @@ TEST_F(FileCommandsTest, InsertAsksWhereAndInsertsThere) {
 }
 
 }  // namespace
+
+// While another editor of the group does document-changing work, every file
+// command is refused at once, on the status bar, and changes nothing; once
+// it is done, the command holds the lock for its own work and gives it back.
+TEST_F(FileCommandsTest, CommandsTakeTurnsWithTheGroup) {
+  Edit("mine");
+  const std::string before = file.path;
+  struct Case {
+    const char* name;
+    std::function<void(gf::FileCommands&)> run;
+  } cases[] = {
+      {"open", [](gf::FileCommands& c) { c.OpenFileCommand(0); }},
+      {"new", [](gf::FileCommands& c) { c.NewFileCommand(); }},
+      {"insert", [](gf::FileCommands& c) { c.InsertFileCommand(LineNo(1), false, LineNo(1)); }},
+      {"save", [](gf::FileCommands& c) { c.SaveCommand(); }},
+      {"save as", [](gf::FileCommands& c) { c.SaveAsCommand(); }},
+      {"save with code", [](gf::FileCommands& c) { c.SaveWithCodeCommand(); }},
+      {"write protection", [](gf::FileCommands& c) { c.ToggleWriteProtect(false); }},
+  };
+  registry.busy = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.boxes.clear();
+    host.statuses.clear();
+    dialogs.shown.clear();
+    registry.tries.clear();
+    c.run(commands);
+    EXPECT_EQ(registry.tries, std::vector<bool>{false});
+    EXPECT_EQ(host.statuses, std::vector<std::string>{"何らかの処理中です。"});
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(file.path, before);
+    EXPECT_TRUE(file.modified);
+    EXPECT_FALSE(file.readOnly);
+    EXPECT_EQ(Line(1), "mine");
+  }
+  // Free again: Save As holds the lock through the dialog and the save.
+  registry.busy = false;
+  registry.tries.clear();
+  dialogs.saveAs.push_back({"/d/saved.txt", gf::SaveOptions{}});
+  EXPECT_EQ(commands.SaveAsCommand(), gf::kSaved);
+  EXPECT_EQ(fs.Get("/d/saved.txt"), "mine");
+  EXPECT_EQ(registry.tries, (std::vector<bool>{false, true}));
+  EXPECT_FALSE(registry.held);
+}

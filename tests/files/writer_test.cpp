@@ -4,6 +4,7 @@
 // were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -73,9 +74,34 @@ class FakeRegistry : public gf::OpenFileRegistry {
     claims.emplace_back(path);
     return !refuseClaims && !HeldElsewhere(path);
   }
+  // The group lock: taken by someone else (busy) or not; what happened to it.
+  bool LockGroup(bool wait) override {
+    events.push_back(wait ? "lock wait" : "lock try");
+    if (busy) return false;
+    if (!lockHeld) events.push_back("taken");
+    lockHeld = true;
+    return true;
+  }
+  void UnlockGroup() override {
+    events.push_back("unlock");
+    lockHeld = false;
+  }
+  bool groupLockHeld() const override { return lockHeld; }
+  // The info window.
+  bool connectedToInfoWindow() override { return connected; }
+  bool CheckProjectOptions(int code, std::string_view path) override {
+    events.push_back("check " + std::to_string(code) + " " + std::string(path));
+    return checkWorks;
+  }
+  void FileRenamed(int code, std::string_view path, bool add) override {
+    events.push_back("renamed " + std::to_string(code) + " " + std::string(path) + (add ? " add" : ""));
+  }
   std::set<std::string> held;
   std::vector<std::string> claims;
+  std::vector<std::string> events;
   bool refuseClaims = false;
+  bool busy = false, lockHeld = false;
+  bool connected = false, checkWorks = true;
 };
 
 const std::string kPath = "C:\\w\\a.txt";
@@ -399,16 +425,21 @@ TEST_F(WriterTest, SaveReplacesTheFileAndKeepsABackup) {
   EXPECT_TRUE(host.boxes.empty());
 }
 
+const std::string kSaveFailedBox = "ファイルの保存に失敗しました。ディスク容量が不足しているものと思われます。";
+const std::string kSaveFailedStatus = "ファイルの保存に失敗しました。";
+const std::string kCloseFailed = "編集中のファイルのクローズに失敗しました。";
+
 TEST_F(WriterTest, FailedSaveLeavesFileAndDocumentAlone) {
   struct Case {
     const char* name;
     long failWritesAfter;
     bool failReplace, failClose;
+    std::string box, status;  // what the user is told, not quiet and quiet
   } cases[] = {
-      {"write fails midway", 300000, false, false},
-      {"write fails at once", 0, false, false},
-      {"replace fails", -1, true, false},
-      {"close fails", -1, false, true},
+      {"write fails midway", 300000, false, false, kSaveFailedBox, kSaveFailedStatus},
+      {"write fails at once", 0, false, false, kSaveFailedBox, kSaveFailedStatus},
+      {"replace fails", -1, true, false, kSaveFailedBox, kSaveFailedStatus},
+      {"close fails", -1, false, true, kCloseFailed, kCloseFailed},
   };
   Load(Long(6000));
   for (const Case& c : cases) {
@@ -437,11 +468,9 @@ TEST_F(WriterTest, FailedSaveLeavesFileAndDocumentAlone) {
       EXPECT_TRUE(file.modified) << c.name;
       if (quiet) {
         EXPECT_TRUE(host.boxes.empty()) << c.name;
-        EXPECT_EQ(host.statuses.back(), "ファイルの保存に失敗しました。") << c.name;
+        EXPECT_EQ(host.statuses.back(), c.status) << c.name;
       } else {
-        EXPECT_EQ(BoxTexts(), std::vector<std::string>{
-                                  "ファイルの保存に失敗しました。ディスク容量が不足しているものと思われます。"})
-            << c.name;
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.box}) << c.name;
       }
     }
   }
@@ -650,3 +679,89 @@ TEST_F(WriterTest, FailedSaveAsKeepsTheOldName) {
 }
 
 }  // namespace
+
+// ---- saves among the editors of a group --------------------------------------------------------
+
+// A save takes the group lock (waiting for it) and gives back only what it
+// took; the info window hears of the save.
+TEST_F(WriterTest, SavesTakeTheGroupLockAndTellTheInfoWindow) {
+  Load({"x\r\n", "y"});
+  fs.Put(kPath, kOld);
+  registry.connected = true;
+  EXPECT_EQ(gf::SaveFile(ctx, false, 0, nullptr), gf::kSaved);
+  EXPECT_EQ(registry.events, (std::vector<std::string>{"lock wait", "taken", "check 1 " + kPath, "unlock"}));
+  EXPECT_FALSE(registry.lockHeld);
+
+  // A lock the command took already stays with the command.
+  registry.events.clear();
+  registry.lockHeld = true;
+  file.modified = true;
+  EXPECT_EQ(gf::SaveFile(ctx, true, 1, nullptr), gf::kSaved);
+  EXPECT_EQ(registry.events, (std::vector<std::string>{"lock wait", "check 1 " + kPath}));
+  EXPECT_TRUE(registry.lockHeld);
+  registry.lockHeld = false;
+
+  // The check that cannot be sent is a warning; the save stands.
+  registry.events.clear();
+  registry.checkWorks = false;
+  for (bool quiet : {false, true}) {
+    host.boxes.clear();
+    host.statuses.clear();
+    file.modified = true;
+    EXPECT_EQ(gf::SaveFile(ctx, quiet, 0, nullptr), gf::kSaved);
+    EXPECT_FALSE(file.modified);
+    const std::string warning = "プロジェクトファイルのオプションチェックに失敗しました。";
+    if (quiet) {
+      EXPECT_TRUE(host.boxes.empty());
+      EXPECT_NE(std::find(host.statuses.begin(), host.statuses.end(), warning), host.statuses.end());
+    } else {
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{warning});
+    }
+  }
+
+  // Not connected: nothing is sent.
+  registry.events.clear();
+  registry.connected = false;
+  EXPECT_EQ(gf::SaveFile(ctx, false, 0, nullptr), gf::kSaved);
+  EXPECT_EQ(registry.events, (std::vector<std::string>{"lock wait", "taken", "unlock"}));
+
+  // Another editor's work that does not end in time: nothing is written.
+  registry.busy = true;
+  file.modified = true;
+  fs.Put(kPath, kOld);
+  host.statuses.clear();
+  EXPECT_EQ(gf::SaveFile(ctx, true, 1, nullptr), gf::kSaveFailed);
+  EXPECT_EQ(fs.Get(kPath), kOld);
+  EXPECT_TRUE(file.modified);
+  EXPECT_EQ(host.statuses.back(), "何らかの処理中です。");
+}
+
+// Save As under a new name: the info window hears the name (and whether to
+// add the file to its list), and the new file is watched.
+TEST_F(WriterTest, SaveAsTellsTheInfoWindowAndWatchesTheNewFile) {
+  Load({"x"});
+  file.path = "NO FolderName\\新規ﾌｧｲﾙ1";
+  registry.connected = true;
+  for (int add : {0, 1}) {
+    const std::string target = "C:\\w\\n" + std::to_string(add) + ".txt";
+    registry.events.clear();
+    file.watchArmed = false;
+    file.modified = true;
+    gf::SaveOptions options;
+    options.code = 4;
+    options.addToInfoWindow = add;
+    EXPECT_EQ(gf::SaveAsPath(ctx, target, options), gf::kSaved);
+    EXPECT_EQ(registry.events, (std::vector<std::string>{"lock wait", "taken",
+                                                         "renamed 4 " + target + (add ? " add" : ""), "unlock"}));
+    EXPECT_TRUE(file.watchArmed);
+    gf::FileInfo info;
+    ASSERT_TRUE(fs.Info(target, &info));
+    EXPECT_EQ(file.lastWriteTime, info.lastWrite);
+  }
+  // A failed Save As tells nobody.
+  registry.events.clear();
+  fs.failReplace = true;
+  EXPECT_EQ(gf::SaveAsPath(ctx, "C:\\w\\n9.txt", gf::SaveOptions{}), gf::kSaveFailed);
+  fs.failReplace = false;
+  for (const std::string& e : registry.events) EXPECT_EQ(e.rfind("renamed", 0), std::string::npos) << e;
+}

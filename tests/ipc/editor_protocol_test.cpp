@@ -2,6 +2,8 @@
 // window.
 #include "ipc/editor_protocol.h"
 
+#include "ipc/document_link.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -280,6 +282,113 @@ TEST_F(EditorProtocolTest, CloseAndSaveRequests) {
   EXPECT_EQ(a.closeModes, (std::vector<int>{1, 3}));
   EXPECT_EQ(a.saveRequests, 1);
   EXPECT_EQ(a.protocol->malformed(), 4u);
+}
+
+// What the info window hears of saves: the project-options check, and
+// after Save As the new name with the mark-jump mapping, or the request to
+// add the file to its list (the frame waits for the answer).
+TEST_F(EditorProtocolTest, TheInfoWindowHearsOfSaves) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  ASSERT_TRUE(a.messenger.OpenInfoWindow());
+  info.Received();
+  ipc::DocumentLink link(*a.process, a.group, a.messenger, a.host);
+  link.SetProtocol(a.protocol.get());
+  link.SetFileNumber(3);
+  std::vector<std::string> frame;
+  int answerValue = 1, sleeps = 0;
+  const std::string mapping = ipc::ObjectNames::MarkJumpFile("C:\\new.txt");
+  link.SetHooks({[&](bool enabled) { frame.push_back(enabled ? "enabled" : "disabled"); },
+                 [&] { frame.push_back("closed"); },
+                 [&](std::uint32_t ms) {
+                   EXPECT_EQ(ms, 100u);
+                   // The info window answers on its second look.
+                   if (++sleeps == 2 && answerValue != 0)
+                     if (auto m = info.process->OpenMapping(mapping))
+                       if (auto v = m->Map(0, 1)) v->bytes()[0] = static_cast<std::uint8_t>(answerValue);
+                 }});
+
+  EXPECT_TRUE(link.connectedToInfoWindow());
+  EXPECT_TRUE(link.CheckProjectOptions(4, "C:\\a.txt"));
+  EXPECT_EQ(info.Received(), std::vector<std::string>{Z("@CHECKPROJOPT@ 4 1 C:\\a.txt")});
+
+  // Renamed without adding: the mapping is filled (kept unless the answer is 2).
+  struct Mark {
+    int answer;
+    bool kept;
+    int sleeps;
+  } marks[] = {{1, true, 2}, {2, false, 2}, {0, false, 31}};
+  for (const Mark& m : marks) {
+    answerValue = m.answer;
+    sleeps = 0;
+    link.FileRenamed(4, "C:\\new.txt", false);
+    EXPECT_EQ(info.Received(), (std::vector<std::string>{Z("@MJMMFILE@ 3 C:\\new.txt"),
+                                                         Z("@CHANGEEDITFILE@ 4 3 C:\\new.txt")}));
+    EXPECT_EQ(link.holdsMarkJumpFile(), m.kept) << m.answer;
+    EXPECT_EQ(sleeps, m.sleeps) << m.answer;
+  }
+  EXPECT_TRUE(frame.empty());
+
+  // Renamed and added: the answer gives the file its number.
+  link.FileRenamed(4, "C:\\new.txt", true);
+  EXPECT_EQ(info.Received(), (std::vector<std::string>{Z("@CHANGEEDITFILE@ 4 3 C:\\new.txt"),
+                                                       Z("@ADDFILEITEM@ 4 1 \"C:\\new.txt\" \"\"")}));
+  EXPECT_TRUE(link.adding());
+  EXPECT_EQ(frame, std::vector<std::string>{"disabled"});
+  info.Send(1, *ipc::BuildAddFileItemReturn(9));
+  Run();
+  EXPECT_EQ(link.fileNumber(), 9);
+  EXPECT_FALSE(link.adding());
+  EXPECT_EQ(frame, (std::vector<std::string>{"disabled", "enabled"}));
+
+  // No answer in time: the frame comes back, nothing else changes.
+  frame.clear();
+  link.FileRenamed(4, "C:\\new.txt", true);
+  now += 3000;
+  Run();
+  EXPECT_EQ(frame, (std::vector<std::string>{"disabled", "enabled"}));
+  EXPECT_EQ(link.fileNumber(), 9);
+  EXPECT_TRUE(a.host.boxes.empty());
+
+  // Refused: the user is told and the editor closes.
+  frame.clear();
+  info.Received();
+  link.FileRenamed(4, "C:\\new.txt", true);
+  info.Send(1, *ipc::BuildAddFileItemReturn(0));
+  Run();
+  EXPECT_EQ(frame, (std::vector<std::string>{"disabled", "enabled", "closed"}));
+  ASSERT_EQ(a.host.boxes.size(), 1u);
+  EXPECT_EQ(a.host.boxes[0].text, "情報ウィンドウのファイル一覧に登録できませんでした。\nエディタを終了します。");
+
+  // The info window gone: the check cannot be sent.
+  info.inbox.reset();
+  EXPECT_FALSE(link.CheckProjectOptions(4, "C:\\a.txt"));
+}
+
+// A save asked for by another editor waits for the group lock; one that does
+// not come in time is answered as not saved, and a lock this editor held
+// already stays held.
+TEST_F(EditorProtocolTest, AutosaveTakesTurnsWithTheGroup) {
+  Editor& a = Start("C:\\a.txt", 11, 0);
+  Editor& b = Start("C:\\b.txt", 12, 0);
+  int saves = 0;
+  b.saveWorks = true;
+  bool allSaved = false;
+  ASSERT_TRUE(a.group.LockGroup(false));  // a works on its document
+  a.protocol->StartAutosave([&](bool ok, int) {
+    allSaved = ok;
+    ++saves;
+  });
+  Run();
+  EXPECT_EQ(saves, 1);
+  EXPECT_FALSE(allSaved);
+  a.group.UnlockGroup();
+
+  ASSERT_TRUE(b.group.LockGroup(false));
+  a.protocol->StartAutosave([&](bool ok, int) { allSaved = ok; });
+  Run();
+  EXPECT_TRUE(allSaved);
+  EXPECT_TRUE(b.group.groupLockHeld());
 }
 
 }  // namespace
