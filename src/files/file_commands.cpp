@@ -118,8 +118,11 @@ int FileCommands::SaveAsCommand() {
   if (!turn.ok()) return kSaveFailed;
   std::string path;
   SaveOptions options = DefaultSaveOptions(ctx_.file);
-  options.allowAddBox = 1;
-  if (!dialogs_.ChooseSaveAsName(ctx_.file, true, &path, &options)) return kSaveFailed;
+  // The box that adds the file to the info window's list is offered (and
+  // ticked) only while this editor is connected to it.
+  const bool allowAdd = ctx_.registry.connectedToInfoWindow();
+  options.allowAddBox = allowAdd ? 1 : 0;
+  if (!dialogs_.ChooseSaveAsName(ctx_.file, allowAdd, &path, &options)) return kSaveFailed;
   return SaveAsPath(ctx_, path, options);
 }
 

@@ -21,7 +21,8 @@ class FileDialogs {
   // "ファイル挿入": the file and its encoding (0 detect).
   virtual bool ChooseFileToInsert(OpenEntry* chosen) = 0;
   // "名前を付けて保存": the name, the encoding and line end, and the box that
-  // announces the file to the info window (offered when allowAddBox).
+  // announces the file to the info window (offered and ticked when
+  // allowAddBox, else disabled).
   virtual bool ChooseSaveAsName(const DocumentFile& file, bool allowAddBox, std::string* path,
                                 SaveOptions* options) = 0;
   // The encoding and line end to save in. False: cancelled.

@@ -75,6 +75,17 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
   messenger_.On("@SAVE@", [this](std::string_view m) {
     if (auto p = Parse(m); p && p->id == MessageId::kSave && callbacks_.saveRequested) callbacks_.saveRequested();
   });
+  messenger_.On("@BULKCRLF@", [this](std::string_view m) {
+    auto p = Parse(m);
+    if (!p || p->id != MessageId::kBulkCrlf) return;
+    bool saved = false;
+    {
+      const files::GroupTurn turn(group_, /*wait=*/true);
+      saved = turn.ok() && callbacks_.saveInCode &&
+              callbacks_.saveInCode(static_cast<int>(p->Number(1)), static_cast<int>(p->Number(2)));
+    }
+    messenger_.SendToOtherInfoWindow(static_cast<int>(p->Number(0)), BuildBulkCrlfReturn(saved));
+  });
   messenger_.On("@AUTOSAVE@", [this](std::string_view m) {
     auto p = Parse(m);
     if (!p || p->id != MessageId::kAutoSave) return;

@@ -41,6 +41,10 @@ struct EditorCallbacks {
   std::function<void(int mode)> closeRequested;
   // The info window asks this editor to save ("@SAVE@").
   std::function<void()> saveRequested;
+  // The info window asks this editor to save its file in another code and
+  // line end ("@BULKCRLF@"): true when saved (a write-protected document is
+  // not saved).
+  std::function<bool(int charCode, int lineEnd)> saveInCode;
 };
 
 class EditorProtocol {

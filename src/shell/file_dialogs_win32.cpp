@@ -132,6 +132,7 @@ class Win32FileDialogs final : public files::FileDialogs {
     State s{State::kSaveAs};
     s.code = file.code;
     s.allowAdd = allowAddBox;
+    s.addToInfo = allowAddBox;  // ticked unless it cannot be used
     std::wstring chosen = Wide(files::FileNameOf(file.path));
     if (!Run(true, L"NSAVEFILE", L"\u540d\u524d\u3092\u4ed8\u3051\u3066\u4fdd\u5b58", &s, &chosen)) return false;
     *path = Narrow(chosen);

@@ -29,8 +29,8 @@ class ScriptedDialogs : public gf::FileDialogs {
 
   bool ChooseFileToOpen(int, gf::OpenEntry* chosen) override { return Take(open, chosen, "open"); }
   bool ChooseFileToInsert(gf::OpenEntry* chosen) override { return Take(insert, chosen, "insert"); }
-  bool ChooseSaveAsName(const gf::DocumentFile&, bool, std::string* path, gf::SaveOptions* options) override {
-    shown.push_back("save as");
+  bool ChooseSaveAsName(const gf::DocumentFile&, bool allowAdd, std::string* path, gf::SaveOptions* options) override {
+    shown.push_back(allowAdd ? "save as (add box)" : "save as");
     if (saveAs.empty()) return false;
     *path = saveAs.front().first;
     *options = saveAs.front().second;
@@ -65,7 +65,8 @@ class Group : public gf::OpenFileRegistry {
   }
   void UnlockGroup() override { held = false; }
   bool groupLockHeld() const override { return held; }
-  bool busy = false, held = false;
+  bool connectedToInfoWindow() override { return connected; }
+  bool busy = false, held = false, connected = false;
   std::vector<bool> tries;  // wait or not, in order
 };
 
@@ -337,4 +338,11 @@ TEST_F(FileCommandsTest, CommandsTakeTurnsWithTheGroup) {
   EXPECT_EQ(fs.Get("/d/saved.txt"), "mine");
   EXPECT_EQ(registry.tries, (std::vector<bool>{false, true}));
   EXPECT_FALSE(registry.held);
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{"save as"});
+
+  // Connected to the info window, the dialog offers its box.
+  registry.connected = true;
+  dialogs.shown.clear();
+  commands.SaveAsCommand();
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{"save as (add box)"});
 }

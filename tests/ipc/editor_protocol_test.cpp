@@ -48,6 +48,10 @@ struct Editor {
     cb.saveQuietly = [this] { return saveWorks; };
     cb.closeRequested = [this](int mode) { closeModes.push_back(mode); };
     cb.saveRequested = [this] { ++saveRequests; };
+    cb.saveInCode = [this](int code, int lineEnd) {
+      codeSaves.push_back({code, lineEnd});
+      return saveWorks;
+    };
     protocol = std::make_unique<ipc::EditorProtocol>(messenger, group, activator, cb, 3000);
   }
   std::unique_ptr<gvtest::FakeProcess> process;
@@ -60,6 +64,7 @@ struct Editor {
   std::vector<ipc::TagJump> jumps;
   std::vector<int> marks, closeModes;
   int saveRequests = 0;
+  std::vector<std::pair<int, int>> codeSaves;
 };
 
 struct InfoWindow {
@@ -389,6 +394,23 @@ TEST_F(EditorProtocolTest, AutosaveTakesTurnsWithTheGroup) {
   Run();
   EXPECT_TRUE(allSaved);
   EXPECT_TRUE(b.group.groupLockHeld());
+}
+
+// "@BULKCRLF@": the file saved in the code and line end asked for, and the
+// result to the info window that asked (which need not be this editor's).
+TEST_F(EditorProtocolTest, SaveInAnotherCodeOnRequest) {
+  InfoWindow own(world, 0), other(world, 5);
+  Editor& a = Start("C:\\a.txt", 11);
+  own.Send(1, *ipc::BuildBulkCrlf(5, 4, 3));
+  Run();
+  EXPECT_EQ(a.codeSaves, (std::vector<std::pair<int, int>>{{4, 3}}));
+  EXPECT_EQ(other.Received(), std::vector<std::string>{Z("@BULKCRLFRETURN@ 1")});
+  a.saveWorks = false;
+  own.Send(1, *ipc::BuildBulkCrlf(0, 6, 1));
+  own.Send(1, Z("@BULKCRLF@ 0 9 1"));  // no such code: not acted on
+  Run();
+  EXPECT_EQ(a.codeSaves.size(), 2u);
+  EXPECT_EQ(own.Received(), std::vector<std::string>{Z("@BULKCRLFRETURN@ 0")});
 }
 
 }  // namespace
