@@ -24,6 +24,7 @@ struct DocumentFile {
   std::string path;               // Shift-JIS; a new document: kNewFileFolder + "新規ﾌｧｲﾙ1"
   int code = 0;                   // the encoding read and, by default, written; 0 for a new document
   int forcedCode = 0;             // chosen by the user; 0 = detect
+  int forcedLineEnd = 0;          // CrlfKind given with the forced code on the command line; 0 none
   std::array<std::uint8_t, 6> crlf{'\r', '\n', 0, 0, 0, 0};  // first line end found, in the file's encoding
   bool readOnly = false;          // read-only file, opened for reading only, or write-protected
   bool writeProtectMode = false;  // write protection switched on by command

@@ -293,6 +293,8 @@ int Loader::LoadFile(File& file, std::uint64_t size, bool* modified) {
     cc::SetCrlfChar(code, kind, crlf.data());
   }
   if (code == 0) code = cc::kCodeSjis;
+  // A code forced on the command line comes with its own line end.
+  if (ctx_.file.forcedCode != 0 && ctx_.file.forcedLineEnd != 0) cc::SetCrlfChar(code, ctx_.file.forcedLineEnd, crlf.data());
   ctx_.file.code = code;
   ctx_.file.crlf = crlf;
 
@@ -428,6 +430,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
   }
   doc.path = path;
   doc.forcedCode = forced;
+  if (mode == 0) doc.forcedLineEnd = 0;  // a code chosen in the dialog keeps the file's line end
   doc.code = forced != 0 ? forced : cc::kCodeSjis;
   cc::SetCrlfChar(doc.code, cc::kCrlfCrLf, doc.crlf.data());
   doc.readOnly = false;

@@ -252,6 +252,7 @@ void Adopt(DocumentFile& doc, const SaveOptions& options, const Crlf& crlf) {
   doc.crlf = crlf;
   doc.code = options.code;
   doc.forcedCode = options.code;
+  doc.forcedLineEnd = 0;  // the line end is the one written now
 }
 
 // The watch on the saved file starts again from its new last-write time, so

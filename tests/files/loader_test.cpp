@@ -221,6 +221,44 @@ TEST_F(LoaderTest, SmallFilesTable) {
   EXPECT_EQ(host.boxes.size(), 1u);
 }
 
+// The command line's codes come with their line ends ("/e": EUC-JP with LF,
+// "/s": Shift-JIS with CR LF, ...): the document takes that line end whatever
+// the file has, and keeps it when the file is read again; a code chosen in
+// the open dialog keeps the file's own.
+TEST_F(LoaderTest, CommandLineCodesBringTheirLineEnds) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int code, lineEnd;
+    std::string crlf;
+  } cases[] = {
+      {"/e on CR LF lines", "\xA4\xA2\r\nb", 2, 3, "\n"},
+      {"/s on LF lines", "a\nb", 1, 1, "\r\n"},
+      {"/u8 on CR lines", "a\rb", 4, 3, "\n"},
+      {"/ul on UTF-16LE LF lines", std::string("a\0\n\0b\0", 6), 6, 1, std::string("\r\0\n\0", 4)},
+      {"/ub on UTF-16BE", std::string("\0a\0\n\0b", 6), 5, 1, std::string("\0\r\0\n", 4)},
+  };
+  auto crlf = [this] {
+    return std::string(reinterpret_cast<const char*>(file.crlf.data()),
+                       gorvane::charcode::CrlfLength(file.code, file.crlf.data()));
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs.Put("/cl.txt", c.bytes);
+    file.path = "/cl.txt";
+    file.forcedCode = c.code;
+    file.forcedLineEnd = c.lineEnd;
+    ASSERT_EQ(loader.OpenPath(1, gf::OpenEntry{}), 1);
+    EXPECT_EQ(file.code, c.code);
+    EXPECT_EQ(crlf(), c.crlf);
+    ASSERT_EQ(loader.OpenPath(-1, gf::OpenEntry{}), 1);
+    EXPECT_EQ(crlf(), c.crlf);
+  }
+  fs.Put("/lf.txt", "a\nb");
+  ASSERT_EQ(Open("/lf.txt", 1), 1);
+  EXPECT_EQ(crlf(), "\n");
+}
+
 // Lines longer than a whole reader piece, and lines across piece borders.
 TEST_F(LoaderTest, LinesAcrossPieces) {
   std::string bytes;
