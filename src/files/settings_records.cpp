@@ -180,6 +180,8 @@ bool SettingsArea::Initialise(std::uint32_t pageSize) {
   SetMargins({kDefaultMargin, kDefaultMargin, kDefaultMargin, kDefaultMargin});
   g.PutText(kGlobalPrintHeader, kPrintFormatBytes, shell::Sjis(kDefaultPrintHeader));
   g.PutText(kGlobalPrintFooter, kPrintFormatBytes, shell::Sjis(kDefaultPrintFooter));
+  g.Put<std::int32_t>(kGlobalSearchHitLimit, kDefaultSearchHitLimit);
+  g.Put<std::int32_t>(kGlobalSettingsLimit, kDefaultSettingsLimit);
 
   PutDefaultRecord(Record(0));
   return true;
@@ -208,6 +210,35 @@ void SettingsArea::SetMargins(const PrintMargins& m) {
   g.Put<std::int32_t>(kGlobalPrintMargins + 4, m.top);
   g.Put<std::int32_t>(kGlobalPrintMargins + 8, m.right);
   g.Put<std::int32_t>(kGlobalPrintMargins + 12, m.bottom);
+}
+
+void SettingsArea::SetFolders(std::string_view programFolder) {
+  RecordView g = Global();
+  auto put = [&](std::size_t at, std::string_view leaf) {
+    std::string folder(programFolder);
+    folder.append(leaf);
+    g.PutText(at, kGlobalFolderBytes, folder.size() < kGlobalFolderBytes ? folder : std::string());
+  };
+  put(kGlobalSettingsFolder, "settingfile");
+  put(kGlobalMacroFolder, "kbdmacrofile");
+}
+
+std::string SettingsArea::SettingsFolder() { return Global().Text(kGlobalSettingsFolder, kGlobalFolderBytes); }
+std::string SettingsArea::MacroFolder() { return Global().Text(kGlobalMacroFolder, kGlobalFolderBytes); }
+std::int32_t SettingsArea::SearchHitLimit() { return Global().Get<std::int32_t>(kGlobalSearchHitLimit); }
+
+SettingsArea::WindowRect SettingsArea::InfoWindowRect() {
+  RecordView g = Global();
+  return {g.Get<std::int32_t>(kGlobalInfoWindowRect), g.Get<std::int32_t>(kGlobalInfoWindowRect + 4),
+          g.Get<std::int32_t>(kGlobalInfoWindowRect + 8), g.Get<std::int32_t>(kGlobalInfoWindowRect + 12)};
+}
+
+void SettingsArea::SetInfoWindowRect(const WindowRect& r) {
+  RecordView g = Global();
+  g.Put<std::int32_t>(kGlobalInfoWindowRect, r.left);
+  g.Put<std::int32_t>(kGlobalInfoWindowRect + 4, r.top);
+  g.Put<std::int32_t>(kGlobalInfoWindowRect + 8, r.right);
+  g.Put<std::int32_t>(kGlobalInfoWindowRect + 12, r.bottom);
 }
 
 int SettingsArea::RecordCount() {

@@ -59,6 +59,19 @@ inline constexpr std::size_t kGlobalPrintMargins = 1100; // 4 x i32 left, top, r
 inline constexpr std::size_t kGlobalPrintHeader = 1116;  // 33, print header format
 inline constexpr std::size_t kGlobalPrintFooter = 1149;  // 33, print footer format
 inline constexpr std::size_t kPrintFormatBytes = 33;
+// Folders set by the first editor: the settings folder (key definition and
+// keyword files; program folder + "settingfile") and the macro folder
+// (program folder + "kbdmacrofile"), kGlobalFolderBytes each, NUL-terminated.
+inline constexpr std::size_t kGlobalSettingsFolder = 1200;
+inline constexpr std::size_t kGlobalMacroFolder = 1461;
+inline constexpr std::size_t kGlobalFolderBytes = 261;
+inline constexpr std::size_t kGlobalSearchHitLimit = 1724;  // i32: hits sent to the info window, 30000
+inline constexpr std::size_t kGlobalSettingsLimit = 1728;   // i32: 1,048,576
+// The info window's place: 4 x i32 left, top, right, bottom in screen
+// pixels; all 0 (the default) places it at the screen's centre.
+inline constexpr std::size_t kGlobalInfoWindowRect = 1732;
+inline constexpr std::int32_t kDefaultSearchHitLimit = 30000;
+inline constexpr std::int32_t kDefaultSettingsLimit = 1048576;
 
 // --- Per-extension record ------------------------------------------------
 
@@ -246,6 +259,19 @@ class SettingsArea {
   int Capacity();
   PrintMargins Margins();
   void SetMargins(const PrintMargins& m);
+  // The settings and macro folders below the program folder (ending in a
+  // backslash); a folder too long for its field is left empty.
+  void SetFolders(std::string_view programFolder);
+  std::string SettingsFolder();
+  std::string MacroFolder();
+  std::int32_t SearchHitLimit();
+  // The info window's remembered place; all 0: the screen's centre.
+  struct WindowRect {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+  };
+  WindowRect InfoWindowRect();
+  void SetInfoWindowRect(const WindowRect& r);
 
   // Where records may lie: min(memory size, kSettingsMemoryBytes).
   std::size_t Limit() const;

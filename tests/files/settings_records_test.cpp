@@ -103,6 +103,9 @@ TEST(SettingsArea, InitialiseWritesHeaderGlobalsAndDefaults) {
   EXPECT_EQ(std::vector<int>({m.left, m.top, m.right, m.bottom}), std::vector<int>({2000, 2000, 2000, 2000}));
   EXPECT_EQ(a.area.Global().Text(gf::kGlobalPrintHeader, 33), "&L&F");
   EXPECT_EQ(a.area.Global().Text(gf::kGlobalPrintFooter, 33), "&C&P/&A");
+  EXPECT_EQ(a.area.SearchHitLimit(), 30000);
+  EXPECT_EQ(a.area.Global().Get<std::int32_t>(gf::kGlobalSettingsLimit), 1048576);
+  EXPECT_TRUE(a.area.InfoWindowRect().empty());  // the screen's centre
 
   gorvane::ipc::RecordView d = a.area.Record(0);
   EXPECT_EQ(d.Text(0, 16), ".???");
@@ -385,4 +388,22 @@ TEST(SettingsArea, ImageRoundTripIsByteIdentical) {
   EXPECT_FALSE(small.area.Load(file, kPage));
   EXPECT_TRUE(std::all_of(c.bytes.begin(), c.bytes.end(), [](std::uint8_t x) { return x == 0; }));
   EXPECT_TRUE(std::all_of(small.bytes.begin(), small.bytes.end(), [](std::uint8_t x) { return x == 0; }));
+}
+
+// The first editor's folders below its program folder, and the info window's
+// remembered place.
+TEST(SettingsArea, FoldersAndTheInfoWindowsPlace) {
+  Area a(gf::kSettingsMemoryBytes);
+  a.area.SetFolders("C:\\Program Files\\Gorvane\\");
+  EXPECT_EQ(a.area.SettingsFolder(), "C:\\Program Files\\Gorvane\\settingfile");
+  EXPECT_EQ(a.area.MacroFolder(), "C:\\Program Files\\Gorvane\\kbdmacrofile");
+  // A folder that would not fit its field is not cut into another folder's name.
+  a.area.SetFolders("C:\\" + std::string(250, 'x') + "\\");
+  EXPECT_EQ(a.area.SettingsFolder(), "");
+  EXPECT_EQ(a.area.MacroFolder(), "");
+  a.area.SetInfoWindowRect({10, 20, 570, 440});
+  const auto r = a.area.InfoWindowRect();
+  EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}), std::vector<int>({10, 20, 570, 440}));
+  EXPECT_FALSE(r.empty());
+  EXPECT_EQ(a.area.SearchHitLimit(), 30000);  // the neighbours are untouched
 }
