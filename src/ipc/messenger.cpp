@@ -43,6 +43,12 @@ std::string InfoWindowCommandLine(std::string_view programFolder, const FrameRec
              to_string(project ? 1 : 0), " /MI ", to_string(infoWindow), " \"", file, "\"");
 }
 
+FrameRect InfoWindowFrame(const FrameRect& frame, const FrameRect& restored, const FrameRect& screen) {
+  const bool onScreen = frame.left >= screen.left && frame.top >= screen.top && frame.right <= screen.right &&
+                        frame.bottom <= screen.bottom;
+  return onScreen || restored.right <= restored.left || restored.bottom <= restored.top ? frame : restored;
+}
+
 std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int charCode, int infoWindow,
                                          std::string_view file) {
   using std::to_string;

@@ -145,6 +145,9 @@ class Messenger {
 // the info-window number and the file's (short) path.
 std::string InfoWindowCommandLine(std::string_view programFolder, const FrameRect& frame, int charCode, bool project,
                                   int infoWindow, std::string_view file);
+// The frame rectangle the info window is told: the frame's own, or the one
+// it had when last restored while the frame lies partly off the screen.
+FrameRect InfoWindowFrame(const FrameRect& frame, const FrameRect& restored, const FrameRect& screen);
 // The same for a project opened directly.
 std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int charCode, int infoWindow,
                                          std::string_view file);

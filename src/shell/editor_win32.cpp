@@ -65,7 +65,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!e) break;
       if (wp == kPollTimer) {
         KillTimer(hwnd, kPollTimer);
+        const std::uint64_t delivered = e->messenger.delivered();
         if (e->messenger.Poll()) SetTimer(hwnd, kPollTimer, 2, nullptr);
+        // A request may have saved or discarded the document.
+        if (e->messenger.delivered() != delivered && IsWindow(hwnd)) e->UpdateTitle();
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
       } else if (wp == static_cast<WPARAM>(sh::kStatusClearTimerId) && e->statusModel) {
@@ -117,8 +120,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       situation.groupLockFree = e->group.LockGroup(false);
       situation.activating = e->protocol && e->protocol->activationPending();
       situation.modified = e->file.modified;
+      // Yes saves as the Save command does: a document without a file goes
+      // through the Save As dialog first, and its Cancel keeps the editor.
       const sh::CloseOutcome out =
-          sh::RequestClose(e->host, situation, [e] { return gf::SaveFile(e->ctx, false, 0, nullptr) == gf::kSaved; });
+          sh::RequestClose(e->host, situation, [e] { return e->commands && e->commands->SaveCommand() == gf::kSaved; });
       if (situation.groupLockFree) e->group.UnlockGroup();
       if (out.close) DestroyWindow(hwnd);
       else e->Refresh(false);
@@ -132,7 +137,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         e->group.ReleaseSlot();
         if (e->messenger.connectedToInfoWindow()) {
           const auto m = e->closeOnRequest ? std::optional<std::string>(gorvane::ipc::BuildCloseOk())
-                                           : gorvane::ipc::BuildClosedToInfoWindow(1);
+                                           : gorvane::ipc::BuildClosedToInfoWindow(e->link.fileNumber());
           if (m && e->messenger.SendToInfoWindow(*m)) Sleep(200);
         }
       }
@@ -231,6 +236,41 @@ int FileCode(gf::FileSystem& fs, const std::string& path, int forced) {
   return code;
 }
 
+// The short form of a path (the long one when it has none).
+std::string ShortPathOf(const std::string& path) {
+  wchar_t shortName[MAX_PATH * 2];
+  const std::wstring longName = Wide(path);
+  const DWORD n = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH * 2);
+  return n > 0 && n < MAX_PATH * 2 ? Narrow(std::wstring(shortName, n)) : path;
+}
+
+// Where a new frame goes: where the system puts it, moved down and to the
+// right past every other editor's frame that stands exactly there (one
+// started just before would otherwise be hidden under it).
+void Cascade(HWND frame) {
+  RECT r;
+  if (!GetWindowRect(frame, &r)) return;
+  const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYSIZEFRAME);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  int x = r.left, y = r.top;
+  for (int tries = 0; tries < 64; ++tries) {
+    bool taken = false;
+    for (HWND other = FindWindowExW(nullptr, nullptr, L"Gorvane", nullptr); other && !taken;
+         other = FindWindowExW(nullptr, other, L"Gorvane", nullptr)) {
+      RECT o;
+      taken = other != frame && IsWindowVisible(other) && GetWindowRect(other, &o) && o.left == x && o.top == y;
+    }
+    if (!taken) break;
+    x += step;
+    y += step;
+    // Past the work area's corner: back to its top left.
+    if (x + width > work.right || y + height > work.bottom) x = work.left, y = work.top;
+  }
+  if (x != r.left || y != r.top) SetWindowPos(frame, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int Run(HINSTANCE inst, int show) {
   // The start-up mutex: start-ups take turns, but a crashed editor never
   // stops the next one for good.
@@ -269,8 +309,6 @@ int Run(HINSTANCE inst, int show) {
     e.host.ShowMessageBox({text, sh::Sjis(sh::kCaption), sh::BoxIcon::Error, sh::BoxButtons::Ok, true});
     return 0;
   }
-  if (args.error == sh::CommandLineError::kBadFileNumber) return 0;
-
   // A start by the info window that cannot open its file tells it so.
   auto cantOpen = [&e, &args] {
     std::string user;
@@ -279,6 +317,10 @@ int Run(HINSTANCE inst, int show) {
     e.kernel->WriteMailslot(ipc::ObjectNames(user).InfoWindowInbox(args.infoWindow),
                             std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(m.data()), m.size()));
   };
+  if (args.error == sh::CommandLineError::kBadFileNumber) {
+    cantOpen();  // ends quietly, but the info window that started it is not left waiting
+    return 0;
+  }
 
   // The document's path: long and absolute; a missing file is made empty.
   std::string path;
@@ -374,15 +416,15 @@ int Run(HINSTANCE inst, int show) {
   const ipc::JoinResult joined = e.group.Join(request, handover);
   if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());
+  e.link.SetFileNumber(args.fileNumber);
+  // The first editor of the user sets the folders every editor uses.
+  if (joined.code == 1) e.group.WithSettings([&e](gf::SettingsArea& area) { area.SetFolders(e.programFolder); });
 
   // A project is not opened here: the info window is started with it, and
   // this editor has nothing to show.
   if (args.isProject) {
     const int code = FileCode(*e.fs, path, 0);
-    wchar_t shortName[MAX_PATH * 2];
-    const std::wstring longName = Wide(path);
-    const DWORD n = GetShortPathNameW(longName.c_str(), shortName, MAX_PATH * 2);
-    const std::string shortPath = n > 0 && n < MAX_PATH * 2 ? Narrow(std::wstring(shortName, n)) : path;
+    const std::string shortPath = ShortPathOf(path);
     const auto starter = ipc::CreateSystemProgramStarter();
     if (!starter->Start(ipc::ProjectInfoWindowCommandLine(e.programFolder, code, e.group.infoWindow(), shortPath)))
       sh::Tell(e.host, u8"情報ウィンドウを起動できませんでした。", sh::BoxIcon::Error);
@@ -435,8 +477,10 @@ int Run(HINSTANCE inst, int show) {
     if (IsWindow(handle)) owner = handle;
   }
   e.frame = CreateWindowExW(0, L"Gorvane", L"\u65b0\u898f\u30d5\u30a1\u30a4\u30eb", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, owner, nullptr, inst, nullptr);
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, inst, nullptr);
   if (!e.frame) return 0;
+  Cascade(e.frame);
+  GetWindowRect(e.frame, &e.restored);
   e.rawHost.owner = e.frame;
   e.activator.frame = e.frame;
   e.resources = LoadLibraryExW((Wide(e.programFolder) + L"qvres.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -471,6 +515,7 @@ int Run(HINSTANCE inst, int show) {
   e.file.path = request.path;
   if (!path.empty()) {
     e.file.forcedCode = args.codeOverride;
+    e.file.forcedLineEnd = args.lineEndOverride;
     e.file.path = path;
     e.loader.OpenPath(1, gf::OpenEntry{});
   } else {
@@ -485,14 +530,36 @@ int Run(HINSTANCE inst, int show) {
       ed->Refresh(false);
     };
     cb.saveQuietly = [ed] {
-      if (!ed->file.modified) return true;
-      return gf::SaveFile(ed->ctx, true, 1, nullptr) == gf::kSaved;
+      if (!ed->file.modified) {
+        sh::Status(ed->host, u8"ﾃﾞｰﾀに変更はありません。");
+        return true;
+      }
+      const bool saved = gf::SaveFile(ed->ctx, true, 1, nullptr) == gf::kSaved;
+      ed->Refresh(false);
+      return saved;
     };
     cb.saveRequested = [ed] {
-      if (ed->file.readOnly) sh::Status(ed->host, u8"書き込み禁止です。保存できません。");
-      else if (!ed->file.modified) sh::Status(ed->host, u8"ﾃﾞｰﾀに変更はありません。");
-      else gf::SaveFile(ed->ctx, false, 0, nullptr);
+      if (ed->file.readOnly) {
+        sh::Status(ed->host, u8"書き込み禁止です。保存できません。");
+      } else if (!ed->file.modified) {
+        sh::Status(ed->host, u8"ﾃﾞｰﾀに変更はありません。");
+      } else {
+        // A request from another process waits for the group; a document
+        // without a file is named through the Save As dialog.
+        const gf::GroupTurn turn(ed->link, /*wait=*/true);
+        if (turn.ok()) ed->commands->SaveCommand();
+        else sh::Status(ed->host, u8"何らかの処理中です。");
+      }
       ed->Refresh(false);
+    };
+    cb.saveInCode = [ed](int code, int lineEnd) {
+      if (ed->file.readOnly) return false;
+      gf::SaveOptions options = gf::DefaultSaveOptions(ed->file);
+      options.code = code;
+      options.crlfKind = lineEnd;
+      const bool saved = gf::SaveFile(ed->ctx, true, 0, &options) == gf::kSaved;
+      ed->Refresh(false);
+      return saved;
     };
     cb.closeRequested = [ed](int mode) {
       const gf::CloseDecision d = gf::CloseOnRequest(ed->ctx, mode);
@@ -501,6 +568,12 @@ int Run(HINSTANCE inst, int show) {
       DestroyWindow(ed->frame);
     };
     e.protocol = std::make_unique<ipc::EditorProtocol>(e.messenger, e.group, e.activator, cb);
+    e.link.SetProtocol(e.protocol.get());
+    ipc::DocumentLinkHooks hooks;
+    hooks.enableFrame = [ed](bool enabled) { EnableWindow(ed->frame, enabled ? TRUE : FALSE); };
+    hooks.close = [ed] { PostMessageW(ed->frame, WM_CLOSE, 0, 0); };
+    hooks.sleep = [](std::uint32_t ms) { Sleep(ms); };
+    e.link.SetHooks(std::move(hooks));
   }
   WriteInstallation(e.host, e.programFolder);
 
@@ -528,8 +601,14 @@ int Run(HINSTANCE inst, int show) {
     const auto starter = ipc::CreateSystemProgramStarter();
     RECT r;
     GetWindowRect(e.frame, &r);
-    const std::string line = ipc::InfoWindowCommandLine(e.programFolder, ipc::FrameRect{r.left, r.top, r.right, r.bottom},
-                                                        e.file.code, false, e.group.infoWindow(), e.file.path);
+    const ipc::FrameRect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const ipc::FrameRect told = ipc::InfoWindowFrame(
+        {r.left, r.top, r.right, r.bottom}, {e.restored.left, e.restored.top, e.restored.right, e.restored.bottom},
+        screen);
+    const std::string line = ipc::InfoWindowCommandLine(e.programFolder, told, e.file.code, false,
+                                                        e.group.infoWindow(), ShortPathOf(e.file.path));
     const auto answerWhileWaiting = [](std::uint32_t ms) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_SENDMESSAGE);
       MSG m;
@@ -539,6 +618,11 @@ int Run(HINSTANCE inst, int show) {
       sh::Tell(e.host,
                u8"情報ウィンドウのオープンに失敗しました。\n情報ウィンドウを利用する機能を利用することができません。",
                sh::BoxIcon::Warning);
+    // The editor stays in front of the info window it started.
+    if (IsWindowVisible(e.frame) && !IsIconic(e.frame)) {
+      SetWindowPos(e.frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetForegroundWindow(e.frame);
+    }
   }
   SetTimer(e.frame, kPollTimer, 2, nullptr);
   SetTimer(e.frame, kQueueTimer, 5, nullptr);

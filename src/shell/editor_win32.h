@@ -32,6 +32,7 @@
 #include "files/loader.h"
 #include "files/paths.h"
 #include "files/writer.h"
+#include "ipc/document_link.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
@@ -223,11 +224,13 @@ struct Editor {
   doc::LineStore store{host, cache};
   std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
   ipc::InstanceGroup group{*kernel, host};
+  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
+  // The group and the info window as the file commands see them.
+  ipc::DocumentLink link{*kernel, group, messenger, host};
   gf::DocumentFile file;
   gf::WriteSettings writeSettings;
-  gf::FileContext ctx{host, store, *fs, group, file, writeSettings};
+  gf::FileContext ctx{host, store, *fs, link, file, writeSettings};
   gf::Loader loader{ctx};
-  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
   Activator activator;
   std::unique_ptr<ipc::EditorProtocol> protocol;
   bool closeOnRequest = false;
@@ -238,6 +241,7 @@ struct Editor {
   std::unique_ptr<sh::StatusBar> statusModel;
   std::string caretText;  // the line the status fields describe
   std::string shownTitle;
+  bool sharedModified = false;  // the modified byte of this editor's entry in the open-file table
 
   int panes() const { return split == 0 ? 1 : 2; }
   // The windows whose keys go through the key tables: the edit views and
@@ -254,7 +258,13 @@ struct Editor {
     GetClientRect(pane[p].view, &r);
     return std::max(1, static_cast<int>(r.bottom - r.top) / lineHeight);
   }
+  // The title follows the document's name and modified state, and so does
+  // the modified byte the other editors and the info window read.
   void UpdateTitle() {
+    if (file.modified != sharedModified) {
+      sharedModified = file.modified;
+      group.SetModified(file.modified);
+    }
     const std::string name = gf::FileNameOf(file.path), folder = gf::FolderOf(file.path);
     const std::string title = sh::FrameTitle(name, folder, file.modified);
     if (title == shownTitle) return;
@@ -348,17 +358,20 @@ struct Editor {
       UpdateScrollBar(p);
       Repaint(p);
     }
-    // The line-number column grows with the line count's digits.
-    const int numbers = sh::LineNumberColumnWidth(static_cast<int>(store.lineCount()), metrics.lineNumberDigitWidth);
-    if (numbers != numberWidth && metrics.lineNumberDigitWidth > 0) {
-      numberWidth = numbers;
-      Layout();
-    }
+    // The line-number column grows and shrinks with the line count's digits.
+    if (NumberColumnWidth() != numberWidth) Layout();
     for (int p = 0; p < panes(); ++p) PlaceSystemCaret(p);
     UpdateTitle();
     RefreshStatus();
   }
+  // As wide as the document's largest line number needs.
+  int NumberColumnWidth() const {
+    if (metrics.lineNumberDigitWidth <= 0) return numberWidth;
+    return sh::LineNumberColumnWidth(static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())),
+                                     metrics.lineNumberDigitWidth);
+  }
   void Layout() {
+    numberWidth = NumberColumnWidth();
     RECT r;
     GetClientRect(frame, &r);
     SendMessageW(statusBar, WM_SIZE, 0, 0);

@@ -111,7 +111,10 @@ EditMetrics BuildEditMetrics(GlyphMeasurer& editFont, GlyphMeasurer& lineNumberF
   }
 
   m.lineNumberHeight = lineNumberFont.TextHeight();
-  m.lineNumberDigitWidth = lineNumberFont.TextWidth("0123456789") / 10;
+  // The widest digit: a number of n digits never needs more than n of them
+  // (an average would cut the first digit of "9999999" in a proportional font).
+  for (char d = '0'; d <= '9'; ++d)
+    m.lineNumberDigitWidth = std::max(m.lineNumberDigitWidth, lineNumberFont.TextWidth(std::string_view(&d, 1)));
   if (m.lineHeight > m.lineNumberHeight) m.lineNumberOffset = (m.lineHeight - m.lineNumberHeight) / 2;
   else m.textOffset = (m.lineNumberHeight - m.lineHeight) / 2;
   return m;

@@ -81,7 +81,7 @@ struct EditMetrics {
   std::vector<std::uint8_t> doubleWidth;
 
   int lineNumberHeight = 0;      // the line-number font's text height
-  int lineNumberDigitWidth = 0;  // its average width of "0" to "9"
+  int lineNumberDigitWidth = 0;  // the width of its widest digit
   // Vertical centring of the two fonts in a row: one of them is 0.
   int lineNumberOffset = 0;  // the numbers move down by this
   int textOffset = 0;        // the text rows move down by this

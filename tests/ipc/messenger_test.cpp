@@ -232,6 +232,24 @@ TEST(InfoWindowCommandLine, AsTheEditorStartsIt) {
             "\"C:\\Gv\\Vantrel.exe\" 1 1 0 0 4 1 /MI 3 \"C:\\p\\APP.QVP\"");
 }
 
+// A frame partly off the screen (dragged there, or minimised) is told as the
+// rectangle it had when last restored.
+TEST(InfoWindowCommandLine, TheFrameItIsTold) {
+  const ipc::FrameRect screen{0, 0, 1024, 768}, restored{100, 50, 900, 650};
+  struct Case {
+    ipc::FrameRect frame;
+    int left;
+  } cases[] = {
+      {{10, 20, 810, 620}, 10},            // on the screen: as it is
+      {{0, 0, 1024, 768}, 0},              // the whole screen
+      {{-32000, -32000, -31840, -31970}, 100},  // minimised
+      {{600, 20, 1400, 620}, 100},         // partly off to the right
+  };
+  for (const Case& c : cases) EXPECT_EQ(ipc::InfoWindowFrame(c.frame, restored, screen).left, c.left) << c.frame.left;
+  // Nothing remembered: the frame as it is.
+  EXPECT_EQ(ipc::InfoWindowFrame({-5, 0, 100, 90}, {}, screen).left, -5);
+}
+
 TEST_F(MessengerTest, AnInboxThatCannotBeMade) {
   Editor& a = Start("C:\\a.txt");
   ipc::Messenger second(*a.process, a.host, a.group, [this] { return now; });

@@ -205,7 +205,7 @@ TEST(Metrics, LineHeightAndCentring) {
   const EditMetrics m = Proportional();
   EXPECT_EQ(m.averageWidth, 7);
   EXPECT_EQ(m.wideMark, 10);
-  EXPECT_EQ(m.lineNumberDigitWidth, (9 * 7 + 4) / 10);  // "0" to "9" with a narrow "1"
+  EXPECT_EQ(m.lineNumberDigitWidth, 7);  // the widest of "0" to "9" (the "1" is narrow)
 }
 
 TEST(Metrics, TabStops) {
