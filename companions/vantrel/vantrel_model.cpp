@@ -150,6 +150,26 @@ std::optional<StartArguments> ParseCommandLine(std::string_view line) {
 
 // ---- log -----------------------------------------------------------------------
 
+ScreenRect InfoWindowPlace(const ScreenRect& remembered, const ScreenRect& workArea) {
+  ScreenRect r;
+  if (remembered.empty()) {
+    const int width = std::min(kDefaultWidth, std::max(1, workArea.width()));
+    const int height = std::min(kDefaultHeight, std::max(1, workArea.height()));
+    r.left = workArea.left + (workArea.width() - width) / 2;
+    r.top = workArea.top + (workArea.height() - height) / 2;
+    r.right = r.left + width;
+    r.bottom = r.top + height;
+    return r;
+  }
+  const int width = std::min(remembered.width(), std::max(1, workArea.width()));
+  const int height = std::min(remembered.height(), std::max(1, workArea.height()));
+  r.left = std::clamp(remembered.left, workArea.left, std::max(workArea.left, workArea.right - width));
+  r.top = std::clamp(remembered.top, workArea.top, std::max(workArea.top, workArea.bottom - height));
+  r.right = r.left + width;
+  r.bottom = r.top + height;
+  return r;
+}
+
 std::string LogRecord(std::span<const std::uint8_t> message) {
   std::string out = Decimal(static_cast<std::int64_t>(message.size()));
   out.push_back(':');

@@ -72,6 +72,20 @@ struct StartArguments {
 // 1, "/MI" spelt otherwise, a file name without its quotes.
 std::optional<StartArguments> ParseCommandLine(std::string_view line);
 
+// ---- where the window stands ----------------------------------------------
+
+struct ScreenRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool empty() const { return right <= left || bottom <= top; }
+};
+inline constexpr int kDefaultWidth = 560, kDefaultHeight = 420;
+// The window's place: the remembered rectangle when there is one (kept on
+// the work area, and no larger than it), else the default size at the work
+// area's centre. It never stands where the editor's frame put it.
+ScreenRect InfoWindowPlace(const ScreenRect& remembered, const ScreenRect& workArea);
+
 // ---- the test log ----------------------------------------------------------
 
 // One record per message read, in the order read: the message's byte count

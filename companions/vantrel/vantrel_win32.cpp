@@ -9,6 +9,8 @@
 #include "charcode/wide_text.h"
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
+#include "files/settings_records.h"
+#include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "shell/host.h"
 
@@ -290,6 +292,8 @@ HMENU CreateMainMenu() {
   return menu;
 }
 
+void RememberPlace(App& app);
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   App* app = g_app;
   if (app == nullptr || app->window == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -305,6 +309,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       Layout(*app);
+      return 0;
+    case WM_EXITSIZEMOVE:
+      RememberPlace(*app);
       return 0;
     case WM_NOTIFY:
       return OnNotify(*app, *reinterpret_cast<NMHDR*>(lParam));
@@ -331,6 +338,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(hwnd);
       return 0;
     case WM_DESTROY:
+      RememberPlace(*app);
       KillTimer(hwnd, kPollTimer);
       PostQuitMessage(vt::kExitOk);
       return 0;
@@ -363,23 +371,52 @@ std::string ProgramFolder() {
   return s.substr(0, cut);
 }
 
-// Where the window first stands: beside the editor's frame when it gave one.
-RECT StartRect(const vt::StartArguments& a) {
-  constexpr int kWidth = 560, kHeight = 420;
-  RECT r{CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight};  // left, top, width, height
-  if (a.project || a.right <= a.left || a.bottom <= a.top) return r;
-  const int screenLeft = GetSystemMetrics(SM_XVIRTUALSCREEN), screenTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN), screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  const long long height = std::min<long long>(static_cast<long long>(a.bottom) - a.top, screenHeight);
-  long long left = a.right;
-  if (left + kWidth > static_cast<long long>(screenLeft) + screenWidth) left = static_cast<long long>(a.left) - kWidth;
-  left = std::clamp<long long>(left, screenLeft, std::max(screenLeft, screenLeft + screenWidth - kWidth));
-  const long long top =
-      std::clamp<long long>(a.top, screenTop, std::max<long long>(screenTop, screenTop + screenHeight - height));
-  r.left = static_cast<LONG>(left);
-  r.top = static_cast<LONG>(top);
-  r.bottom = static_cast<LONG>(std::max<long long>(height, 200));
-  return r;
+// The editors' shared settings keep where the window stood last; they are
+// read and written under the group's main lock. Boxes about the lock are
+// shown as any box of ours.
+class BoxHost final : public gorvane::shell::Host {
+ public:
+  gorvane::shell::BoxAnswer ShowMessageBox(const gorvane::shell::MessageBoxRequest& box) override {
+    MessageBoxW(nullptr, Wide(box.text).c_str(), Wide(box.caption).c_str(), MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    return gorvane::shell::BoxAnswer::Ok;
+  }
+  void ShowStatus(std::string_view) override {}
+  void Beep() override {}
+};
+
+vt::ScreenRect WorkArea() {
+  RECT work{};
+  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+    work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return {work.left, work.top, work.right, work.bottom};
+}
+
+// Where the window first stands: where it stood last, else the screen's
+// centre (never over the editor that started it).
+RECT StartRect(gorvane::ipc::Kernel& kernel) {
+  vt::ScreenRect remembered;
+  BoxHost host;
+  gorvane::ipc::InstanceGroup group(kernel, host);
+  if (group.Observe())
+    group.WithSettings([&](gorvane::files::SettingsArea& area) {
+      const auto r = area.InfoWindowRect();
+      remembered = {r.left, r.top, r.right, r.bottom};
+    });
+  const vt::ScreenRect at = vt::InfoWindowPlace(remembered, WorkArea());
+  return RECT{at.left, at.top, at.width(), at.height()};  // left, top, width, height
+}
+
+// The place the window stands now, for the next start.
+void RememberPlace(App& app) {
+  if (IsIconic(app.window) || IsZoomed(app.window)) return;
+  RECT r;
+  if (!GetWindowRect(app.window, &r)) return;
+  BoxHost host;
+  gorvane::ipc::InstanceGroup group(*app.kernel, host);
+  if (group.Observe())
+    group.WithSettings([&](gorvane::files::SettingsArea& area) {
+      area.SetInfoWindowRect({r.left, r.top, r.right, r.bottom});
+    });
 }
 
 bool OpenLog(App& app, const std::string& path) {
@@ -424,7 +461,7 @@ int Run(HINSTANCE instance, int show) {
   title.append(std::to_wstring(args->infoWindow));
   title.append(L"] ");
   title.append(Cell(args->file));
-  const RECT at = StartRect(*args);
+  const RECT at = StartRect(*app.kernel);
   g_app = &app;
   HWND w = CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, at.left, at.top,
                            at.right, at.bottom, nullptr, CreateMainMenu(), instance, nullptr);
@@ -434,9 +471,16 @@ int Run(HINSTANCE instance, int show) {
     DestroyWindow(w);
     return vt::kExitNoWindow;
   }
-  // Started by an editor: shown without taking the focus from it.
+  // Started by an editor: shown without taking the focus from it, and
+  // behind it, so that the editor's text stays in sight.
   const bool minimised = show == SW_SHOWMINIMIZED || show == SW_MINIMIZE || show == SW_SHOWMINNOACTIVE;
-  ShowWindow(w, show == SW_HIDE ? SW_HIDE : minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+  HWND front = GetForegroundWindow();
+  wchar_t frontClass[16] = {};
+  const bool behindEditor = front && GetClassNameW(front, frontClass, 16) > 0 && wcscmp(frontClass, L"Gorvane") == 0;
+  if (behindEditor && !minimised && show != SW_HIDE)
+    SetWindowPos(w, front, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  else
+    ShowWindow(w, show == SW_HIDE ? SW_HIDE : minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
   SetTimer(w, kPollTimer, kPollMs, nullptr);
 
   MSG msg;

@@ -575,6 +575,9 @@ int Run(HINSTANCE inst, int show) {
     hooks.sleep = [](std::uint32_t ms) { Sleep(ms); };
     e.link.SetHooks(std::move(hooks));
   }
+  // The info window that started this editor is connected to at once (the
+  // Save As box and the project check need to know).
+  if (args.startedByInfoWindow) e.messenger.OpenInfoWindow();
   WriteInstallation(e.host, e.programFolder);
 
   if (args.jumpLine && *args.jumpLine > 0)

@@ -547,3 +547,25 @@ TEST_F(VantrelTest, IgnoresAndCountsWhatItCannotTakeWhole) {
 }
 
 }  // namespace
+
+// The window takes its own place: the remembered one (kept on the work area),
+// else the screen's centre.
+TEST(VantrelPlace, RememberedOrCentred) {
+  const vt::ScreenRect work{0, 0, 1024, 740};
+  struct Case {
+    const char* what;
+    vt::ScreenRect remembered, place;
+  } cases[] = {
+      {"nothing remembered: the centre", {}, {232, 160, 792, 580}},
+      {"remembered", {10, 20, 610, 520}, {10, 20, 610, 520}},
+      {"partly off to the right", {900, 20, 1500, 520}, {424, 20, 1024, 520}},
+      {"above and left of the screen", {-300, -50, 300, 450}, {0, 0, 600, 500}},
+      {"larger than the screen", {0, 0, 2000, 2000}, {0, 0, 1024, 740}},
+  };
+  for (const Case& c : cases) {
+    const vt::ScreenRect r = vt::InfoWindowPlace(c.remembered, work);
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}),
+              std::vector<int>({c.place.left, c.place.top, c.place.right, c.place.bottom}))
+        << c.what;
+  }
+}

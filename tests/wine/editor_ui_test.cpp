@@ -234,21 +234,8 @@ TEST_F(EditorUi, ClosingAModifiedDocumentAsks) {
   HWND frame = Open(editor, file);
   ASSERT_NE(frame, nullptr);
 
-  // Insert a file at the caret through the insert dialog ("ファイル挿入").
-  PostMessageW(frame, WM_COMMAND, 4, 0);
-  // "現在の編集行の上にファイルが挿入されます。よろしいですか？"
-  HWND ask = gvdrive::WaitForDialog(editor.pid(), L"Gorvane");
-  ASSERT_NE(ask, nullptr);
-  PostMessageW(ask, WM_COMMAND, IDYES, 0);
-  HWND dialog = gvdrive::WaitForDialog(editor.pid(), L"\u30d5\u30a1\u30a4\u30eb\u633f\u5165");
-  ASSERT_NE(dialog, nullptr) << gvdrive::DescribeWindows(editor.pid());
-  Sleep(300);
-  ASSERT_TRUE(SetDlgItemTextW(dialog, 0x47c, extra.c_str()) || SetDlgItemTextW(dialog, 0x480, extra.c_str()));
-  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(gvdrive::WaitUntil([&] {
-    const std::wstring t = gvdrive::WindowText(frame);
-    return t.size() > 2 && t.substr(t.size() - 2) == L" *";
-  })) << "the title shows the change";
+  // Insert a file at the caret through the insert dialog.
+  ASSERT_TRUE(gvdrive::InsertFileThroughDialog(editor.pid(), frame, extra)) << gvdrive::DescribeWindows(editor.pid());
 
   // Close: "ファイルが編集されています。\n保存しますか？" under "Gorvane　終了".
   const std::wstring caption = L"Gorvane\u3000\u7d42\u4e86";

@@ -246,6 +246,81 @@ void BringEditorForward(HWND frame, DWORD ms) {
   Settle(frame);
 }
 
+std::wstring UserName() {
+  wchar_t user[257];
+  DWORD length = 257;
+  return GetUserNameW(user, &length) && length > 0 ? std::wstring(user, length - 1) : std::wstring();
+}
+
+bool InsertFileThroughDialog(DWORD pid, HWND frame, const std::wstring& file) {
+  PostMessageW(frame, WM_COMMAND, 4, 0);
+  // "現在の編集行の上にファイルが挿入されます。よろしいですか？"
+  HWND ask = WaitForDialog(pid, L"Gorvane");
+  if (!ask) return false;
+  PostMessageW(ask, WM_COMMAND, IDYES, 0);
+  HWND dialog = WaitForDialog(pid, L"\u30d5\u30a1\u30a4\u30eb\u633f\u5165");
+  if (!dialog) return false;
+  Sleep(300);
+  if (!SetDlgItemTextW(dialog, 0x47c, file.c_str()) && !SetDlgItemTextW(dialog, 0x480, file.c_str())) return false;
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  return WaitUntil([&] {
+    const std::wstring t = WindowText(frame);
+    return t.size() > 2 && t.substr(t.size() - 2) == L" *";
+  });
+}
+
+InfoInbox::InfoInbox(int number) {
+  const std::wstring name = L"\\\\.\\mailslot\\QV174i" + std::to_wstring(number) + UserName();
+  slot_ = CreateMailslotW(name.c_str(), 0, 0, nullptr);
+}
+
+InfoInbox::~InfoInbox() {
+  if (ok()) CloseHandle(slot_);
+}
+
+std::vector<std::string> InfoInbox::Take() {
+  std::vector<std::string> out;
+  out.swap(early_);
+  for (;;) {
+    DWORD next = 0;
+    if (!ok() || !GetMailslotInfo(slot_, nullptr, &next, nullptr, nullptr) || next == MAILSLOT_NO_MESSAGE) break;
+    std::string m(next, '\0');
+    DWORD got = 0;
+    if (!ReadFile(slot_, m.data(), next, &got, nullptr)) break;
+    m.resize(got);
+    if (m != std::string("@TEST@", 7)) out.push_back(m);
+  }
+  return out;
+}
+
+std::string InfoInbox::WaitFor(const std::string& prefix, DWORD ms) {
+  std::string found;
+  WaitUntil([&] {
+    std::vector<std::string> now = Take();
+    for (std::size_t i = 0; i < now.size(); ++i)
+      if (now[i].rfind(prefix, 0) == 0) {
+        found = now[i];
+        early_.assign(now.begin() + static_cast<std::ptrdiff_t>(i) + 1, now.end());
+        return true;
+      }
+    return false;
+  }, ms, 20);
+  return found;
+}
+
+bool InfoInbox::SendToEditor(int instance, const std::string& message) {
+  const std::wstring name = L"\\\\.\\mailslot\\QV174w" + std::to_wstring(instance) + UserName();
+  HANDLE slot = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (slot == INVALID_HANDLE_VALUE) return false;
+  const std::string bytes = message + std::string(1, '\0');
+  DWORD written = 0;
+  const bool ok = WriteFile(slot, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(slot);
+  return ok;
+}
+
 void PressKeyIn(HWND w, WORD vk, std::initializer_list<WORD> modifiers) {
   if (GetForegroundWindow() != w) BringToFront(w);
   PressKey(vk, modifiers);

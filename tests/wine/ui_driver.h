@@ -73,6 +73,35 @@ void PressKeyIn(HWND w, WORD vk, std::initializer_list<WORD> modifiers = {});
 // Waits until the process has handled everything posted so far.
 void Settle(HWND w);
 
+// The Windows user name (as the editors build their object names with it).
+std::wstring UserName();
+
+// Inserts a file into the editor's document through the insert command, its
+// question and its dialog ("ファイル挿入"); whether the title then shows the
+// change (" *").
+bool InsertFileThroughDialog(DWORD pid, HWND frame, const std::wstring& file);
+
+// An info window played by the test: its inbox under the number's name, what
+// editors wrote there, and messages written into an editor's inbox.
+class InfoInbox {
+ public:
+  explicit InfoInbox(int number);
+  ~InfoInbox();
+  bool ok() const { return slot_ != INVALID_HANDLE_VALUE; }
+  // Every message waiting now, "@TEST@" probes left out.
+  std::vector<std::string> Take();
+  // Waits (at most ms) until a message beginning with prefix has come;
+  // it is returned whole ("" when none came), and the messages before it
+  // are dropped.
+  std::string WaitFor(const std::string& prefix, DWORD ms = kWaitMs);
+  // Writes one message (with its NUL) into the editor's inbox.
+  static bool SendToEditor(int instance, const std::string& message);
+
+ private:
+  HANDLE slot_;
+  std::vector<std::string> early_;  // taken while waiting for another
+};
+
 // A screenshot of a window as it is on screen: 32-bit pixels, top row first.
 struct Image {
   int width = 0, height = 0;
