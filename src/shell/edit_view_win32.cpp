@@ -323,11 +323,7 @@ void DropFiles(Editor& e, HDROP drop) {
     sh::Status(e.host, u8"ドロップされたアイテムはフォルダです。");
     return;
   }
-  if (!e.group.LockGroup(false)) {
-    sh::Status(e.host, u8"何らかの処理中です。");
-    return;
-  }
-  e.group.UnlockGroup();
+  // The command takes its turn with the group ("何らかの処理中です。" while another editor works).
   const gf::OpenEntry entry{Narrow(name), 0, false};
   if (e.commands && e.commands->OpenFileCommand(0, &entry)) e.Refresh(true);
 }
