@@ -406,6 +406,23 @@ RECT StartRect(gorvane::ipc::Kernel& kernel) {
   return RECT{at.left, at.top, at.width(), at.height()};  // left, top, width, height
 }
 
+// The editor's frame that started this window: the one standing where the
+// command line says, else an editor in front; null when there is none.
+HWND StartingEditor(const vt::StartArguments& a) {
+  HWND front = GetForegroundWindow();
+  HWND found = nullptr;
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"Gorvane", nullptr); w && !found;
+       w = FindWindowExW(nullptr, w, L"Gorvane", nullptr)) {
+    RECT r;
+    if (IsWindowVisible(w) && GetWindowRect(w, &r) && r.left == a.left && r.top == a.top && r.right == a.right &&
+        r.bottom == a.bottom)
+      found = w;
+  }
+  if (found || a.project) return found;
+  wchar_t frontClass[16] = {};
+  return front && GetClassNameW(front, frontClass, 16) > 0 && wcscmp(frontClass, L"Gorvane") == 0 ? front : nullptr;
+}
+
 // The place the window stands now, for the next start.
 void RememberPlace(App& app) {
   if (IsIconic(app.window) || IsZoomed(app.window)) return;
@@ -474,11 +491,9 @@ int Run(HINSTANCE instance, int show) {
   // Started by an editor: shown without taking the focus from it, and
   // behind it, so that the editor's text stays in sight.
   const bool minimised = show == SW_SHOWMINIMIZED || show == SW_MINIMIZE || show == SW_SHOWMINNOACTIVE;
-  HWND front = GetForegroundWindow();
-  wchar_t frontClass[16] = {};
-  const bool behindEditor = front && GetClassNameW(front, frontClass, 16) > 0 && wcscmp(frontClass, L"Gorvane") == 0;
-  if (behindEditor && !minimised && show != SW_HIDE)
-    SetWindowPos(w, front, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  HWND editor = StartingEditor(*args);
+  if (editor && !minimised && show != SW_HIDE)
+    SetWindowPos(w, editor, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   else
     ShowWindow(w, show == SW_HIDE ? SW_HIDE : minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
   SetTimer(w, kPollTimer, kPollMs, nullptr);
