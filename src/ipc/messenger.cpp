@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace gorvane::ipc {
 
@@ -71,50 +72,68 @@ bool Messenger::CreateInbox(int instance, const std::function<void(std::uint32_t
 
 void Messenger::On(std::string_view tag, Handler handler) { handlers_[std::string(tag)] = std::move(handler); }
 
-bool Messenger::Poll() {
-  if (!inbox_) return false;
-  for (;;) {
-    const std::int64_t size = inbox_->NextSize();
-    if (size < 0) return false;
-    if (size == 0) return true;
-    // A message larger than the buffer is drained and dropped: it must not
-    // stay in front of every later one.
-    const std::size_t need = static_cast<std::size_t>(size);
+PollResult Messenger::InboxFailed() {
+  ++failures_;
+  if (!failureTold_) {
+    failureTold_ = true;
+    const std::string reason = kernel_.LastErrorText();
+    host_.ShowMessageBox({reason, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  }
+  return PollResult::kFailed;
+}
+
+PollResult Messenger::Poll(int limit) {
+  if (stopped_) return PollResult::kStopped;
+  if (!inbox_) return PollResult::kFailed;
+  for (int read = 0; read < limit; ++read) {
+    const NextMessage next = inbox_->Next();
+    if (next.failed()) return InboxFailed();
+    if (!next.waiting()) return PollResult::kIdle;
+    // Read whole whatever its size: a message left waiting would stand in
+    // front of every later one.
     std::vector<std::uint8_t> large;
     std::span<std::uint8_t> into(buffer_);
-    if (need > buffer_.size()) {
-      large.resize(need);
+    if (next.size > buffer_.size()) {
+      try {
+        large.resize(std::size_t{next.size} + kLargeMessageRoom);
+      } catch (const std::bad_alloc&) {
+        return InboxFailed();
+      }
       into = large;
     }
     const std::int64_t got = inbox_->Read(into);
-    if (got < 0) return false;
-    if (need > buffer_.size()) {
-      ++dropped_;
-      continue;
-    }
-    const std::string text(reinterpret_cast<const char*>(into.data()), static_cast<std::size_t>(got));
-    const std::string_view tag = MessageTag(text);
-    if (tag.empty()) {
-      ++dropped_;
-      continue;
-    }
-    // A reply someone waits for goes to them.
-    const auto waiting = std::find_if(replies_.begin(), replies_.end(), [&](const Reply& r) { return r.tag == tag; });
-    if (waiting != replies_.end()) {
-      Handler onReply = std::move(waiting->onReply);
-      replies_.erase(waiting);
-      ++delivered_;
-      if (onReply) onReply(text);
-      continue;
-    }
-    const auto h = handlers_.find(tag);
-    if (h == handlers_.end() || !h->second) {
-      ++dropped_;
-      continue;
-    }
-    ++delivered_;
-    h->second(text);
+    if (got < 0) return InboxFailed();
+    Dispatch(std::string_view(reinterpret_cast<const char*>(into.data()), static_cast<std::size_t>(got)));
+    if (stopped_) return PollResult::kStopped;
   }
+  return inbox_->Next().waiting() ? PollResult::kMore : PollResult::kIdle;
+}
+
+void Messenger::Dispatch(std::string_view received) {
+  // Handlers get a copy: one may send, poll or replace handlers.
+  const std::string text(received);
+  const std::string_view tag = MessageTag(text);
+  if (tag.empty()) {
+    ++dropped_;
+    return;
+  }
+  // A reply someone waits for goes to them.
+  const auto waiting = std::find_if(replies_.begin(), replies_.end(), [&](const Reply& r) { return r.tag == tag; });
+  if (waiting != replies_.end()) {
+    Handler onReply = std::move(waiting->onReply);
+    replies_.erase(waiting);
+    ++delivered_;
+    if (onReply) onReply(text);
+    return;
+  }
+  const auto h = handlers_.find(tag);
+  if (h == handlers_.end() || !h->second) {
+    ++dropped_;
+    return;
+  }
+  ++delivered_;
+  const Handler handler = h->second;  // it may replace itself
+  handler(text);
 }
 
 // ---- sending ----
@@ -218,6 +237,10 @@ void Messenger::ExpectReply(std::string_view tag, std::uint32_t timeoutMs, Handl
 void Messenger::Tick() {
   FlushQueue(own_);
   FlushQueue(other_);
+  if (stopped_) {
+    replies_.clear();  // nobody is left to act on them
+    return;
+  }
   const std::uint64_t now = clock_();
   std::vector<std::function<void()>> expired;
   for (auto it = replies_.begin(); it != replies_.end();) {

@@ -65,7 +65,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!e) break;
       if (wp == kPollTimer) {
         KillTimer(hwnd, kPollTimer);
-        if (e->messenger.Poll()) SetTimer(hwnd, kPollTimer, 2, nullptr);
+        // Polled again whatever the inbox did, unless the editor is closing.
+        if (e->messenger.Poll() != ipc::PollResult::kStopped) SetTimer(hwnd, kPollTimer, 2, nullptr);
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
       } else if (wp == static_cast<WPARAM>(sh::kStatusClearTimerId) && e->statusModel) {
@@ -126,6 +127,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DESTROY:
       if (e) {
+        // A message being handled may have closed us: none after it is.
+        e->messenger.StopDispatching();
         KillTimer(hwnd, kPollTimer);
         KillTimer(hwnd, kQueueTimer);
         e->cache.DestroyTmpHdMem();

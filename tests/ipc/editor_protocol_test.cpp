@@ -44,7 +44,10 @@ struct Editor {
     cb.jumpTo = [this](const ipc::TagJump& j) { jumps.push_back(j); };
     cb.jumpToMark = [this](int mark) { marks.push_back(mark); };
     cb.saveQuietly = [this] { return saveWorks; };
-    cb.closeRequested = [this](int mode) { closeModes.push_back(mode); };
+    cb.closeRequested = [this](int mode) {
+      closeModes.push_back(mode);
+      if (closesOnRequest) messenger.StopDispatching();  // as the window's destruction does
+    };
     cb.saveRequested = [this] { ++saveRequests; };
     protocol = std::make_unique<ipc::EditorProtocol>(messenger, group, activator, cb, 3000);
   }
@@ -54,7 +57,7 @@ struct Editor {
   ipc::Messenger messenger;
   ScriptedActivator activator;
   std::unique_ptr<ipc::EditorProtocol> protocol;
-  bool starting = false, saveWorks = true, deaf = false;
+  bool starting = false, saveWorks = true, deaf = false, closesOnRequest = false;
   std::vector<ipc::TagJump> jumps;
   std::vector<int> marks, closeModes;
   int saveRequests = 0;
@@ -73,7 +76,7 @@ struct InfoWindow {
   std::vector<std::string> Received() {
     std::vector<std::string> out;
     std::vector<std::uint8_t> buf(70000);
-    while (inbox->NextSize() > 0) {
+    while (inbox->Next().waiting()) {
       const auto n = inbox->Read(buf);
       std::string m(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
       if (m != std::string("@TEST@", 7)) out.push_back(m);
@@ -280,6 +283,34 @@ TEST_F(EditorProtocolTest, CloseAndSaveRequests) {
   EXPECT_EQ(a.closeModes, (std::vector<int>{1, 3}));
   EXPECT_EQ(a.saveRequests, 1);
   EXPECT_EQ(a.protocol->malformed(), 4u);
+}
+
+// A close request ends the batch: what came after it in the same poll (a
+// save, a tag jump, an autosave request) is not handled by an editor that
+// is going away, and nothing is answered.
+TEST_F(EditorProtocolTest, NothingAfterACloseIsHandled) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  Editor& b = Start("C:\\b.txt", 12);
+  a.closesOnRequest = true;
+  int answers = 0;
+  b.messenger.On("@ANSAUTOSAVE@", [&](std::string_view) { ++answers; });
+  ipc::TagJump jump;
+  jump.line = 3;
+  jump.threadId = 77;
+  jump.text = "x";
+  info.Send(1, Z("@CLOSED@ 0"));
+  info.Send(1, Z("@SAVE@"));
+  info.Send(1, *ipc::BuildActiveToEditor(jump));
+  info.Send(1, *ipc::BuildAutoSave(2));
+  EXPECT_EQ(a.messenger.Poll(), ipc::PollResult::kStopped);
+  Run();
+  EXPECT_EQ(a.closeModes, std::vector<int>{0});
+  EXPECT_EQ(a.saveRequests, 0);
+  EXPECT_TRUE(a.jumps.empty());
+  EXPECT_TRUE(a.activator.events.empty());
+  EXPECT_EQ(answers, 0);
+  EXPECT_TRUE(info.Received().empty());
 }
 
 }  // namespace
