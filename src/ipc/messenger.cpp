@@ -16,7 +16,6 @@ constexpr std::u8string_view kQueueFullOwn = u8"再送信バッファオーバ�
 constexpr std::u8string_view kQueueFullOther = u8"再送信バッファオーバーフロー(EntrySendDifferentInfoWinMailslot関数)";
 constexpr std::u8string_view kUndeliverable =
     u8"情報ウィンドウにメッセージを送信できませんでした。\n情報ウィンドウが終了している可能性があります。";
-constexpr std::string_view kInboxNameFormat = "MailSlotName = ";
 
 std::span<const std::uint8_t> AsBytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
@@ -54,17 +53,10 @@ std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int cha
 Messenger::Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock)
     : kernel_(kernel), host_(host), group_(group), clock_(std::move(clock)), buffer_(kInboxBufferBytes) {}
 
-bool Messenger::CreateInbox(int instance, const std::function<void(std::uint32_t)>& sleep) {
+bool Messenger::CreateInbox(int instance, const SleepFor& sleep) {
   const std::string name = group_.names().EditorInbox(instance);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    inbox_ = kernel_.CreateMailslot(name, 0);
-    if (inbox_) return true;
-    if (sleep) sleep(100);
-  }
-  const std::string error = kernel_.LastErrorText();
-  const std::string first = std::string(kInboxNameFormat) + name;
-  host_.ShowMessageBox({first, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
-  host_.ShowMessageBox({error, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  if (TakeInbox(CreateEditorInbox(kernel_, name, sleep))) return true;
+  TellNoInbox(host_, name, kernel_.LastErrorText());
   return false;
 }
 

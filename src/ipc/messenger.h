@@ -64,9 +64,10 @@ class Messenger {
     failureTold_ = false;
     return inbox_ != nullptr;
   }
-  // Creates this editor's inbox, trying again every 100 ms up to 100 times
-  // (sleep is the shell's); on failure tells the user and returns false.
-  bool CreateInbox(int instance, const std::function<void(std::uint32_t ms)>& sleep);
+  // Creates this editor's inbox (CreateEditorInbox: tried again every
+  // 100 ms up to 100 times, sleep is the shell's); on failure tells the user
+  // (TellNoInbox) and returns false.
+  bool CreateInbox(int instance, const SleepFor& sleep);
 
   // ---- receiving ----
   // A handler for a tag (exactly as it stands, e.g. "@SAVE@"); a later

@@ -374,6 +374,7 @@ int Run(HINSTANCE inst, int show) {
     const auto m = ipc::BuildActiveToInfoWindow(ipc::kTransientInstance, GetCurrentThreadId());
     return m && e.messenger.SendToOtherInfoWindow(number, *m);
   };
+  e.group.SetSleep([](std::uint32_t ms) { Sleep(ms); });  // between tries of the inbox
   const ipc::JoinResult joined = e.group.Join(request, handover);
   if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());

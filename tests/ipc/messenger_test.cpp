@@ -235,11 +235,12 @@ TEST(InfoWindowCommandLine, AsTheEditorStartsIt) {
 TEST_F(MessengerTest, AnInboxThatCannotBeMade) {
   Editor& a = Start("C:\\a.txt");
   ipc::Messenger second(*a.process, a.host, a.group, [this] { return now; });
-  int slept = 0;
-  EXPECT_FALSE(second.CreateInbox(a.group.instance(), [&](std::uint32_t) { ++slept; }));  // a's own name is taken
-  EXPECT_EQ(slept, 100);
+  std::vector<std::uint32_t> sleeps;
+  EXPECT_FALSE(second.CreateInbox(a.group.instance(), [&](std::uint32_t ms) { sleeps.push_back(ms); }));  // a's own name
+  EXPECT_EQ(sleeps, std::vector<std::uint32_t>(100, 100u));
   ASSERT_EQ(a.host.boxes.size(), 2u);
   EXPECT_EQ(a.host.boxes[0].text, "MailSlotName = \\\\.\\mailslot\\QV174w1tester");
+  EXPECT_EQ(a.host.boxes[1].text, "simulated failure");
 }
 
 // Another process writes into an editor's inbox; the editor polls it.
