@@ -1,6 +1,7 @@
 #include "companions/vantrel/vantrel_session.h"
 
 #include <algorithm>
+#include <new>
 
 #include "ipc/messages.h"
 #include "shell/host.h"
@@ -16,11 +17,17 @@ int VantrelSession::Poll(const EventSink& onEvent, int limit) {
   if (!inbox_) return -1;
   int read = 0;
   while (read < limit) {
-    const std::int64_t size = inbox_->NextSize();
-    if (size < 0) return -1;
-    if (size == 0) break;
-    // Room for the largest message an editor sends, and more when one is larger.
-    buffer_.resize(std::max<std::size_t>(ipc::kMaxMessageBytes + 1, static_cast<std::size_t>(size)));
+    const ipc::NextMessage next = inbox_->Next();
+    if (next.failed()) return -1;
+    if (!next.waiting()) break;
+    // Room for the largest message an editor sends, and more when one is
+    // larger: every message is read whole, an empty one too, so that none
+    // stays in front of later ones.
+    try {
+      buffer_.resize(std::max<std::size_t>(ipc::kMaxMessageBytes + 1, next.size));
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
     const std::int64_t n = inbox_->Read(buffer_);
     if (n < 0) return -1;
     ++read;

@@ -34,8 +34,9 @@ class VantrelSession {
   bool Open();
   void SetLog(LogSink log) { log_ = std::move(log); }
 
-  // Reads and handles at most `limit` waiting messages; the number read, -1
-  // when the inbox failed.
+  // Reads and handles at most `limit` waiting messages, each whole whatever
+  // its size (empty ones too); the number read, -1 when the inbox failed
+  // (what was read before is handled; the next poll tries again).
   int Poll(const EventSink& onEvent, int limit = 256);
 
   // A double click on hit `index`; returns the text for the status line

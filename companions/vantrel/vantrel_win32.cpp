@@ -75,6 +75,7 @@ struct App {
   HWND window = nullptr, tab = nullptr, hits = nullptr, output = nullptr, status = nullptr;
   int page = 0;
   bool hitsDirty = false, outputDirty = false;
+  bool inboxFailureShown = false;
   DWORD attachedThread = 0;
   std::wstring cell;  // the text handed to a list view for one cell
 };
@@ -172,10 +173,12 @@ void RefreshLists(App& app) {
   }
 }
 
+// The inbox is polled again whatever happened; a failing one is reported
+// once in the status line.
 void Poll(App& app) {
   const int read = app.session->Poll([&app](const vt::Event& e) { OnEvent(app, e); });
-  if (read < 0) {
-    KillTimer(app.window, kPollTimer);
+  if (read < 0 && !app.inboxFailureShown) {
+    app.inboxFailureShown = true;
     SetStatus(app, gorvane::shell::Sjis(u8"メールスロットを読めなくなりました。"));
   }
   RefreshLists(app);

@@ -26,8 +26,6 @@ constexpr std::u8string_view kProjectOpenP = u8"このプロジェクトは既�
 constexpr std::u8string_view kProjectRunning = u8"このプロジェクトは既に起動しています。";
 constexpr std::u8string_view kFileOpenElsewhere = u8"このファイルは既に開かれています。";
 constexpr std::u8string_view kTooMany = u8"オープンできる最大数を超えてしまいました。エディタを強制終了します。";
-constexpr std::u8string_view kNoInbox =
-    u8"メールスロットオブジェクトを作成できませんでした。\nこのまま処理を続けることはできませんので終了します。";
 constexpr std::u8string_view kLockTimeout =
     u8"他のエディタが共有データを使用したまま応答しません。\n処理を中止しました。しばらくしてからもう一度実行してください。";
 constexpr std::u8string_view kNoExtensionFile = u8"拡張子別ﾒﾓﾘﾏｯﾌﾟﾄﾞﾌｧｲﾙの作成に失敗しました。";
@@ -35,6 +33,7 @@ constexpr std::u8string_view kCaptionExtensionView = u8"Gorvane 初期化エラ�
 constexpr std::u8string_view kCaptionMainView = u8"Gorvane 初期化エラー(CreateMMFileView)";
 constexpr std::u8string_view kCaptionFileNameView = u8"Gorvane 初期化エラー(CreateFileNameMMFileView)";
 constexpr std::u8string_view kCaptionSettingsView = u8"Gorvane 初期化エラー(CreateSettingDataMMFileView)";
+constexpr std::string_view kInboxNamePrefix = "MailSlotName = ";
 
 
 std::size_t EntryAt(int instance) { return kFileEntriesAt + static_cast<std::size_t>(instance - 1) * kFileEntryBytes; }
@@ -55,6 +54,20 @@ std::uint32_t SharedPageSize(std::uint32_t granularity) {
   const std::uint32_t g = granularity == 0 ? 65536 : granularity;
   const std::uint32_t size = std::max<std::uint32_t>(0x40000, g);
   return (size + g - 1) / g * g;
+}
+
+std::unique_ptr<Mailslot> CreateEditorInbox(Kernel& kernel, const std::string& name, const SleepFor& sleep) {
+  for (int attempt = 0;; ++attempt) {
+    if (auto inbox = kernel.CreateMailslot(name, 0)) return inbox;
+    if (attempt == kInboxRetries) return nullptr;
+    if (sleep) sleep(kInboxRetryMs);
+  }
+}
+
+void TellNoInbox(shell::Host& host, const std::string& name, const std::string& reason) {
+  const std::string caption = shell::Sjis(shell::kCaption);
+  host.ShowMessageBox({std::string(kInboxNamePrefix) + name, caption, BoxIcon::Error, BoxButtons::Ok, true});
+  host.ShowMessageBox({reason, caption, BoxIcon::Error, BoxButtons::Ok, true});
 }
 
 // ---- locks ----
@@ -408,12 +421,17 @@ JoinResult InstanceGroup::Join(const JoinRequest& request, const Handover& hando
   const int number = Register(page0, table, charcode::SjisToLower(path));
   if (number == 0) return result;
 
-  // The inbox: an editor is alive exactly while it exists.
-  inbox_ = kernel_.CreateMailslot(names_.EditorInbox(number), 0);
+  // The inbox: an editor is alive exactly while it exists. When it cannot
+  // be made the slot is given back, and the main lock let go before the user
+  // is told, so that no other editor waits for it while the boxes are up.
+  const std::string inboxName = names_.EditorInbox(number);
+  inbox_ = CreateEditorInbox(kernel_, inboxName, sleep_);
   if (!inbox_) {
+    const std::string reason = kernel_.LastErrorText();
     table.Fill(EntryAt(number), 8, 0);
     page0.Put<std::uint16_t>(header::kEditorCount, static_cast<std::uint16_t>(CountUsed(table)));
-    Fail(kNoInbox);
+    main_.Drop();
+    TellNoInbox(host_, inboxName, reason);
     return result;
   }
   instance_ = number;

@@ -48,6 +48,21 @@ inline constexpr std::size_t kEditorCount = 1098, kHighWater = 1100, kPageSize =
 inline constexpr std::string_view kMainIdent = "$QORV$mmFileIdentStr$V1.74";
 inline constexpr std::string_view kFileNameIdent = "$QORV$FileNameMMFileIdentStr$V1.74";
 
+// How an editor's inbox is made: tried again every kInboxRetryMs, up to
+// kInboxRetries times after the first try.
+inline constexpr int kInboxRetries = 100;
+inline constexpr std::uint32_t kInboxRetryMs = 100;
+using SleepFor = std::function<void(std::uint32_t ms)>;
+
+// An editor's inbox of this name. While the name is taken (an editor that
+// had this number may still be closing) or the system refuses, it is tried
+// again after sleep(kInboxRetryMs) (no sleep: at once). Null when every try
+// failed; the kernel's LastErrorText then tells why.
+std::unique_ptr<Mailslot> CreateEditorInbox(Kernel& kernel, const std::string& name, const SleepFor& sleep);
+// Tells the user that the inbox could not be made: its name
+// ("MailSlotName = ...") and then the system's reason, both as error boxes.
+void TellNoInbox(shell::Host& host, const std::string& name, const std::string& reason);
+
 // The size of a view of the main file: 256 KiB, or the allocation
 // granularity when larger, rounded up to a multiple of it.
 std::uint32_t SharedPageSize(std::uint32_t granularity);
@@ -130,7 +145,8 @@ class InstanceGroup final : public files::OpenFileRegistry {
   std::uint32_t pageSize() const { return pageSize_; }
   const ObjectNames& names() const { return names_; }
   shell::Host& host() { return host_; }
-  // The inbox created at joining (the messaging layer takes it over).
+  // The inbox created at joining (CreateEditorInbox; the messaging layer
+  // takes it over).
   std::unique_ptr<Mailslot> TakeInbox() { return std::move(inbox_); }
 
   // ---- the open-file table ----
@@ -178,6 +194,8 @@ class InstanceGroup final : public files::OpenFileRegistry {
   SharedMapping* LockExtension(std::string_view extension);
   void UnlockExtension() { extension_.Drop(); }
   void SetLockWait(std::uint32_t ms) { lockWaitMs_ = ms; }
+  // How joining waits between tries of the inbox (none: no waiting).
+  void SetSleep(SleepFor sleep) { sleep_ = std::move(sleep); }
 
   // The raw bytes of a main-file page, a file's table or the settings, for
   // diagnosis (under the main lock); empty when they cannot be mapped.
@@ -213,6 +231,7 @@ class InstanceGroup final : public files::OpenFileRegistry {
   std::string projectPath_;
   bool first_ = false;
   std::uint32_t lockWaitMs_ = kDefaultLockWaitMs;
+  SleepFor sleep_;
 };
 
 }  // namespace gorvane::ipc

@@ -43,15 +43,28 @@ class SharedMapping {
   virtual std::unique_ptr<MappedView> Map(std::uint64_t offset, std::uint32_t length) = 0;
 };
 
+// What waits at the head of an inbox. A message may be empty: a writer can
+// send zero bytes, and such a message waits like any other until it is read.
+struct NextMessage {
+  enum class State : std::uint8_t {
+    kNone,     // no message waits
+    kWaiting,  // one does, of `size` bytes (0 for an empty one)
+    kFailed,   // the inbox could not be asked (LastErrorText says why)
+  };
+  State state = State::kNone;
+  std::uint32_t size = 0;
+  bool waiting() const { return state == State::kWaiting; }
+  bool failed() const { return state == State::kFailed; }
+};
+
 // An inbox: messages other processes wrote, each read whole.
 class Mailslot {
  public:
   virtual ~Mailslot() = default;  // closes it: the name is free again
-  // The size of the next message, 0 when none is waiting, -1 on failure.
-  virtual std::int64_t NextSize() = 0;
-  // Reads the next message into dst (at most dst.size() bytes); the number
-  // of bytes read, -1 on failure (a message larger than dst is a failure and
-  // stays waiting).
+  virtual NextMessage Next() = 0;
+  // Reads the next message (an empty one too) into dst and takes it off the
+  // inbox; the number of bytes read, -1 on failure or when none waits (a
+  // message larger than dst is a failure and stays waiting).
   virtual std::int64_t Read(std::span<std::uint8_t> dst) = 0;
 };
 

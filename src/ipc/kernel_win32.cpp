@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -133,23 +134,36 @@ class Win32Mailslot final : public Mailslot {
   Win32Mailslot(const Win32Mailslot&) = delete;
   Win32Mailslot& operator=(const Win32Mailslot&) = delete;
 
-  std::int64_t NextSize() override {
+  NextMessage Next() override {
     DWORD next = 0;
-    if (!GetMailslotInfo(h_, nullptr, &next, nullptr, nullptr)) return -1;
-    return next == MAILSLOT_NO_MESSAGE ? 0 : static_cast<std::int64_t>(next);
+    if (!GetMailslotInfo(h_, nullptr, &next, nullptr, nullptr)) return {NextMessage::State::kFailed, 0};
+    if (next == MAILSLOT_NO_MESSAGE) return {};
+    return {NextMessage::State::kWaiting, next};
   }
   // The size is checked first, so a message too large for dst stays waiting
-  // whatever the system would do with a short read.
+  // whatever the system would do with a short read. The read then asks for
+  // all of dst, never for nothing: an empty message is taken off only by a
+  // read that has room for something (Wine reports that read as a broken
+  // pipe, though it takes the message off), and Wine reports no size above
+  // 64 KiB, so a larger message is read as far as dst reaches.
   std::int64_t Read(std::span<std::uint8_t> dst) override {
-    const std::int64_t next = NextSize();
-    if (next < 0) return -1;
-    if (static_cast<std::uint64_t>(next) > dst.size()) {
+    const NextMessage next = Next();
+    if (next.failed()) return -1;
+    if (!next.waiting()) {
+      SetLastError(ERROR_NO_DATA);
+      return -1;
+    }
+    if (next.size > dst.size()) {
       SetLastError(ERROR_INSUFFICIENT_BUFFER);
       return -1;
     }
+    std::uint8_t spare = 0;
+    std::uint8_t* into = dst.empty() ? &spare : dst.data();
+    const auto room = static_cast<DWORD>(dst.empty() ? 1 : std::min<std::size_t>(dst.size(), 0x7FFFFFFF));
     DWORD read = 0;
-    if (!ReadFile(h_, dst.data(), static_cast<DWORD>(next), &read, nullptr)) return -1;
-    return read;
+    if (ReadFile(h_, into, room, &read, nullptr)) return dst.empty() ? 0 : static_cast<std::int64_t>(read);
+    if (next.size == 0 && GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    return -1;
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace gorvane::ipc {
 
@@ -15,7 +16,6 @@ constexpr std::u8string_view kQueueFullOwn = u8"再送信バッファオーバ�
 constexpr std::u8string_view kQueueFullOther = u8"再送信バッファオーバーフロー(EntrySendDifferentInfoWinMailslot関数)";
 constexpr std::u8string_view kUndeliverable =
     u8"情報ウィンドウにメッセージを送信できませんでした。\n情報ウィンドウが終了している可能性があります。";
-constexpr std::string_view kInboxNameFormat = "MailSlotName = ";
 
 std::span<const std::uint8_t> AsBytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
@@ -59,17 +59,10 @@ std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int cha
 Messenger::Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock)
     : kernel_(kernel), host_(host), group_(group), clock_(std::move(clock)), buffer_(kInboxBufferBytes) {}
 
-bool Messenger::CreateInbox(int instance, const std::function<void(std::uint32_t)>& sleep) {
+bool Messenger::CreateInbox(int instance, const SleepFor& sleep) {
   const std::string name = group_.names().EditorInbox(instance);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    inbox_ = kernel_.CreateMailslot(name, 0);
-    if (inbox_) return true;
-    if (sleep) sleep(100);
-  }
-  const std::string error = kernel_.LastErrorText();
-  const std::string first = std::string(kInboxNameFormat) + name;
-  host_.ShowMessageBox({first, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
-  host_.ShowMessageBox({error, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  if (TakeInbox(CreateEditorInbox(kernel_, name, sleep))) return true;
+  TellNoInbox(host_, name, kernel_.LastErrorText());
   return false;
 }
 
@@ -77,50 +70,68 @@ bool Messenger::CreateInbox(int instance, const std::function<void(std::uint32_t
 
 void Messenger::On(std::string_view tag, Handler handler) { handlers_[std::string(tag)] = std::move(handler); }
 
-bool Messenger::Poll() {
-  if (!inbox_) return false;
-  for (;;) {
-    const std::int64_t size = inbox_->NextSize();
-    if (size < 0) return false;
-    if (size == 0) return true;
-    // A message larger than the buffer is drained and dropped: it must not
-    // stay in front of every later one.
-    const std::size_t need = static_cast<std::size_t>(size);
+PollResult Messenger::InboxFailed() {
+  ++failures_;
+  if (!failureTold_) {
+    failureTold_ = true;
+    const std::string reason = kernel_.LastErrorText();
+    host_.ShowMessageBox({reason, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+  }
+  return PollResult::kFailed;
+}
+
+PollResult Messenger::Poll(int limit) {
+  if (stopped_) return PollResult::kStopped;
+  if (!inbox_) return PollResult::kFailed;
+  for (int read = 0; read < limit; ++read) {
+    const NextMessage next = inbox_->Next();
+    if (next.failed()) return InboxFailed();
+    if (!next.waiting()) return PollResult::kIdle;
+    // Read whole whatever its size: a message left waiting would stand in
+    // front of every later one.
     std::vector<std::uint8_t> large;
     std::span<std::uint8_t> into(buffer_);
-    if (need > buffer_.size()) {
-      large.resize(need);
+    if (next.size > buffer_.size()) {
+      try {
+        large.resize(std::size_t{next.size} + kLargeMessageRoom);
+      } catch (const std::bad_alloc&) {
+        return InboxFailed();
+      }
       into = large;
     }
     const std::int64_t got = inbox_->Read(into);
-    if (got < 0) return false;
-    if (need > buffer_.size()) {
-      ++dropped_;
-      continue;
-    }
-    const std::string text(reinterpret_cast<const char*>(into.data()), static_cast<std::size_t>(got));
-    const std::string_view tag = MessageTag(text);
-    if (tag.empty()) {
-      ++dropped_;
-      continue;
-    }
-    // A reply someone waits for goes to them.
-    const auto waiting = std::find_if(replies_.begin(), replies_.end(), [&](const Reply& r) { return r.tag == tag; });
-    if (waiting != replies_.end()) {
-      Handler onReply = std::move(waiting->onReply);
-      replies_.erase(waiting);
-      ++delivered_;
-      if (onReply) onReply(text);
-      continue;
-    }
-    const auto h = handlers_.find(tag);
-    if (h == handlers_.end() || !h->second) {
-      ++dropped_;
-      continue;
-    }
-    ++delivered_;
-    h->second(text);
+    if (got < 0) return InboxFailed();
+    Dispatch(std::string_view(reinterpret_cast<const char*>(into.data()), static_cast<std::size_t>(got)));
+    if (stopped_) return PollResult::kStopped;
   }
+  return inbox_->Next().waiting() ? PollResult::kMore : PollResult::kIdle;
+}
+
+void Messenger::Dispatch(std::string_view received) {
+  // Handlers get a copy: one may send, poll or replace handlers.
+  const std::string text(received);
+  const std::string_view tag = MessageTag(text);
+  if (tag.empty()) {
+    ++dropped_;
+    return;
+  }
+  // A reply someone waits for goes to them.
+  const auto waiting = std::find_if(replies_.begin(), replies_.end(), [&](const Reply& r) { return r.tag == tag; });
+  if (waiting != replies_.end()) {
+    Handler onReply = std::move(waiting->onReply);
+    replies_.erase(waiting);
+    ++delivered_;
+    if (onReply) onReply(text);
+    return;
+  }
+  const auto h = handlers_.find(tag);
+  if (h == handlers_.end() || !h->second) {
+    ++dropped_;
+    return;
+  }
+  ++delivered_;
+  const Handler handler = h->second;  // it may replace itself
+  handler(text);
 }
 
 // ---- sending ----
@@ -224,6 +235,10 @@ void Messenger::ExpectReply(std::string_view tag, std::uint32_t timeoutMs, Handl
 void Messenger::Tick() {
   FlushQueue(own_);
   FlushQueue(other_);
+  if (stopped_) {
+    replies_.clear();  // nobody is left to act on them
+    return;
+  }
   const std::uint64_t now = clock_();
   std::vector<std::function<void()>> expired;
   for (auto it = replies_.begin(); it != replies_.end();) {

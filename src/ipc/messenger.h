@@ -28,6 +28,17 @@ inline constexpr std::size_t kQueueLimit = 200;
 inline constexpr int kSendAttempts = 200;          // a queued message is dropped after this many failed writes
 inline constexpr std::uint32_t kDefaultReplyMs = 10000;
 inline constexpr std::size_t kInboxBufferBytes = 15876;
+inline constexpr std::size_t kLargeMessageRoom = 520;  // a larger message is read into its size + this
+inline constexpr int kPollBatch = 256;                 // messages read by one Poll at most
+
+// What a Poll came to. Only kStopped ends polling: after the others the
+// shell polls again at its next tick.
+enum class PollResult {
+  kIdle,     // every waiting message was read
+  kMore,     // the batch was read and more wait
+  kFailed,   // the inbox could not be read this time (the user was told once)
+  kStopped,  // dispatching was stopped (the editor is closing)
+};
 
 // Starts a program (the info window); the shell's job on Windows.
 class ProgramStarter {
@@ -50,23 +61,34 @@ class Messenger {
   // The inbox the group created at joining (or a fresh one for instance).
   bool TakeInbox(std::unique_ptr<Mailslot> inbox) {
     inbox_ = std::move(inbox);
+    failureTold_ = false;
     return inbox_ != nullptr;
   }
-  // Creates this editor's inbox, trying again every 100 ms up to 100 times
-  // (sleep is the shell's); on failure tells the user and returns false.
-  bool CreateInbox(int instance, const std::function<void(std::uint32_t ms)>& sleep);
+  // Creates this editor's inbox (CreateEditorInbox: tried again every
+  // 100 ms up to 100 times, sleep is the shell's); on failure tells the user
+  // (TellNoInbox) and returns false.
+  bool CreateInbox(int instance, const SleepFor& sleep);
 
   // ---- receiving ----
   // A handler for a tag (exactly as it stands, e.g. "@SAVE@"); a later
   // registration for the same tag replaces the earlier one.
   void On(std::string_view tag, Handler handler);
-  // Reads every waiting message and hands each to its handler. Messages that
-  // do not begin with "@" or have no handler are read and dropped (counted);
-  // one larger than the inbox buffer is drained and dropped. False when the
-  // inbox failed (polling should stop).
-  bool Poll();
+  // Reads the waiting messages, at most `limit` of them, each whole (one
+  // larger than the 15,876-byte buffer into one of its size + 520), and
+  // hands each to the reply waited for or the handler of its tag. Empty
+  // messages, messages that do not begin with "@" and those nobody handles
+  // are read and dropped (counted): nothing stays in front of later ones.
+  // An inbox that fails is reported once (the system's text in a box) and
+  // read again at the next poll. Once a handler stopped dispatching, nothing
+  // more is read or handled.
+  PollResult Poll(int limit = kPollBatch);
   std::uint64_t dropped() const { return dropped_; }
   std::uint64_t delivered() const { return delivered_; }
+  std::uint64_t failures() const { return failures_; }  // polls that found the inbox failing
+  // The editor is closing (its main window is being destroyed): no message
+  // is handled after this one, and no reply or its timeout is called.
+  void StopDispatching() { stopped_ = true; }
+  bool stopped() const { return stopped_; }
 
   // ---- sending ----
   // Opens the editor's inbox, writes, closes; true when all was written.
@@ -125,6 +147,8 @@ class Messenger {
   bool Probe(const std::string& inbox);
   bool FlushQueue(std::deque<Queued>& queue);
   void TellUndeliverable();
+  PollResult InboxFailed();
+  void Dispatch(std::string_view text);
 
   Kernel& kernel_;
   shell::Host& host_;
@@ -137,7 +161,9 @@ class Messenger {
   std::vector<std::uint8_t> buffer_;
   bool connected_ = false;
   bool failureShown_ = false;  // one box per burst of failures
-  std::uint64_t dropped_ = 0, delivered_ = 0;
+  bool failureTold_ = false;   // the inbox's failure has been reported
+  bool stopped_ = false;
+  std::uint64_t dropped_ = 0, delivered_ = 0, failures_ = 0;
 };
 
 // The command line that starts the info window for an editor: its frame

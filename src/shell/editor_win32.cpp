@@ -66,9 +66,11 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == kPollTimer) {
         KillTimer(hwnd, kPollTimer);
         const std::uint64_t delivered = e->messenger.delivered();
-        if (e->messenger.Poll()) SetTimer(hwnd, kPollTimer, 2, nullptr);
+        // Polled again whatever the inbox did, unless the editor is closing.
+        if (e->messenger.Poll() == ipc::PollResult::kStopped) return 0;
+        SetTimer(hwnd, kPollTimer, 2, nullptr);
         // A request may have saved or discarded the document.
-        if (e->messenger.delivered() != delivered && IsWindow(hwnd)) e->UpdateTitle();
+        if (e->messenger.delivered() != delivered) e->UpdateTitle();
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
       } else if (wp == static_cast<WPARAM>(sh::kStatusClearTimerId) && e->statusModel) {
@@ -131,6 +133,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DESTROY:
       if (e) {
+        // A message being handled may have closed us: none after it is.
+        e->messenger.StopDispatching();
         KillTimer(hwnd, kPollTimer);
         KillTimer(hwnd, kQueueTimer);
         e->cache.DestroyTmpHdMem();
@@ -413,6 +417,7 @@ int Run(HINSTANCE inst, int show) {
     const auto m = ipc::BuildActiveToInfoWindow(ipc::kTransientInstance, GetCurrentThreadId());
     return m && e.messenger.SendToOtherInfoWindow(number, *m);
   };
+  e.group.SetSleep([](std::uint32_t ms) { Sleep(ms); });  // between tries of the inbox
   const ipc::JoinResult joined = e.group.Join(request, handover);
   if (joined.code == 0) return 0;
   e.messenger.TakeInbox(e.group.TakeInbox());

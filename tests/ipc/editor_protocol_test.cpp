@@ -46,7 +46,10 @@ struct Editor {
     cb.jumpTo = [this](const ipc::TagJump& j) { jumps.push_back(j); };
     cb.jumpToMark = [this](int mark) { marks.push_back(mark); };
     cb.saveQuietly = [this] { return saveWorks; };
-    cb.closeRequested = [this](int mode) { closeModes.push_back(mode); };
+    cb.closeRequested = [this](int mode) {
+      closeModes.push_back(mode);
+      if (closesOnRequest) messenger.StopDispatching();  // as the window's destruction does
+    };
     cb.saveRequested = [this] { ++saveRequests; };
     cb.saveInCode = [this](int code, int lineEnd) {
       codeSaves.push_back({code, lineEnd});
@@ -60,7 +63,7 @@ struct Editor {
   ipc::Messenger messenger;
   ScriptedActivator activator;
   std::unique_ptr<ipc::EditorProtocol> protocol;
-  bool starting = false, saveWorks = true, deaf = false;
+  bool starting = false, saveWorks = true, deaf = false, closesOnRequest = false;
   std::vector<ipc::TagJump> jumps;
   std::vector<int> marks, closeModes;
   int saveRequests = 0;
@@ -80,7 +83,7 @@ struct InfoWindow {
   std::vector<std::string> Received() {
     std::vector<std::string> out;
     std::vector<std::uint8_t> buf(70000);
-    while (inbox->NextSize() > 0) {
+    while (inbox->Next().waiting()) {
       const auto n = inbox->Read(buf);
       std::string m(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
       if (m != std::string("@TEST@", 7)) out.push_back(m);
@@ -411,6 +414,34 @@ TEST_F(EditorProtocolTest, SaveInAnotherCodeOnRequest) {
   Run();
   EXPECT_EQ(a.codeSaves.size(), 2u);
   EXPECT_EQ(own.Received(), std::vector<std::string>{Z("@BULKCRLFRETURN@ 0")});
+}
+
+// A close request ends the batch: what came after it in the same poll (a
+// save, a tag jump, an autosave request) is not handled by an editor that
+// is going away, and nothing is answered.
+TEST_F(EditorProtocolTest, NothingAfterACloseIsHandled) {
+  InfoWindow info(world, 0);
+  Editor& a = Start("C:\\a.txt", 11);
+  Editor& b = Start("C:\\b.txt", 12);
+  a.closesOnRequest = true;
+  int answers = 0;
+  b.messenger.On("@ANSAUTOSAVE@", [&](std::string_view) { ++answers; });
+  ipc::TagJump jump;
+  jump.line = 3;
+  jump.threadId = 77;
+  jump.text = "x";
+  info.Send(1, Z("@CLOSED@ 0"));
+  info.Send(1, Z("@SAVE@"));
+  info.Send(1, *ipc::BuildActiveToEditor(jump));
+  info.Send(1, *ipc::BuildAutoSave(2));
+  EXPECT_EQ(a.messenger.Poll(), ipc::PollResult::kStopped);
+  Run();
+  EXPECT_EQ(a.closeModes, std::vector<int>{0});
+  EXPECT_EQ(a.saveRequests, 0);
+  EXPECT_TRUE(a.jumps.empty());
+  EXPECT_TRUE(a.activator.events.empty());
+  EXPECT_EQ(answers, 0);
+  EXPECT_TRUE(info.Received().empty());
 }
 
 }  // namespace

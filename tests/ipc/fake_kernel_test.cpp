@@ -13,6 +13,7 @@
 
 namespace {
 
+namespace ipc = gorvane::ipc;
 using gorvane::ipc::Created;
 using gorvane::ipc::WaitResult;
 
@@ -158,25 +159,35 @@ TEST_F(FakeKernelTest, MapChecksAlignmentAndRange) {
   EXPECT_NE(m->Map(4096, 10), nullptr);
 }
 
+// What waits at the head of an inbox: "none", "failed" or its size.
+std::string Head(ipc::Mailslot& slot) {
+  const ipc::NextMessage next = slot.Next();
+  if (next.failed()) return "failed";
+  return next.waiting() ? std::to_string(next.size) : "none";
+}
+
 TEST_F(FakeKernelTest, MailslotQueuesWholeMessagesForItsOwner) {
   EXPECT_FALSE(b->WriteMailslot("slot", Bytes("x")));
   auto slot = a->CreateMailslot("slot", 0);
   ASSERT_TRUE(slot);
   EXPECT_EQ(b->CreateMailslot("slot", 0), nullptr);
   EXPECT_TRUE(b->MailslotExists("slot"));
-  EXPECT_EQ(slot->NextSize(), 0);
+  EXPECT_EQ(Head(*slot), "none");
   std::vector<std::uint8_t> buf(8);
   EXPECT_EQ(slot->Read(buf), -1);
   ASSERT_TRUE(b->WriteMailslot("slot", Bytes("@TEST@")));
+  ASSERT_TRUE(b->WriteMailslot("slot", {}));
   ASSERT_TRUE(a->WriteMailslot("slot", Bytes("@CLOSED@ 3")));
-  EXPECT_EQ(slot->NextSize(), 6);
+  EXPECT_EQ(Head(*slot), "6");
   EXPECT_EQ(slot->Read(buf), 6);
   EXPECT_EQ(std::string(buf.begin(), buf.begin() + 6), "@TEST@");
+  EXPECT_EQ(Head(*slot), "0");  // an empty message waits like any other
+  EXPECT_EQ(slot->Read(std::span<std::uint8_t>()), 0);
   EXPECT_EQ(slot->Read(buf), -1);  // too large for the buffer: stays waiting
-  EXPECT_EQ(slot->NextSize(), 10);
+  EXPECT_EQ(Head(*slot), "10");
   buf.resize(10);
   EXPECT_EQ(slot->Read(buf), 10);
-  EXPECT_EQ(slot->NextSize(), 0);
+  EXPECT_EQ(Head(*slot), "none");
   slot.reset();
   EXPECT_FALSE(b->MailslotExists("slot"));
   EXPECT_FALSE(b->WriteMailslot("slot", Bytes("x")));
@@ -187,8 +198,21 @@ TEST_F(FakeKernelTest, MailslotQueuesWholeMessagesForItsOwner) {
   a->Die();
   EXPECT_FALSE(b->MailslotExists("small"));
   EXPECT_FALSE(b->WriteMailslot("small", Bytes("1")));
-  EXPECT_EQ(limited->NextSize(), -1);
+  EXPECT_EQ(Head(*limited), "failed");
   EXPECT_NE(b->CreateMailslot("small", 0), nullptr);  // the name is free again
+}
+
+TEST_F(FakeKernelTest, InboxFailuresAsInjected) {
+  auto slot = a->CreateMailslot("slot", 0);
+  ASSERT_TRUE(b->WriteMailslot("slot", Bytes("one")));
+  std::vector<std::uint8_t> buf(8);
+  world.failInboxQueries = 2;
+  EXPECT_EQ(Head(*slot), "failed");
+  EXPECT_EQ(slot->Read(buf), -1);
+  EXPECT_EQ(Head(*slot), "3");
+  world.failInboxRead = true;
+  EXPECT_EQ(slot->Read(buf), -1);
+  EXPECT_EQ(slot->Read(buf), 3);  // nothing was lost
 }
 
 TEST_F(FakeKernelTest, InjectedFailuresHitOnlyTheNextCall) {

@@ -360,6 +360,57 @@ TEST_F(InstanceGroupTest, InfoWindowsAndProjects) {
   }
 }
 
+// The inbox's name may still be held for a moment by an editor that had the
+// same number and is closing: joining tries again every 100 ms, 100 times
+// after the first try, and only then gives up with two boxes, giving the
+// slot back.
+TEST_F(InstanceGroupTest, TheInboxIsTriedAgainWhileItsNameIsTaken) {
+  const std::string inboxName = ipc::ObjectNames("tester").EditorInbox(1);
+  struct Case {
+    const char* what;
+    int freedAfter;  // sleeps until the closing editor lets go of the name; -1 never, 0 not taken
+    int code;
+  } cases[] = {{"free at once", 0, 1}, {"taken for three tries", 3, 1}, {"taken throughout", -1, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    gvtest::FakeWorld w;
+    auto closing = w.NewProcess();
+    auto held = c.freedAfter != 0 ? closing->CreateMailslot(inboxName, 0) : nullptr;
+    Editor e(w);
+    std::vector<std::uint32_t> sleeps;
+    e.group.SetSleep([&](std::uint32_t ms) {
+      sleeps.push_back(ms);
+      if (static_cast<int>(sleeps.size()) == c.freedAfter) held.reset();
+    });
+    const int requestsBefore = w.mailslotRequests;
+    const ipc::JoinResult r = e.Join("C:\\a.txt");
+    EXPECT_EQ(r.code, c.code);
+    const int tries = w.mailslotRequests - requestsBefore;
+    if (c.code != 0) {
+      EXPECT_EQ(r.instance, 1);
+      EXPECT_EQ(tries, c.freedAfter + 1);
+      EXPECT_EQ(sleeps, std::vector<std::uint32_t>(static_cast<std::size_t>(c.freedAfter), 100u));
+      EXPECT_TRUE(e.host.boxes.empty());
+      EXPECT_NE(e.group.TakeInbox(), nullptr);
+      continue;
+    }
+    EXPECT_EQ(tries, 101);
+    EXPECT_EQ(sleeps, std::vector<std::uint32_t>(100, 100u));
+    ASSERT_EQ(e.host.boxes.size(), 2u);
+    EXPECT_EQ(e.host.boxes[0].text, "MailSlotName = \\\\.\\mailslot\\QV174w1tester");
+    EXPECT_EQ(e.host.boxes[1].text, "simulated failure");
+    for (const auto& box : e.host.boxes) {
+      EXPECT_EQ(box.caption, "Gorvane");
+      EXPECT_EQ(box.icon, gorvane::shell::BoxIcon::Error);
+    }
+    // The slot was given back and the main lock let go: the next editor
+    // joins with the number once the name is free.
+    held.reset();
+    Editor next(w);
+    EXPECT_EQ(next.Join("C:\\b.txt").instance, 1);
+  }
+}
+
 TEST_F(InstanceGroupTest, TheLimitOfEditors) {
   Editor& a = Start();
   a.Join("C:\\a.txt");

@@ -1,5 +1,6 @@
-// The message fuzz target's checks (fuzz/message_checks.cpp) over its seeds
-// and over every input it caught (fuzz/regressions/fuzz_messages/).
+// The message fuzz target's checks (fuzz/message_checks.cpp, and the inboxes
+// over the same bytes as a script: fuzz/inbox_checks.cpp) over its seeds and
+// over every input it caught (fuzz/regressions/fuzz_messages/).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "../../fuzz/inbox_checks.h"
 #include "../../fuzz/message_checks.h"
 
 namespace fs = std::filesystem;
@@ -20,8 +22,9 @@ TEST(MessageFuzzInputs, EveryKeptInputPasses) {
       if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
       std::ifstream f(entry.path(), std::ios::binary);
       const std::string bytes(std::istreambuf_iterator<char>(f), {});
-      EXPECT_EQ(gorvane::fuzz::CheckMessage(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-          << entry.path();
+      const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+      EXPECT_EQ(gorvane::fuzz::CheckMessage(data, bytes.size()), "") << entry.path();
+      EXPECT_EQ(gorvane::fuzz::CheckInboxes(data, bytes.size()), "") << entry.path();
       ++seen;
     }
   }

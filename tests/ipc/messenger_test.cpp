@@ -40,7 +40,7 @@ struct InfoWindow {
   std::vector<std::string> Received() {
     std::vector<std::string> out;
     std::vector<std::uint8_t> buf(70000);
-    while (inbox && inbox->NextSize() > 0) {
+    while (inbox && inbox->Next().waiting()) {
       const auto n = inbox->Read(buf);
       out.emplace_back(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
     }
@@ -85,7 +85,7 @@ TEST_F(MessengerTest, PollHandsMessagesToTheirHandlers) {
   ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@UNKNOWN@ 1")));
   ASSERT_TRUE(b.messenger.SendToEditor(1, std::string(20000, '@')));  // larger than the inbox buffer
   ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@SAVE@")));
-  EXPECT_TRUE(a.messenger.Poll());
+  EXPECT_EQ(a.messenger.Poll(), ipc::PollResult::kIdle);
   EXPECT_EQ(got, (std::vector<std::string>{withBlanks, Msg("@SAVE@")}));
   // Each send was probed with "@TEST@", which nobody handles here.
   EXPECT_EQ(a.messenger.dropped(), 5u + 3u);
@@ -253,11 +253,131 @@ TEST(InfoWindowCommandLine, TheFrameItIsTold) {
 TEST_F(MessengerTest, AnInboxThatCannotBeMade) {
   Editor& a = Start("C:\\a.txt");
   ipc::Messenger second(*a.process, a.host, a.group, [this] { return now; });
-  int slept = 0;
-  EXPECT_FALSE(second.CreateInbox(a.group.instance(), [&](std::uint32_t) { ++slept; }));  // a's own name is taken
-  EXPECT_EQ(slept, 100);
+  std::vector<std::uint32_t> sleeps;
+  EXPECT_FALSE(second.CreateInbox(a.group.instance(), [&](std::uint32_t ms) { sleeps.push_back(ms); }));  // a's own name
+  EXPECT_EQ(sleeps, std::vector<std::uint32_t>(100, 100u));
   ASSERT_EQ(a.host.boxes.size(), 2u);
   EXPECT_EQ(a.host.boxes[0].text, "MailSlotName = \\\\.\\mailslot\\QV174w1tester");
+  EXPECT_EQ(a.host.boxes[1].text, "simulated failure");
+}
+
+// Another process writes into an editor's inbox; the editor polls it.
+class InboxTest : public MessengerTest {
+ protected:
+  void SetUp() override {
+    editor = &Start("C:\\a.txt");
+    writer = world.NewProcess();
+    for (const char* tag : {"@SAVE@", "@SETSCHDATA@", "@REDRAW@"})
+      editor->messenger.On(tag, [this](std::string_view m) { handled.emplace_back(m); });
+  }
+  void Write(const std::string& bytes) {
+    ASSERT_TRUE(writer->WriteMailslot(ipc::ObjectNames("tester").EditorInbox(1),
+                                      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                                    bytes.size())));
+  }
+  Editor* editor = nullptr;
+  std::unique_ptr<gvtest::FakeProcess> writer;
+  std::vector<std::string> handled;
+};
+
+// An empty message is a message: it is read and dropped, and the ones after
+// it are handled.
+TEST_F(InboxTest, EmptyMessagesAreReadAndWhatFollowsIsHandled) {
+  Write("");
+  Write(Msg("@SAVE@"));
+  Write("");
+  Write("");
+  Write(Msg("@REDRAW@ 1"));
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kIdle);
+  EXPECT_EQ(handled, (std::vector<std::string>{Msg("@SAVE@"), Msg("@REDRAW@ 1")}));
+  EXPECT_EQ(editor->messenger.dropped(), 3u);
+  Write("");
+  Write(Msg("@SAVE@"));
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kIdle);
+  EXPECT_EQ(handled.size(), 3u);
+}
+
+// Messages larger than the usual buffer are delivered whole.
+TEST_F(InboxTest, LargeMessagesAreDeliveredWhole) {
+  const std::string head = "@SETSCHDATA@ 0 1 2 3 tok ";
+  std::vector<std::string> sent;
+  for (std::size_t size : {std::size_t{15875}, std::size_t{15876}, std::size_t{15877}, std::size_t{70000}}) {
+    sent.push_back(head + std::string(size - head.size() - 1, 'x') + std::string(1, '\0'));
+    Write(sent.back());
+  }
+  Write(Msg("@SAVE@"));
+  sent.push_back(Msg("@SAVE@"));
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kIdle);
+  EXPECT_EQ(handled, sent);
+}
+
+// A failing inbox is told once, with the system's text, and polled again;
+// once it answers again nothing waiting was lost.
+TEST_F(InboxTest, AFailingInboxIsToldOnceAndPolledAgain) {
+  Write(Msg("@SAVE@"));
+  Write(Msg("@REDRAW@ 0"));
+  editor->process->errorText = "the inbox is unwell";
+  world.failInboxQueries = 3;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kFailed);
+  ASSERT_EQ(editor->host.boxes.size(), 1u);
+  EXPECT_EQ(editor->host.boxes[0].text, "the inbox is unwell");
+  EXPECT_EQ(editor->host.boxes[0].icon, gorvane::shell::BoxIcon::Error);
+  world.failInboxRead = true;
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kFailed);
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kIdle);
+  EXPECT_EQ(handled, (std::vector<std::string>{Msg("@SAVE@"), Msg("@REDRAW@ 0")}));
+  EXPECT_EQ(editor->messenger.failures(), 4u);
+  EXPECT_EQ(editor->host.boxes.size(), 1u);
+}
+
+// A burst of empty, malformed and large messages is read in bounded batches
+// (the window keeps answering between them), and a request after it is
+// handled.
+TEST_F(InboxTest, ABurstOfGarbageIsReadInBatches) {
+  constexpr int kBurst = 3000;
+  for (int i = 0; i < kBurst; ++i) {
+    switch (i % 5) {
+      case 0: Write(""); break;
+      case 1: Write(Msg("@SAVE@ extra")); break;         // malformed, still handed to the handler
+      case 2: Write(std::string(61000 + i, '@')); break;  // no tag
+      case 3: Write(std::string("\0@SAVE@", 8)); break;  // does not begin with "@"
+      default: Write(Msg("@NOSUCHTAG@ 1")); break;
+    }
+  }
+  Write(Msg("@REDRAW@ 1"));
+  int polls = 0;
+  ipc::PollResult r = ipc::PollResult::kMore;
+  while (r == ipc::PollResult::kMore && polls < 100) {
+    r = editor->messenger.Poll();
+    ++polls;
+  }
+  EXPECT_EQ(r, ipc::PollResult::kIdle);
+  EXPECT_EQ(polls, (kBurst + 1 + ipc::kPollBatch - 1) / ipc::kPollBatch);
+  ASSERT_FALSE(handled.empty());
+  EXPECT_EQ(handled.back(), Msg("@REDRAW@ 1"));
+  EXPECT_EQ(editor->messenger.delivered() + editor->messenger.dropped(), static_cast<std::uint64_t>(kBurst + 1));
+  EXPECT_TRUE(editor->host.boxes.empty());
+}
+
+// A handler that stops dispatching (the editor closes) is the last one
+// called: nothing after it in the batch or later is handled, and no reply
+// or timeout is called.
+TEST_F(InboxTest, NothingIsHandledOnceDispatchingStopped) {
+  editor->messenger.On("@CLOSED@", [this](std::string_view m) {
+    handled.emplace_back(m);
+    editor->messenger.StopDispatching();
+  });
+  int replies = 0;
+  editor->messenger.ExpectReply("@ANSAUTOSAVE@", 100, [&](std::string_view) { ++replies; }, [&] { ++replies; });
+  Write(Msg("@CLOSED@ 0"));
+  Write(Msg("@SAVE@"));
+  Write(Msg("@ANSAUTOSAVE@ 1"));
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kStopped);
+  EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kStopped);
+  now += 1000;
+  editor->messenger.Tick();
+  EXPECT_EQ(handled, std::vector<std::string>{Msg("@CLOSED@ 0")});
+  EXPECT_EQ(replies, 0);
 }
 
 }  // namespace

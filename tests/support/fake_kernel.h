@@ -11,7 +11,8 @@
 // times out at once (world.lastWaitTimeout records what was asked for).
 // A mutex or mapping lives while any handle to it exists, views included; the
 // last handle closing frees the name. A mailslot lives until its Mailslot
-// object is destroyed or its process dies. A dead process's kernel fails
+// object is destroyed or its process dies; a message written to it may be
+// empty and then waits like any other. A dead process's kernel fails
 // everything; destroying a FakeProcess is its death.
 //
 // The world must outlive its processes and every object they handed out.
@@ -146,20 +147,27 @@ class FakeMapping final : public ipc::SharedMapping, HandleOf<MappingObject> {
 class FakeMailslot final : public ipc::Mailslot, HandleOf<MailslotObject> {
  public:
   FakeMailslot(std::shared_ptr<ProcessState> process, std::shared_ptr<MailslotObject> object, std::string name,
-               std::map<std::string, std::shared_ptr<MailslotObject>>* names)
-      : HandleOf(std::move(process), std::move(object)), name_(std::move(name)), names_(names) {}
+               std::map<std::string, std::shared_ptr<MailslotObject>>* names, int* failQueries, bool* failRead)
+      : HandleOf(std::move(process), std::move(object)),
+        name_(std::move(name)),
+        names_(names),
+        failQueries_(failQueries),
+        failRead_(failRead) {}
   ~FakeMailslot() override { FakeMailslot::Close(); }
   void Close() override {
     auto it = names_->find(name_);
     if (object_ && it != names_->end() && it->second == object_) names_->erase(it);
     object_.reset();
   }
-  std::int64_t NextSize() override {
-    if (!object_) return -1;
-    return object_->messages.empty() ? 0 : static_cast<std::int64_t>(object_->messages.front().size());
+  ipc::NextMessage Next() override {
+    if (!object_ || Failing()) return {ipc::NextMessage::State::kFailed, 0};
+    if (object_->messages.empty()) return {};
+    return {ipc::NextMessage::State::kWaiting, static_cast<std::uint32_t>(object_->messages.front().size())};
   }
   std::int64_t Read(std::span<std::uint8_t> dst) override {
-    if (!object_ || object_->messages.empty() || object_->messages.front().size() > dst.size()) return -1;
+    if (!object_ || std::exchange(*failRead_, false) || Failing() || object_->messages.empty() ||
+        object_->messages.front().size() > dst.size())
+      return -1;
     const std::vector<std::uint8_t> message = std::move(object_->messages.front());
     object_->messages.pop_front();
     std::copy(message.begin(), message.end(), dst.begin());
@@ -167,8 +175,15 @@ class FakeMailslot final : public ipc::Mailslot, HandleOf<MailslotObject> {
   }
 
  private:
+  bool Failing() {
+    if (*failQueries_ <= 0) return false;
+    --*failQueries_;
+    return true;
+  }
   std::string name_;
   std::map<std::string, std::shared_ptr<MailslotObject>>* names_;
+  int* failQueries_;
+  bool* failRead_;
 };
 
 }  // namespace fake_kernel_detail
@@ -189,6 +204,12 @@ class FakeWorld {
   bool failCreateMutex = false;
   bool failCreateMapping = false;
   bool failMap = false;
+  bool failInboxRead = false;  // the next Mailslot::Read of any inbox
+  // So many of the next questions to any inbox (Next, or the one a Read asks
+  // first) fail; counts down.
+  int failInboxQueries = 0;
+  // How often a process asked for a mailslot, whether it got one or not.
+  int mailslotRequests = 0;
   // The timeout of the latest NamedMutex::Wait of any process, -1 before any.
   std::int64_t lastWaitTimeout = -1;
 
@@ -303,11 +324,13 @@ class FakeProcess final : public gorvane::ipc::Kernel {
   }
 
   std::unique_ptr<gorvane::ipc::Mailslot> CreateMailslot(const std::string& name, std::uint32_t maxMessage) override {
+    ++world().mailslotRequests;
     if (!alive() || world().HasMailslot(name)) return nullptr;
     auto slot = std::make_shared<FakeWorld::MailslotObject>();
     slot->maxMessage = maxMessage;
     world().mailslots_[name] = slot;
-    return std::make_unique<fake_kernel_detail::FakeMailslot>(state_, slot, name, &world().mailslots_);
+    return std::make_unique<fake_kernel_detail::FakeMailslot>(state_, slot, name, &world().mailslots_,
+                                                              &world().failInboxQueries, &world().failInboxRead);
   }
   bool WriteMailslot(const std::string& name, std::span<const std::uint8_t> message) override {
     const auto it = world().mailslots_.find(name);

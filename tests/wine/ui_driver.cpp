@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace gvdrive {
@@ -284,10 +285,11 @@ std::vector<std::string> InfoInbox::Take() {
   for (;;) {
     DWORD next = 0;
     if (!ok() || !GetMailslotInfo(slot_, nullptr, &next, nullptr, nullptr) || next == MAILSLOT_NO_MESSAGE) break;
-    std::string m(next, '\0');
+    // An empty message is only taken off by a read that asks for a byte.
+    std::string m(std::max<DWORD>(next, 1), '\0');
     DWORD got = 0;
-    if (!ReadFile(slot_, m.data(), next, &got, nullptr)) break;
-    m.resize(got);
+    if (!ReadFile(slot_, m.data(), static_cast<DWORD>(m.size()), &got, nullptr) && next != 0) break;
+    m.resize(next == 0 ? 0 : got);
     if (m != std::string("@TEST@", 7)) out.push_back(m);
   }
   return out;

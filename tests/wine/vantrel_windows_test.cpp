@@ -119,7 +119,7 @@ std::vector<std::string> Collect(ipc::Mailslot& inbox, std::size_t count) {
   std::vector<std::string> out;
   std::vector<std::uint8_t> buf(70000);
   WaitFor([&] {
-    while (inbox.NextSize() > 0) {
+    while (inbox.Next().waiting()) {
       const auto n = inbox.Read(buf);
       if (n < 0) break;
       out.emplace_back(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
