@@ -3,19 +3,14 @@
 // what the library's exports serve exactly is here: a function missing from
 // this file fails the program's link instead of bringing in a second copy.
 //
-// Mapping onto the exports' conventions (library_api.h): a result r of a
-// converter is the bytes written, negated when a character became "?", 0 when
-// the output did not fit or the conversion failed. The Converted of such a
-// call has the whole input consumed (or nothing, complete = false, for 0), and
-// replaced counts 1 for a lossy call (the library does not say how many).
-// srcEnds is not taken: the library's converters always treat src as ending.
+// The exports' argument lists and result convention are mapped in
+// export_calls.h (tested natively against library_api's functions).
 #include "charcode/qorvchar_binding_win32.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "charcode/charcode.h"
+#include "charcode/export_calls.h"
 #include "charcode/qorvchar.h"
 
 namespace gorvane::charcode {
@@ -38,78 +33,6 @@ template <typename F>
 bool Take(HMODULE m, const char* name, F* to) {
   *to = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
   return *to != nullptr;
-}
-
-int Len(std::size_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n); }
-
-Converted FromResult(int r, std::size_t len) {
-  Converted c;
-  if (len == 0) return c;
-  if (r == 0) {
-    c.complete = false;
-    return c;
-  }
-  c.consumed = len;
-  c.written = static_cast<std::size_t>(std::abs(r));
-  c.replaced = r < 0 ? 1 : 0;
-  return c;
-}
-
-Converted Failed() {
-  Converted c;
-  c.complete = false;
-  return c;
-}
-
-// A converter with a capacity argument.
-Converted Capped(ToSjis_t f, Bytes src, MutBytes dst) {
-  if (src.empty()) return Converted{};
-  if (f == nullptr) return Failed();
-  return FromResult(f(dst.data(), Len(dst.size()), src.data(), Len(src.size())), src.size());
-}
-
-Converted Capped(FromSjis_t f, Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  if (src.empty()) return Converted{};
-  if (f == nullptr) return Failed();
-  return FromResult(f(dst.data(), Len(dst.size()), src.data(), Len(src.size()), crlf), src.size());
-}
-
-// A converter without one, which needs `worst` bytes of room: straight into
-// dst when it has them, else through a block of that size.
-Converted Uncapped(SjisLine_t f, Bytes src, MutBytes dst, const std::uint8_t* crlf, std::size_t worst) {
-  if (src.empty()) return Converted{};
-  if (f == nullptr) return Failed();
-  if (dst.size() >= worst) return FromResult(f(src.data(), Len(src.size()), dst.data(), crlf), src.size());
-  std::vector<std::uint8_t> block(worst);
-  const Converted c = FromResult(f(src.data(), Len(src.size()), block.data(), crlf), src.size());
-  if (!c.complete || c.written > dst.size()) return Failed();
-  std::memcpy(dst.data(), block.data(), c.written);
-  return c;
-}
-
-// Working text line by line (each ending in its LF), whole lines while they fit.
-template <typename Line>
-TextConverted PerLine(Bytes src, MutBytes dst, Line convert) {
-  TextConverted r;
-  std::size_t i = 0, o = 0;
-  while (i < src.size()) {
-    const void* lf = std::memchr(src.data() + i, '\n', src.size() - i);
-    const std::size_t end =
-        lf != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - src.data()) + 1 : src.size();
-    const Converted c = convert(src.subspan(i, end - i), dst.subspan(o));
-    if (!c.complete || c.consumed != end - i) {
-      r.complete = false;
-      break;
-    }
-    if (c.replaced != 0 && r.firstLossyLine < 0) r.firstLossyLine = static_cast<std::int64_t>(r.lines);
-    r.replaced += c.replaced;
-    o += c.written;
-    i = end;
-    if (lf != nullptr) ++r.lines;
-  }
-  r.consumed = i;
-  r.written = o;
-  return r;
 }
 
 }  // namespace
@@ -147,43 +70,43 @@ void SetCrlfChar(int code, int kind, std::uint8_t* dst) {
 
 // ---- line conversions ----
 
-Converted Utf8ToSjis(Bytes src, MutBytes dst, bool) { return Capped(g_exports.utf8ToSjis, src, dst); }
+Converted Utf8ToSjis(Bytes src, MutBytes dst, bool) { return exports::IntoSjis(g_exports.utf8ToSjis, src, dst); }
 
 Converted Utf16ToSjis(Bytes src, MutBytes dst, bool bigEndian, bool) {
-  return Capped(bigEndian ? g_exports.utf16BeToSjis : g_exports.utf16LeToSjis, src, dst);
+  return exports::IntoSjis(bigEndian ? g_exports.utf16BeToSjis : g_exports.utf16LeToSjis, src, dst);
 }
 
 Converted SjisToUtf8(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return Capped(g_exports.sjisToUtf8, src, dst, crlf);
+  return exports::FromSjis(g_exports.sjisToUtf8, src, dst, crlf);
 }
 
 Converted SjisToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_t* crlf) {
-  return Capped(bigEndian ? g_exports.sjisToUtf16Be : g_exports.sjisToUtf16Le, src, dst, crlf);
+  return exports::FromSjis(bigEndian ? g_exports.sjisToUtf16Be : g_exports.sjisToUtf16Le, src, dst, crlf);
 }
 
-// ShiftJis2EUC writes at most 2 * len + 6 bytes, ShiftJis2ShiftJis len + 6.
 Converted SjisToEuc(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return Uncapped(g_exports.sjisToEuc, src, dst, crlf, 2 * src.size() + kCrlfBytesSize);
+  return exports::FromSjisUncapped(g_exports.sjisToEuc, src, dst, crlf, exports::EucRoom(src.size()));
 }
 
 Converted SjisLineEnd(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return Uncapped(g_exports.sjisToSjis, src, dst, crlf, src.size() + kCrlfBytesSize);
+  return exports::FromSjisUncapped(g_exports.sjisToSjis, src, dst, crlf, exports::SjisRoom(src.size()));
 }
 
 TextConverted SjisTextToEuc(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisToEuc(line, out, crlf); });
+  return exports::PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisToEuc(line, out, crlf); });
 }
 
 TextConverted SjisTextToUtf8(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisToUtf8(line, out, crlf); });
+  return exports::PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisToUtf8(line, out, crlf); });
 }
 
 TextConverted SjisTextToUtf16(Bytes src, MutBytes dst, bool bigEndian, const std::uint8_t* crlf) {
-  return PerLine(src, dst, [crlf, bigEndian](Bytes line, MutBytes out) { return SjisToUtf16(line, out, bigEndian, crlf); });
+  return exports::PerLine(src, dst,
+                          [crlf, bigEndian](Bytes line, MutBytes out) { return SjisToUtf16(line, out, bigEndian, crlf); });
 }
 
 TextConverted SjisTextLineEnds(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
-  return PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisLineEnd(line, out, crlf); });
+  return exports::PerLine(src, dst, [crlf](Bytes line, MutBytes out) { return SjisLineEnd(line, out, crlf); });
 }
 
 // ---- the readers ----
