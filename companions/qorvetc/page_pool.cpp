@@ -10,7 +10,7 @@ namespace gorvane::qorvetc {
 namespace doc = gorvane::document;
 
 PagePool::PagePool(CacheSettings settings, std::unique_ptr<PageFile> file)
-    : pageSize_(std::max(kMinPageSize, settings.pageSize / 16 * 16)),
+    : pageSize_(PoolPageSize(settings.pageSize)),
       memoryPages_(std::max(kMinMemoryPages, settings.memoryPages)),
       maxPages_(static_cast<std::uint32_t>(std::min(settings.spaceLimit, std::uint64_t{1} << 32) / pageSize_)),
       file_(std::move(file)) {}

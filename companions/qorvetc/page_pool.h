@@ -20,6 +20,10 @@ struct CacheSettings {
 
 inline constexpr std::uint32_t kMinPageSize = 256;
 inline constexpr std::uint32_t kMinMemoryPages = 2;
+// The page size a pool makes of the setting: a multiple of 16, at least kMinPageSize.
+constexpr std::uint32_t PoolPageSize(std::uint32_t setting) {
+  return setting / 16 * 16 > kMinPageSize ? setting / 16 * 16 : kMinPageSize;
+}
 
 class PagePool {
  public:

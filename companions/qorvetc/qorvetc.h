@@ -36,4 +36,13 @@ typedef DWORD(WINAPI* GetTmpCacheOffset2_t)(DWORD offset, int n);
 typedef gorvane::document::TMPOFFSET*(WINAPI* SearchOffsetArrArea_t)(DWORD line, BOOL* isLast);
 typedef void(WINAPI* MakeOffsetList_t)(void);
 typedef void(WINAPI* CoordinationOffset_t)(DWORD oldOffset, DWORD newOffset);
+// The same with the moved line's number (its index entry is then found directly).
+typedef void(WINAPI* CoordinationOffset2_t)(DWORD oldOffset, DWORD newOffset, DWORD line);
+// Changes whenever a record moves.
+typedef DWORD(WINAPI* GetTmpCacheMoveCount_t)(void);
+// A page kept in memory (its pointers valid) until unpinned; pins nest.
+typedef BOOL(WINAPI* PinTmpCachePage_t)(DWORD offset);
+typedef void(WINAPI* UnpinTmpCachePage_t)(DWORD offset);
+// A record taken out of the chain (its neighbours linked), its space reclaimed.
+typedef BOOL(WINAPI* UnlinkTmpCacheRecord_t)(DWORD offset);
 }

@@ -105,5 +105,15 @@ void WINAPI MakeOffsetList(void) {
 void WINAPI CoordinationOffset(DWORD oldOffset, DWORD newOffset) {
   if (Registered()) Entered().CoordinationOffset(oldOffset, newOffset);
 }
+void WINAPI CoordinationOffset2(DWORD oldOffset, DWORD newOffset, DWORD line) {
+  if (Registered()) Entered().CoordinationOffset(oldOffset, newOffset, line);
+}
+DWORD WINAPI GetTmpCacheMoveCount(void) { return static_cast<DWORD>(Cache().moves()); }
+
+BOOL WINAPI PinTmpCachePage(DWORD offset) { return Entered().PinPage(offset) ? TRUE : FALSE; }
+void WINAPI UnpinTmpCachePage(DWORD offset) { Cache().UnpinPage(offset); }
+BOOL WINAPI UnlinkTmpCacheRecord(DWORD offset) {
+  return Registered() && Entered().UnlinkRecord(offset) ? TRUE : FALSE;
+}
 
 }  // extern "C"

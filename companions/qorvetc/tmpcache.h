@@ -13,6 +13,7 @@
 
 #include "document/support/cache_layout.h"
 #include "document/support/records.h"
+#include "document/support/temp_cache.h"
 #include "page_pool.h"
 
 namespace gorvane::qorvetc {
@@ -35,46 +36,51 @@ struct RegisteredRecords {
   std::uint8_t* creatingPage = nullptr;  // set while a new append page is made
 };
 
-class TmpCache {
+class TmpCache final : public document::TempCache {
  public:
   TmpCache() = default;
   TmpCache(const TmpCache&) = delete;
   TmpCache& operator=(const TmpCache&) = delete;
 
   void SetStructPointer(const RegisteredRecords& records) { rec_ = records; }
+  void SetStructPointer(const document::SharedRecords& r) override {
+    rec_ = RegisteredRecords{r.cache, r.windows, r.marge, r.index, r.app != nullptr ? &r.app->lineCount : nullptr,
+                             r.app != nullptr ? &r.app->creatingPage : nullptr};
+  }
   const RegisteredRecords& records() const { return rec_; }
 
   // Settings, read once; the page file comes from factory (default: a real
   // temporary file).
-  void TmpCacheInit(const CacheSettings& settings, PageFileFactory factory = {});
+  void TmpCacheInit(const CacheSettings& settings, PageFileFactory factory = {}) override;
   // The temporary file and the default page (offset 0). False on failure.
-  bool CreateTmpCache();
+  bool CreateTmpCache() override;
   // Every page discarded (a new document follows with CreateTmpCache).
-  void DeleteTmpCacheAll();
+  void DeleteTmpCacheAll() override;
   bool CreateTmpHdMem() { return true; }
-  void DestroyTmpHdMem() {
+  void DestroyTmpHdMem() override {
     pool_.reset();
     recordPin_ = -1;
   }
 
   // mode 0/1: the page that holds offset; 2: the default page. Null on
   // failure. Valid until the next call unless the page is pinned.
-  std::uint8_t* GetTmpCachePage(int mode, std::uint32_t offset, int pane);
+  std::uint8_t* GetTmpCachePage(int mode, std::uint32_t offset, int pane) override;
   // A fresh page (2 editing, 3 new document); null when none can be had.
   std::uint8_t* CreateNewTmpCachePage(int mode);
-  bool PinPage(std::uint32_t offset) { return pool_ && pool_->Pin(offset); }
-  void UnpinPage(std::uint32_t offset) {
+  bool PinPage(std::uint32_t offset) override { return pool_ && pool_->Pin(offset); }
+  void UnpinPage(std::uint32_t offset) override {
     if (pool_) pool_->Unpin(offset);
   }
   // Callers that hold page pointers across calls name the page in the chain
   // record's pinnedPage (-1: none); this makes the pool keep that page.
   void HonourRecordPin();
-  std::uint32_t pageSize() const { return pool_ ? pool_->pageSize() : 0; }
+  std::uint32_t pageSize() const override { return pool_ ? pool_->pageSize() : 0; }
+  std::uint32_t pageCount() override { return pool_ ? pool_->pageCount() : 0; }
   PagePool* pool() { return pool_.get(); }
 
   // Record space for a line of `length` bytes: at least length, a multiple of
   // 16, kept inside one page; 0 when the line cannot fit in a page.
-  std::uint16_t GetLDataSpace(std::uint32_t length) const;
+  std::uint16_t GetLDataSpace(std::uint32_t length) const override;
 
   // Appends a record at the append page (a new one when it is too full) and
   // links it between prev and next (0: it becomes the chain's head or tail).
@@ -83,12 +89,12 @@ class TmpCache {
   std::uint32_t AppendRecord(const std::uint8_t* bytes, std::uint32_t length, std::uint8_t flags,
                              std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next);
   // A new record holding a window line, linked between prev and next.
-  std::uint32_t CreateOneLineTmpCache2(LINEDATA_STRC* line, std::uint32_t prev, std::uint32_t next);
+  std::uint32_t CreateOneLineTmpCache2(LINEDATA_STRC* line, std::uint32_t prev, std::uint32_t next) override;
   // The cache holds the window line's current text afterwards (relocating the
   // record when it has outgrown its space; line->cacheOffset follows).
-  bool OverWriteOneLineToTmpCache(LINEDATA_STRC* line);
+  bool OverWriteOneLineToTmpCache(LINEDATA_STRC* line) override;
   // Every modified window line of both panes written back.
-  bool WriteBackLineListToTmpCache();
+  bool WriteBackLineListToTmpCache() override;
   // Rewrites a record's text in place, or relocates it when it has outgrown
   // its space. Returns the line's offset afterwards (0 on failure, the old
   // record then intact).
@@ -97,15 +103,15 @@ class TmpCache {
   // Takes a record out of the chain: its neighbours are linked to each other,
   // it is marked deleted and its space reclaimed. False on failure (nothing
   // changed).
-  bool UnlinkRecord(std::uint32_t offset);
+  bool UnlinkRecord(std::uint32_t offset) override;
   // Returns a record's space to its page (deleted or relocated record).
   void ReclaimSpace(std::uint32_t offset, std::uint32_t bytes);
 
   // The line index.
-  std::uint32_t GetTmpCacheOffset(std::uint32_t line);
-  std::uint32_t GetTmpCacheOffset(std::uint32_t offset, std::int32_t n);
+  std::uint32_t GetTmpCacheOffset(std::uint32_t line) override;
+  std::uint32_t GetTmpCacheOffset(std::uint32_t offset, std::int32_t n) override;
   TMPOFFSET* SearchOffsetArrArea(std::uint32_t line, bool* isLast);
-  void MakeOffsetList();
+  void MakeOffsetList() override;
   // The window record holding the line at offset, or null (the list is
   // rebuilt first when the windows changed since it was made).
   LINEDATA_STRC* FindMemLine(std::uint32_t offset);
@@ -114,15 +120,15 @@ class TmpCache {
   // code's business.
   // lineHint: the line's number when known (its index entry is then found
   // directly instead of by a scan).
-  void CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset, std::uint32_t lineHint = 0);
+  void CoordinationOffset(std::uint32_t oldOffset, std::uint32_t newOffset, std::uint32_t lineHint = 0) override;
   // Counts the moves reported so far: an offset remembered across a change of
   // this count may be stale.
-  std::uint64_t moves() const { return moves_; }
+  std::uint64_t moves() const override { return moves_; }
 
   // Page lists.
-  void EntryEmptyTmpCachePage(std::uint32_t page, int mode);
+  void EntryEmptyTmpCachePage(std::uint32_t page, int mode) override;
   void EntryMargePage(std::uint32_t page);
-  void DeleteMargeArray(std::uint32_t page);
+  void DeleteMargeArray(std::uint32_t page) override;
 
   // A record's header and text (null when its page cannot be had).
   const std::uint8_t* RecordAt(std::uint32_t offset, RecordHeader* header);

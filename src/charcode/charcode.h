@@ -48,7 +48,16 @@ int CheckStrCode(const std::uint8_t* str, int len);
 // Writes the CrlfBytes of a CharCode and CrlfKind into dst (6 bytes).
 void SetCrlfChar(int code, int kind, std::uint8_t* dst);
 // Length of a CrlfBytes value: up to its NUL (byte forms) or 00 00 unit (UTF-16).
-std::size_t CrlfLength(int code, const std::uint8_t* crlf);
+inline std::size_t CrlfLength(int code, const std::uint8_t* crlf) {
+  if (crlf == nullptr) return 0;
+  std::size_t n = 0;
+  if (code == kCodeUtf16BE || code == kCodeUtf16LE || code == -kCodeUtf16BE || code == -kCodeUtf16LE) {
+    while (n + 1 < kCrlfBytesSize && (crlf[n] != 0 || crlf[n + 1] != 0)) n += 2;
+  } else {
+    while (n < kCrlfBytesSize && crlf[n] != 0) ++n;
+  }
+  return n;
+}
 
 // ---- line conversions --------------------------------------------------------
 
@@ -119,5 +128,27 @@ struct PieceResult {
 // character-aligned chunks without a line end.
 PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst,
                       const std::uint8_t* eucClass = kEucClass.data());
+
+// ---- the readers over an open file ------------------------------------------------
+
+// The file a reader reads from.
+class PieceFile {
+ public:
+  virtual ~PieceFile() = default;
+  // Reads up to n bytes at the file's position, which moves on by *got (0 at the end).
+  virtual bool Read(void* dst, std::uint32_t n, std::uint32_t* got) = 0;
+  // The system's handle of the open file (a Windows HANDLE), or null.
+  virtual void* SystemHandle() { return nullptr; }
+};
+
+// The reader of a CharCode (as ReaderFor chooses it) on the next toRead bytes
+// of a file (at most kPieceSize): what ReadPiece makes of them. *got: the bytes
+// read; the file's position is then past them, and the caller moves it to the
+// piece's start + consumed before the next call. dst has kPieceSize bytes of
+// room; staging (kPieceSize bytes) may receive the file's bytes. The program
+// that takes its character-code work from QORVchar.dll reads through the
+// library's exported reader of the code, which needs the file's SystemHandle.
+PieceResult ReadFilePiece(int charCode, PieceFile& file, std::uint32_t toRead, bool final, MutBytes dst,
+                          std::uint8_t* staging, std::uint32_t* got);
 
 }  // namespace gorvane::charcode

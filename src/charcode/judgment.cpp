@@ -203,15 +203,4 @@ void SetCrlfChar(int code, int kind, std::uint8_t* dst) {
   }
 }
 
-std::size_t CrlfLength(int code, const std::uint8_t* crlf) {
-  if (crlf == nullptr) return 0;
-  std::size_t n = 0;
-  if (code == kCodeUtf16BE || code == kCodeUtf16LE || code == -kCodeUtf16BE || code == -kCodeUtf16LE) {
-    while (n + 1 < kCrlfBytesSize && (crlf[n] != 0 || crlf[n + 1] != 0)) n += 2;
-  } else {
-    while (n < kCrlfBytesSize && crlf[n] != 0) ++n;
-  }
-  return n;
-}
-
 }  // namespace gorvane::charcode

@@ -48,8 +48,8 @@ std::uint32_t SanePageSize(std::uint32_t setting) {
   return std::max(kMinimum, std::min(setting, 1u << 24) / 16 * 16);
 }
 
-LineStore::LineStore(shell::Host& host, qorvetc::TmpCache& cache) : host_(host), cache_(cache) {
-  cache_.SetStructPointer(qorvetc::RegisteredRecords{&chain_, &windows_, &marge_, &index_, &lineCount_});
+LineStore::LineStore(shell::Host& host, TempCache& cache) : host_(host), cache_(cache) {
+  cache_.SetStructPointer(SharedRecords{&chain_, &settings_, &app_, &windows_, &marge_, &index_});
 }
 
 LineStore::~LineStore() {
@@ -60,6 +60,83 @@ LineStore::~LineStore() {
 }
 
 void LineStore::Fail(std::u8string_view text) { shell::Tell(host_, text, shell::BoxIcon::Error); }
+
+// ---- cache records in their pages -------------------------------------------------------
+
+namespace {
+
+// Keeps a page in memory (its pointers valid) for a scope.
+class PagePin {
+ public:
+  PagePin(TempCache& cache, std::uint32_t offset) : cache_(cache), offset_(offset), ok_(cache.PinPage(offset)) {}
+  ~PagePin() {
+    if (ok_) cache_.UnpinPage(offset_);
+  }
+  PagePin(const PagePin&) = delete;
+  PagePin& operator=(const PagePin&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  TempCache& cache_;
+  std::uint32_t offset_;
+  bool ok_;
+};
+
+}  // namespace
+
+const std::uint8_t* LineStore::RecordAt(std::uint32_t offset, RecordHeader* header) {
+  if (offset == 0) return nullptr;
+  std::uint8_t* page = cache_.GetTmpCachePage(1, offset, 0);
+  if (page == nullptr) return nullptr;
+  const std::uint8_t* r = page + (offset - LoadPageHeader(page).baseOffset);
+  if (header != nullptr) *header = LoadRecordHeader(r);
+  return r + kRecordHeaderSize;
+}
+
+bool LineStore::StoreLinks(std::uint32_t offset, const std::uint32_t* next, const std::uint32_t* prev) {
+  if (offset == 0) return true;
+  std::uint8_t* page = cache_.GetTmpCachePage(1, offset, 0);
+  if (page == nullptr) return false;
+  std::uint8_t* r = page + (offset - LoadPageHeader(page).baseOffset);
+  if (next != nullptr) StoreNextOffset(r, *next);
+  if (prev != nullptr) StorePrevOffset(r, *prev);
+  MarkPageDirty(page);
+  return true;
+}
+
+// Appending and rewriting go through the library's calls for a window line,
+// with a record made for the call.
+std::uint32_t LineStore::AppendRecord(const std::uint8_t* bytes, std::uint32_t length, std::uint8_t flags,
+                                      std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next) {
+  if (length > 0xFFFF) return 0;
+  LINEDATA_STRC line{};
+  line.text = const_cast<std::uint8_t*>(bytes);  // only read
+  line.length = static_cast<std::uint16_t>(length);
+  line.rangeIndex = static_cast<std::int16_t>(rangeIndex);
+  line.flags = flags;
+  return cache_.CreateOneLineTmpCache2(&line, prev, next);
+}
+
+std::uint32_t LineStore::RewriteRecord(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length,
+                                       std::uint8_t attributes, std::uint16_t rangeIndex) {
+  if (length > 0xFFFF) return 0;
+  LINEDATA_STRC line{};
+  line.text = const_cast<std::uint8_t*>(bytes);  // only read
+  line.cacheOffset = offset;
+  line.length = static_cast<std::uint16_t>(length);
+  line.rangeIndex = static_cast<std::int16_t>(rangeIndex);
+  line.flags = attributes;
+  return cache_.OverWriteOneLineToTmpCache(&line) ? line.cacheOffset : 0;
+}
+
+LINEDATA_STRC* LineStore::FindMemLine(std::uint32_t offset) {
+  if (offset == 0) return nullptr;
+  if (!marge_.listValid) cache_.MakeOffsetList();
+  const auto end = marge_.list.begin() + marge_.listCount;
+  const auto it = std::lower_bound(marge_.list.begin(), end, offset,
+                                   [](const OffsetPair& p, std::uint32_t o) { return p.offset < o; });
+  return it != end && it->offset == offset ? it->line : nullptr;
+}
 
 // ---- records -----------------------------------------------------------------------------
 
@@ -90,11 +167,11 @@ bool LineStore::FreeRecord(LINEDATA_STRC* r) {
 
 LINEDATA_STRC* LineStore::LoadRecord(std::uint32_t lineNo, std::uint32_t offset) {
   RecordHeader h;
-  const std::uint8_t* text = cache_.RecordAt(offset, &h);
+  const std::uint8_t* text = RecordAt(offset, &h);
   if (text == nullptr) return nullptr;
   LINEDATA_STRC* r = NewRecord(lineNo, LineCapacity(h.length));
   if (r == nullptr) return nullptr;
-  text = cache_.RecordAt(offset, &h);  // the allocation may not evict, but be safe
+  text = RecordAt(offset, &h);  // the allocation may not evict, but be safe
   if (h.length) std::memcpy(r->text, text, h.length);
   r->cacheOffset = offset;
   r->length = h.length;
@@ -124,7 +201,9 @@ bool LineStore::ResetIndex() {
 }
 
 bool LineStore::Start(const LineStoreSettings& settings, qorvetc::PageFileFactory pageFiles) {
-  qorvetc::CacheSettings cs = settings.cache;
+  const qorvetc::CacheSettings& cs = settings.cache;
+  settings_.pageSize = cs.pageSize;
+  settings_.memoryPages = cs.memoryPages;
   cache_.TmpCacheInit(cs, std::move(pageFiles));
   if (!ResetIndex()) return false;
   if (!cache_.CreateTmpCache()) {
@@ -157,7 +236,7 @@ bool LineStore::BeginLoad() {
 
 bool LineStore::CreateOneLineTmpCache(const std::uint8_t* bytes, std::uint32_t length, std::uint32_t lineNo) {
   if (length > kMaxLineBytes) return false;
-  const std::uint32_t offset = cache_.AppendRecord(bytes, length, 0, 0, chain_.lastAppended, 0);
+  const std::uint32_t offset = AppendRecord(bytes, length, 0, 0, chain_.lastAppended, 0);
   if (offset == 0) {
     Fail(kNoAppendPage);
     return false;
@@ -241,7 +320,7 @@ bool LineStore::ReadLine(LineNo line, std::string* out) {
   }
   if (offset == 0) return false;
   RecordHeader h;
-  const std::uint8_t* text = cache_.RecordAt(offset, &h);
+  const std::uint8_t* text = RecordAt(offset, &h);
   if (text == nullptr) return false;
   out->assign(reinterpret_cast<const char*>(text), h.length);
   return true;
@@ -252,7 +331,7 @@ bool LineStore::WalkLines(LineNo from, int step, const std::function<bool(LineNo
   LineNo line = from;
   while (offset != 0) {
     RecordHeader h;
-    const std::uint8_t* bytes = cache_.RecordAt(offset, &h);
+    const std::uint8_t* bytes = RecordAt(offset, &h);
     if (bytes == nullptr) return false;
     // A window line's text may be newer than its record's. The text is shown
     // in place: the visitor reads it and leaves the document alone.
@@ -306,7 +385,7 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
       if (previous == nullptr) previous = find(loaded, line - 1);
       RecordHeader h;
       std::uint32_t offset = 0;
-      if (previous != nullptr) offset = cache_.RecordAt(previous->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
+      if (previous != nullptr) offset = RecordAt(previous->cacheOffset, &h) != nullptr ? h.nextOffset : 0;
       else offset = cache_.GetTmpCacheOffset(static_cast<std::uint32_t>(line));
       LINEDATA_STRC* r = offset != 0 ? LoadRecord(static_cast<std::uint32_t>(line), offset) : nullptr;
       if (r == nullptr) {
@@ -500,7 +579,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
   if (lower.size() > kMaxLineBytes) return nullptr;
 
   RecordHeader h;
-  if (cache_.RecordAt(line->cacheOffset, &h) == nullptr) return nullptr;
+  if (RecordAt(line->cacheOffset, &h) == nullptr) return nullptr;
   LINEDATA_STRC* lowerLine = NewRecord(lineNo + 1, LineCapacity(static_cast<std::uint32_t>(lower.size())));
   if (lowerLine == nullptr) return nullptr;
   if (!lower.empty()) std::memcpy(lowerLine->text, lower.data(), lower.size());
@@ -739,7 +818,7 @@ void LineStore::IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset) {
 
 bool LineStore::UnlinkLine(std::uint32_t lineNo, std::uint32_t offset) {
   RecordHeader h;
-  if (cache_.RecordAt(offset, &h) == nullptr) return false;
+  if (RecordAt(offset, &h) == nullptr) return false;
   if (!cache_.UnlinkRecord(offset)) return false;
   IndexAfterDelete(lineNo, h.nextOffset);
   InvalidateColourStates(LineNo(static_cast<std::int32_t>(lineNo)));
@@ -777,10 +856,10 @@ bool LineStore::SetRangeIndex(LineNo line, std::uint16_t rangeIndex) {
     r->flags |= kModified;
   } else {
     RecordHeader h;
-    const std::uint8_t* text = cache_.RecordAt(offset, &h);
+    const std::uint8_t* text = RecordAt(offset, &h);
     if (text == nullptr) return false;
     const std::string copy(reinterpret_cast<const char*>(text), h.length);
-    if (cache_.RewriteRecord(offset, reinterpret_cast<const std::uint8_t*>(copy.data()), h.length, h.recFlags,
+    if (RewriteRecord(offset, reinterpret_cast<const std::uint8_t*>(copy.data()), h.length, h.recFlags,
                              rangeIndex) == 0)
       return false;
   }
@@ -792,7 +871,7 @@ std::uint16_t LineStore::RangeIndex(LineNo line) {
   const std::uint32_t offset = LineOffsetOf(line, &r);
   if (r != nullptr) return static_cast<std::uint16_t>(r->rangeIndex);
   RecordHeader h;
-  return offset != 0 && cache_.RecordAt(offset, &h) != nullptr ? h.rangeIndex : 0;
+  return offset != 0 && RecordAt(offset, &h) != nullptr ? h.rangeIndex : 0;
 }
 
 bool LineStore::ColourState(LineNo line, std::uint16_t* state) const {
@@ -819,15 +898,15 @@ void LineStore::InvalidateColourStates(LineNo from) {
 std::uint32_t LineStore::CreateOneLineTmpCache3(const std::uint8_t* bytes, std::int32_t length, std::uint8_t flags,
                                                 std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next) {
   const std::uint32_t n = static_cast<std::uint32_t>(length < 0 ? -length : length);
-  const std::uint32_t offset = cache_.AppendRecord(length < 0 ? nullptr : bytes, n, flags, rangeIndex, prev, next);
+  const std::uint32_t offset = AppendRecord(length < 0 ? nullptr : bytes, n, flags, rangeIndex, prev, next);
   if (offset == 0) Fail(kNoAppendPage3);
   return offset;
 }
 
 std::uint32_t LineStore::RelocateLine(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length) {
   RecordHeader h;
-  if (cache_.RecordAt(offset, &h) == nullptr) return 0;
-  const std::uint32_t moved = cache_.RewriteRecord(offset, bytes, length, h.recFlags, h.rangeIndex);
+  if (RecordAt(offset, &h) == nullptr) return 0;
+  const std::uint32_t moved = RewriteRecord(offset, bytes, length, h.recFlags, h.rangeIndex);
   if (moved == 0) Fail(kNoAppendPage3);
   return moved;
 }
@@ -847,14 +926,15 @@ void LineStore::MergeCandidatePages() {
 // compaction in place). Every moved line is followed by its neighbours' links,
 // the index and the window records.
 bool LineStore::CompactPage(std::uint32_t destination, std::uint32_t source) {
-  qorvetc::PagePool* pool = cache_.pool();
   const std::uint32_t size = cache_.pageSize();
-  const std::uint32_t dstBase = pool->PageBase(destination), srcBase = pool->PageBase(source);
+  if (size == 0) return false;
+  const std::uint32_t dstBase = destination - destination % size, srcBase = source - source % size;
   if (dstBase == chain_.appendBase || srcBase == chain_.appendBase) return false;  // never the append page
-  qorvetc::PagePin pinDst(cache_, dstBase), pinSrc(cache_, srcBase);
+  PagePin pinDst(cache_, dstBase), pinSrc(cache_, srcBase);
   if (!pinDst.ok() || !pinSrc.ok()) return false;
-  std::uint8_t* dst = pool->Page(dstBase);
-  std::uint8_t* src = pool->Page(srcBase);
+  std::uint8_t* dst = cache_.GetTmpCachePage(0, dstBase, 0);
+  std::uint8_t* src = cache_.GetTmpCachePage(0, srcBase, 0);
+  if (dst == nullptr || src == nullptr) return false;
   const PageHeader srcHeader = LoadPageHeader(src);
   PageHeader dstHeader = LoadPageHeader(dst);
   std::uint32_t put = dstBase == srcBase ? dstBase + kPageHeaderSize : dstHeader.nextFree;
@@ -873,19 +953,19 @@ bool LineStore::CompactPage(std::uint32_t destination, std::uint32_t source) {
         }
       } else {
         // Neighbours first: their pages must be at hand before anything moves.
-        qorvetc::PagePin pinPrev(cache_, h.prevOffset ? h.prevOffset : dstBase);
-        qorvetc::PagePin pinNext(cache_, h.nextOffset ? h.nextOffset : dstBase);
+        PagePin pinPrev(cache_, h.prevOffset ? h.prevOffset : dstBase);
+        PagePin pinNext(cache_, h.nextOffset ? h.nextOffset : dstBase);
         if (!pinPrev.ok() || !pinNext.ok()) return false;
         RecordHeader moved = h;
         moved.space = space;
         std::memmove(dst + (put - dstBase) + kRecordHeaderSize, src + (at - srcBase) + kRecordHeaderSize, h.length);
         StoreRecordHeader(dst + (put - dstBase), moved);
         std::uint32_t self = put;
-        cache_.StoreLinks(h.prevOffset, &self, nullptr);
-        cache_.StoreLinks(h.nextOffset, nullptr, &self);
+        StoreLinks(h.prevOffset, &self, nullptr);
+        StoreLinks(h.nextOffset, nullptr, &self);
         if (h.prevOffset == 0) chain_.firstOffset = put;
         if (h.nextOffset == 0) chain_.lastOffset = put;
-        cache_.CoordinationOffset(at, put);
+        cache_.CoordinationOffset(at, put, 0);
       }
       put += movedBytes;
     }
@@ -916,7 +996,7 @@ std::string LineStore::CheckInvariants() {
   std::uint32_t prev = 0;
   for (std::uint32_t at = chain_.firstOffset; at != 0;) {
     RecordHeader h;
-    if (cache_.RecordAt(at, &h) == nullptr) return fail("chain: unreadable record " + std::to_string(at));
+    if (RecordAt(at, &h) == nullptr) return fail("chain: unreadable record " + std::to_string(at));
     if (h.recFlags & kRecordDeleted) return fail("chain: deleted record " + std::to_string(at));
     if (h.prevOffset != prev) return fail("chain: prev link of " + std::to_string(at));
     if (h.length > h.space) return fail("chain: length beyond space at " + std::to_string(at));
@@ -958,11 +1038,11 @@ std::string LineStore::CheckInvariants() {
   if (static_cast<int>(held.size()) != liveRecords_) return fail("records: live count");
   if (held.size() > 2 * static_cast<std::size_t>(kWindowLines)) return fail("records: more than two windows");
   // Page free counts: every page's free bytes are its size less its live records.
-  std::vector<std::uint32_t> liveBytes(cache_.pool()->pageCount(), 0);
+  std::vector<std::uint32_t> liveBytes(cache_.pageCount(), 0);
   const std::uint32_t size = cache_.pageSize();
   for (std::uint32_t at : offsets) {
     RecordHeader h;
-    cache_.RecordAt(at, &h);
+    RecordAt(at, &h);
     liveBytes[at / size] += kRecordHeaderSize + h.space;
   }
   std::vector<std::uint32_t> sorted = offsets;

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "companions/qorvetc/tmpcache.h"
+#include "document/support/cache_layout.h"
 #include "document/support/records.h"
 #include "document/support/reserved_memory.h"
+#include "document/support/temp_cache.h"
 #include "document/types.h"
 #include "shell/host.h"
 
@@ -31,7 +32,8 @@ std::uint32_t SanePageSize(std::uint32_t setting);
 
 class LineStore {
  public:
-  LineStore(shell::Host& host, qorvetc::TmpCache& cache);
+  // The cache is told of the store's records at once (SetStructPointer).
+  LineStore(shell::Host& host, TempCache& cache);
   ~LineStore();
   LineStore(const LineStore&) = delete;
   LineStore& operator=(const LineStore&) = delete;
@@ -57,7 +59,9 @@ class LineStore {
   // Cache offset of a line (0 when none); *record the window record if the
   // line is in a window.
   std::uint32_t LineOffsetOf(LineNo line, LINEDATA_STRC** record = nullptr);
-  LINEDATA_STRC* FindMemLine(std::uint32_t offset) { return cache_.FindMemLine(offset); }
+  // The window record holding the line at offset, or null (the sorted offset
+  // list is rebuilt first when the windows changed since it was made).
+  LINEDATA_STRC* FindMemLine(std::uint32_t offset);
   // Visits lines from `from` on, forward (step 1) or backward (step -1), with
   // their current text, until visit returns false or the document ends.
   // False when a page could not be read. The text is valid during the call
@@ -128,7 +132,7 @@ class LineStore {
   void LimitIndexCommitForTest(std::size_t bytes) { indexMemory_.LimitCommitForTest(bytes); }
   const MARGEDATA& marge() const { return marge_; }
   int liveRecords() const { return liveRecords_; }
-  qorvetc::TmpCache& cache() { return cache_; }
+  TempCache& cache() { return cache_; }
 
  private:
   struct Memo {
@@ -136,6 +140,18 @@ class LineStore {
     std::uint64_t moves = 0;  // the cache's move count when remembered
   };
 
+  // A cache record's header and text in its page image (null when the page
+  // cannot be had); valid until the next call of the cache.
+  const std::uint8_t* RecordAt(std::uint32_t offset, RecordHeader* header);
+  // Sets a record's next and/or prev link (offset 0: nothing); marks its page dirty.
+  bool StoreLinks(std::uint32_t offset, const std::uint32_t* next, const std::uint32_t* prev);
+  // A new record linked between prev and next (bytes null: space only); 0 on failure.
+  std::uint32_t AppendRecord(const std::uint8_t* bytes, std::uint32_t length, std::uint8_t flags,
+                             std::uint16_t rangeIndex, std::uint32_t prev, std::uint32_t next);
+  // A record's text replaced, relocated when it has outgrown its space; the
+  // offset afterwards, 0 on failure.
+  std::uint32_t RewriteRecord(std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t length,
+                              std::uint8_t attributes, std::uint16_t rangeIndex);
   LINEDATA_STRC* NewRecord(std::uint32_t lineNo, std::uint32_t capacity);
   bool FreeRecord(LINEDATA_STRC* record);
   LINEDATA_STRC* LoadRecord(std::uint32_t lineNo, std::uint32_t offset);
@@ -160,13 +176,15 @@ class LineStore {
   bool ResetIndex();
 
   shell::Host& host_;
-  qorvetc::TmpCache& cache_;
+  TempCache& cache_;
   TPALLCACHE_MNG chain_;
   MEMDATA windows_;
   MARGEDATA marge_;
   TMPOFFSET_MNG index_;
   ReservedMemory indexMemory_;
-  std::uint32_t lineCount_ = 0;
+  SETTINGDATA settings_;  // the cache settings, read once at start-up
+  APPDATA app_;
+  std::uint32_t& lineCount_ = app_.lineCount;
   bool divided_ = false;
   int activePane_ = 0;
   int liveRecords_ = 0;

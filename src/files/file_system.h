@@ -47,6 +47,8 @@ class File {
   virtual bool Flush() = 0;
   // False when closing failed (the handle is closed either way).
   virtual bool Close() = 0;
+  // The system's handle of the open file (a Windows HANDLE), or null.
+  virtual void* SystemHandle() { return nullptr; }
 };
 
 class FileSystem {

@@ -112,6 +112,7 @@ class Win32File final : public File {
     h_ = INVALID_HANDLE_VALUE;
     return ok != 0;
   }
+  void* SystemHandle() override { return h_ != INVALID_HANDLE_VALUE ? h_ : nullptr; }
 
  private:
   HANDLE h_;

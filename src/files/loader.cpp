@@ -133,6 +133,14 @@ namespace {
 // file may come without line end. Lines too long are cut at a character
 // boundary and the rest of them skipped.
 class Pipeline {
+  // The file as the character-code readers read it.
+  struct PieceSource final : cc::PieceFile {
+    explicit PieceSource(File& f) : file(f) {}
+    bool Read(void* dst, std::uint32_t n, std::uint32_t* got) override { return file.Read(dst, n, got); }
+    void* SystemHandle() override { return file.SystemHandle(); }
+    File& file;
+  };
+
  public:
   using Sink = std::function<bool(const std::uint8_t*, std::uint32_t, bool ended)>;
   enum Result { kDone = 1, kEmpty = -1, kFailed = 0, kStopped = 2 };
@@ -143,23 +151,17 @@ class Pipeline {
   // Result: kDone, kFailed (read or reader failure), kEmpty (a line too long
   // for a piece: nothing could be made of it), kStopped (the sink refused).
   Result Run(File& file, std::uint64_t start, std::uint64_t size, int code, bool* tooLong) {
-    const cc::Reader reader = cc::ReaderFor(code);
     std::uint64_t pos = start;
     *tooLong = false;
     if (!file.Seek(pos)) return kFailed;
+    PieceSource source{file};
     while (pos < size) {
       const auto toRead = static_cast<std::uint32_t>(std::min<std::uint64_t>(size - pos, kWorkBufferBytes));
-      std::uint32_t got = 0;
-      while (got < toRead) {
-        std::uint32_t k = 0;
-        if (!file.Read(staging_ + got, toRead - got, &k)) return kFailed;
-        if (k == 0) break;
-        got += k;
-      }
-      if (got < toRead) size = pos + got;  // the file shrank meanwhile
       const bool final = size - pos <= kWorkBufferBytes;
+      std::uint32_t got = 0;
       const cc::PieceResult r =
-          cc::ReadPiece(reader, cc::Bytes(staging_, got), final, cc::MutBytes(work_, kWorkBufferBytes));
+          cc::ReadFilePiece(code, source, toRead, final, cc::MutBytes(work_, kWorkBufferBytes), staging_, &got);
+      if (got < toRead) size = pos + got;  // the file shrank meanwhile
       if (r.status == 0) return kFailed;
       if (r.status < 0 && !report_.replaced) {
         report_.replaced = true;

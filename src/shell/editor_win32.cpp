@@ -10,6 +10,7 @@
 
 #include "commands/menu_layout.h"
 #include "files/view_settings.h"
+#include "shell/libraries_win32.h"
 
 namespace gorvane::shell::win32 {
 
@@ -194,34 +195,6 @@ bool WriteInstallation(sh::Host& host, const std::string& programFolder) {
   return ok;
 }
 
-// The three libraries this editor works with must be new enough.
-bool LibrariesAreCurrent(sh::Host& host, const std::string& folder) {
-  struct Library {
-    const wchar_t* file;
-    const char* version;
-    std::u8string_view tooOld;
-  } libraries[] = {
-      {L"QORVchar.dll", "GetQORVchar_version", u8"QORVchar.dllのバージョンが古いです。\n起動できません。"},
-      {L"QORVetc.dll", "GetQORVetc_version", u8"QORVetc.dllのバージョンが古いです。\n起動できません。"},
-      {L"QORVimage.dll", "GetQORVimage_version", u8"QORVimage.dllのバージョンが古いです。\n起動できません。"},
-  };
-  for (const Library& l : libraries) {
-    HMODULE m = LoadLibraryW((Wide(folder) + l.file).c_str());
-    int version = 0;
-    if (m) {
-      using Version = int(WINAPI*)();
-      auto f = reinterpret_cast<Version>(reinterpret_cast<void*>(GetProcAddress(m, l.version)));
-      if (f) version = f();
-      FreeLibrary(m);
-    }
-    if (version <= 371) {
-      sh::Tell(host, l.tooOld, sh::BoxIcon::Error);
-      return false;
-    }
-  }
-  return true;
-}
-
 // The encoding a file is read in: the forced one, else what its first
 // 256 KiB show (as the loader decides it).
 int FileCode(gf::FileSystem& fs, const std::string& path, int forced) {
@@ -294,17 +267,17 @@ int Run(HINSTANCE inst, int show) {
   g_editor = editor.get();
   Editor& e = *editor;
   e.instance = inst;
+  // The program folder and the libraries in it: text conversions work only
+  // once QORVchar.dll is bound.
+  const std::wstring programFolder = ProgramFolderOfCommandLine(GetCommandLineW());
+  const DWORD resources = GetFileAttributesW((programFolder + L"qvres.dll").c_str());
+  if (resources == INVALID_FILE_ATTRIBUTES || (resources & FILE_ATTRIBUTE_DIRECTORY)) {
+    ShowStartupError(u8"qvres.dllが見つかりません。\n終了します。");
+    return 0;
+  }
+  if (!LoadLibraries(programFolder, e.cache)) return 0;
   const std::string full = Narrow(GetCommandLineW());
   e.programFolder = sh::ProgramFolderOf(full);
-  {
-    gf::FileInfo info;
-    const std::string res = e.programFolder + "qvres.dll";
-    if (!e.fs->Info(res, &info) || !info.exists || info.isFolder) {
-      sh::Tell(e.host, u8"qvres.dllが見つかりません。\n終了します。", sh::BoxIcon::Error);
-      return 0;
-    }
-  }
-  if (!LibrariesAreCurrent(e.host, e.programFolder)) return 0;
 
   sh::StartupArguments args = sh::ParseCommandLine(sh::ArgumentsOf(full));  // adjusted below
   if (args.error == sh::CommandLineError::kBadInfoWindowNumber) {

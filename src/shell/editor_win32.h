@@ -25,7 +25,7 @@
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
-#include "companions/qorvetc/tmpcache.h"
+#include "companions/qorvetc/qorvetc_binding_win32.h"
 #include "document/line_store.h"
 #include "files/document_file.h"
 #include "files/file_commands.h"
@@ -220,7 +220,7 @@ struct Editor {
   sh::DeferringHost host{rawHost, [this] {
                            if (frame) PostMessageW(frame, WM_APP + 1, 0, 0);
                          }};
-  gorvane::qorvetc::TmpCache cache;
+  gorvane::qorvetc::DllTmpCache cache;  // QORVetc.dll's, bound at start-up
   doc::LineStore store{host, cache};
   std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
   ipc::InstanceGroup group{*kernel, host};

@@ -13,6 +13,7 @@
 #include "companions/qorvetc/tmpcache.h"
 #include "document/line_store.h"
 #include "support/fake_host.h"
+#include "support/line_store_model.h"
 #include "support/memory_page_file.h"
 
 namespace doc = gorvane::document;
@@ -352,146 +353,13 @@ TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
 
 // ---- the model-based test -------------------------------------------------------------------
 
-struct ModelRun {
-  std::uint32_t seed;
-  int steps;
-  std::uint32_t pageSize, pages;
-};
+using gvtest::ModelRun;
 
 class LineStoreModel : public ::testing::TestWithParam<ModelRun> {};
 
 TEST_P(LineStoreModel, AgreesWithAVectorOfLines) {
-  const ModelRun run = GetParam();
-  gvtest::FakeHost host;
   qv::TmpCache cache;
-  doc::LineStore store(host, cache);
-  doc::LineStoreSettings settings;
-  settings.cache = qv::CacheSettings{run.pageSize, run.pages};
-  ASSERT_TRUE(store.Start(settings, gvtest::MemoryPageFiles()));
-  std::mt19937 rng(run.seed);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto text = [&](int maxLen) {
-    std::string s(static_cast<std::size_t>(pick(0, maxLen)), 'a');
-    for (char& c : s) c = static_cast<char>('a' + pick(0, 25));
-    return s;
-  };
-
-  std::vector<std::string> model;
-  const int initial = pick(300, 900);
-  ASSERT_TRUE(store.BeginLoad());
-  for (int i = 0; i < initial; ++i) {
-    model.push_back(text(40) + (i + 1 < initial ? "\r\n" : ""));
-    ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(model.back().data()),
-                                            static_cast<std::uint32_t>(model.back().size()), static_cast<std::uint32_t>(i + 1)));
-  }
-  ASSERT_TRUE(store.EndLoad(static_cast<std::uint32_t>(model.size())));
-
-  auto lineEnd = [&](std::size_t i) { return i + 1 < model.size() ? std::string("\r\n") : std::string(); };
-  auto body = [&](std::size_t i) {
-    const std::string& s = model[i];
-    return s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0 ? s.substr(0, s.size() - 2) : s;
-  };
-  std::string op;
-  for (int step = 0; step < run.steps; ++step) {
-    const int pane = store.divided() ? pick(0, 1) : 0;
-    store.SetActivePane(pane);
-    const int n = static_cast<int>(model.size());
-    const int line = pick(1, n);
-    switch (pick(0, 9)) {
-      case 0:
-      case 1: {  // split (Enter), sometimes with new text for the upper part
-        op = "split " + std::to_string(line);
-        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
-        ASSERT_NE(r, nullptr) << op;
-        const std::string b = body(static_cast<std::size_t>(line - 1));
-        const int col = pick(1, static_cast<int>(b.size()) + 1);
-        const std::string full = model[static_cast<std::size_t>(line - 1)];
-        if (pick(0, 3) == 0) {
-          const std::string upper = text(30) + "\r\n";
-          const std::string_view up(upper);
-          ASSERT_NE(store.SplitLine(r, static_cast<int>(upper.size()) + 1, &up, true), nullptr) << op;
-          model.insert(model.begin() + line - 1, upper);
-        } else {
-          ASSERT_NE(store.SplitLine(r, col, nullptr), nullptr) << op;
-          model[static_cast<std::size_t>(line - 1)] = full.substr(0, static_cast<std::size_t>(col - 1));
-          model.insert(model.begin() + line, full.substr(static_cast<std::size_t>(col - 1)));
-          // Enter then ends the upper line.
-          doc::LINEDATA_STRC* upperRec = store.BringIntoWindow(pane, LineNo(line));
-          ASSERT_NE(upperRec, nullptr) << op;
-          model[static_cast<std::size_t>(line - 1)] += "\r\n";
-          ASSERT_TRUE(store.SetLineText(upperRec, model[static_cast<std::size_t>(line - 1)])) << op;
-        }
-        break;
-      }
-      case 2: {  // join with the previous line
-        if (line < 2) break;
-        op = "join " + std::to_string(line);
-        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
-        ASSERT_NE(r, nullptr) << op;
-        ASSERT_NE(store.JoinLineWithPrevious(r), nullptr) << op;
-        model[static_cast<std::size_t>(line - 2)] = body(static_cast<std::size_t>(line - 2)) + model[static_cast<std::size_t>(line - 1)];
-        model.erase(model.begin() + line - 1);
-        break;
-      }
-      case 3:
-      case 4: {  // edit a line's text (sometimes growing past its record space)
-        op = "edit " + std::to_string(line);
-        doc::LINEDATA_STRC* r = store.BringIntoWindow(pane, LineNo(line));
-        ASSERT_NE(r, nullptr) << op;
-        const std::string s = text(pick(0, 1) ? 20 : 150) + lineEnd(static_cast<std::size_t>(line - 1));
-        ASSERT_TRUE(store.SetLineText(r, s)) << op;
-        model[static_cast<std::size_t>(line - 1)] = s;
-        break;
-      }
-      case 5: {  // delete a line
-        op = "delete " + std::to_string(line);
-        ASSERT_TRUE(store.DeleteLine(LineNo(line))) << op;
-        if (model.size() == 1) {
-          model[0].clear();
-        } else {
-          model.erase(model.begin() + line - 1);
-          if (static_cast<std::size_t>(line - 1) == model.size()) model.back() = body(model.size() - 1);
-        }
-        break;
-      }
-      case 6:
-      case 7:  // scroll
-        op = "move " + std::to_string(line);
-        if (pick(0, 1)) store.ShowFrom(pane, LineNo(line));
-        else store.MoveLineWindow(pane, doc::LineStore::WindowStartFor(LineNo(line), store.lineCount()));
-        break;
-      case 8:  // divide or undivide
-        op = "pane";
-        if (store.divided()) store.CloseSecondPane();
-        else ASSERT_TRUE(store.OpenSecondPane(LineNo(pick(1, n))));
-        break;
-      case 9:
-        op = "write back";
-        ASSERT_TRUE(store.WriteBack());
-        break;
-    }
-    ASSERT_EQ(store.lineCount(), model.size()) << "step " << step << " " << op;
-    const std::string fault = store.CheckInvariants();
-    ASSERT_EQ(fault, "") << "step " << step << " " << op;
-    const int probe = pick(1, static_cast<int>(model.size()));
-    std::string got;
-    ASSERT_TRUE(store.ReadLine(LineNo(probe), &got));
-    ASSERT_EQ(got, model[static_cast<std::size_t>(probe - 1)]) << "step " << step << " " << op << " line " << probe;
-    if (step % 97 == 0 || step + 1 == run.steps || std::getenv("GV_MODEL_FULL"))
-      for (std::size_t i = 0; i < model.size(); ++i) {
-        ASSERT_TRUE(store.ReadLine(LineNo(static_cast<int>(i + 1)), &got));
-        ASSERT_EQ(got, model[i]) << "step " << step << " " << op << " line " << i + 1;
-      }
-  }
-  // Walking the whole document either way sees the model's lines.
-  std::vector<std::string> forward, backward;
-  ASSERT_TRUE(store.WalkLines(LineNo(1), 1, [&](LineNo, std::string_view t) { return forward.emplace_back(t), true; }));
-  ASSERT_TRUE(store.WalkLines(LineNo(static_cast<int>(model.size())), -1,
-                              [&](LineNo, std::string_view t) { return backward.emplace_back(t), true; }));
-  std::reverse(backward.begin(), backward.end());
-  EXPECT_EQ(forward, model);
-  EXPECT_EQ(backward, model);
-  EXPECT_TRUE(host.boxes.empty());
+  gvtest::RunLineStoreModel(cache, GetParam(), gvtest::MemoryPageFiles());
 }
 
 ModelRun LongRunFromEnvironment() {

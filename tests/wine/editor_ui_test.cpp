@@ -123,6 +123,27 @@ TEST_F(EditorUi, PaintsTheLinesAndTheirNumbers) {
   EXPECT_EQ(editor.Wait(), 0);
 }
 
+// A document of 1,600,000 lines: its lines live in the temporary cache (the
+// editor's is QORVetc.dll's), paged to its file; Ctrl+End reaches the last one.
+TEST_F(EditorUi, TheLongestDocumentReachesItsLastLine) {
+  std::string lines;
+  lines.reserve(1600000u * 15);
+  for (int i = 1; i < 1600000; ++i) lines.append("line ").append(std::to_string(i)).append("\r\n");
+  lines += "last \x82\xa0";  // "last あ"
+  const std::wstring file = File(L"ui-longest.txt", lines);
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::PressKeyIn(frame, VK_END, {VK_CONTROL});
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1600000, 8)));
+  gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL});
+  gvdrive::PressKeyIn(frame, VK_END);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 7)));  // after "line 1"
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
 // Keys typed into the edit view move the caret; the status bar follows.
 TEST_F(EditorUi, KeysMoveTheCaret) {
   std::string lines;

@@ -100,7 +100,8 @@ TEST_F(QorvetcDll, ExportsEveryFunctionByName) {
         "DestroyTmpHdMem", "DeleteTmpCacheAll", "GetTmpCachePage", "CreateNewTmpCachePage", "GetLDataSpace",
         "CreateOneLineTmpCache2", "OverWriteOneLineToTmpCache", "WriteBackLineListToTmpCache",
         "EntryEmptyTmpCachePage", "EntryMargePage", "DeleteMargeArray", "GetTmpCacheOffset", "GetTmpCacheOffset2",
-        "SearchOffsetArrArea", "MakeOffsetList", "CoordinationOffset"})
+        "SearchOffsetArrArea", "MakeOffsetList", "CoordinationOffset", "CoordinationOffset2", "GetTmpCacheMoveCount",
+        "PinTmpCachePage", "UnpinTmpCachePage", "UnlinkTmpCacheRecord"})
     EXPECT_NE(GetProcAddress(dll_, name), nullptr) << name;
   EXPECT_GE(Get<GetQORVetc_version_t>("GetQORVetc_version")(), 372);
   auto space = Get<GetLDataSpace_t>("GetLDataSpace");
@@ -186,6 +187,46 @@ TEST_F(QorvetcDll, ThePinnedPageStaysInMemory) {
   chain_.pinnedPage = -1;
   for (std::uint32_t line = 500; line <= 3000; line += 250) EXPECT_EQ(RecordText(offsetOf(line)), LineText(line));
   EXPECT_EQ(RecordText(offsetOf(10)), LineText(10));
+}
+
+// The calls the line store makes besides those above: unlinking a record,
+// pinning pages, reporting a move with the line's number, the move count.
+TEST_F(QorvetcDll, UnlinkPinAndMovesForTheLineStore) {
+  Build(3000);
+  auto offsetOf = Get<GetTmpCacheOffset_t>("GetTmpCacheOffset");
+  auto walk = Get<GetTmpCacheOffset2_t>("GetTmpCacheOffset2");
+  auto moves = Get<GetTmpCacheMoveCount_t>("GetTmpCacheMoveCount");
+
+  // Line 150 out of the chain: 149 and 151 are neighbours now.
+  const DWORD gone = offsetOf(150), before = offsetOf(149), after = offsetOf(151);
+  ASSERT_TRUE(Get<UnlinkTmpCacheRecord_t>("UnlinkTmpCacheRecord")(gone));
+  EXPECT_EQ(walk(before, 1), after);
+  EXPECT_EQ(walk(after, -1), before);
+  BYTE* page = Get<GetTmpCachePage_t>("GetTmpCachePage")(1, gone, 0);
+  ASSERT_NE(page, nullptr);
+  EXPECT_NE(page[gone % settings_.pageSize + 14] & 0x01, 0) << "marked deleted";
+  EXPECT_FALSE(Get<UnlinkTmpCacheRecord_t>("UnlinkTmpCacheRecord")(0));
+
+  // A pinned page keeps its image while many others are read (two in memory).
+  auto pin = Get<PinTmpCachePage_t>("PinTmpCachePage");
+  auto unpin = Get<UnpinTmpCachePage_t>("UnpinTmpCachePage");
+  const DWORD at = offsetOf(10);
+  ASSERT_TRUE(pin(at));
+  BYTE* pinned = Get<GetTmpCachePage_t>("GetTmpCachePage")(1, at, 0);
+  for (std::uint32_t line = 500; line <= 3000; line += 250) EXPECT_EQ(RecordText(offsetOf(line)), LineText(line));
+  EXPECT_EQ(Get<GetTmpCachePage_t>("GetTmpCachePage")(1, at, 0), pinned);
+  unpin(at);
+
+  // A move reported with the line's number: its index entry follows, and the
+  // move count changes.
+  const DWORD count = moves();
+  const DWORD line201 = offsetOf(201), line202 = offsetOf(202);
+  Get<CoordinationOffset2_t>("CoordinationOffset2")(line201, line202, 201);
+  EXPECT_EQ(indexEntries_[2].line, 201u);
+  EXPECT_EQ(indexEntries_[2].offset, line202);
+  EXPECT_NE(moves(), count);
+  Get<CoordinationOffset2_t>("CoordinationOffset2")(line202, line201, 201);
+  EXPECT_EQ(offsetOf(202), line202);
 }
 
 TEST_F(QorvetcDll, MergeCandidatesAndNewPages) {
