@@ -6,6 +6,7 @@
 // Exit codes: see vantrel_model.h (kExit...). A bad command line ends the
 // program at once, without a window or a box.
 #include "charcode/charcode.h"
+#include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
@@ -426,6 +427,25 @@ HWND StartingEditor(const vt::StartArguments& a) {
   return front && GetClassNameW(front, frontClass, 16) > 0 && wcscmp(frontClass, L"Gorvane") == 0 ? front : nullptr;
 }
 
+// The editor that started this window hears from it first ("@TEST@" in its
+// inbox): it lets the next editor start only then, so that editors started
+// at the same moment come to this one window.
+void ProbeStartingEditor(App& app, const vt::StartArguments& a) {
+  if (a.project || a.file.empty()) return;
+  const std::wstring given = Wide(a.file);
+  std::vector<wchar_t> longName(32768);
+  const DWORD n = GetLongPathNameW(given.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+  const std::string path = n > 0 && n < longName.size() ? Sjis(longName.data(), n) : a.file;
+  const std::string lower = cc::SjisToLower(path);
+  BoxHost host;
+  gorvane::ipc::InstanceGroup group(*app.kernel, host);
+  if (!group.Observe()) return;
+  static constexpr std::uint8_t kTest[] = {'@', 'T', 'E', 'S', 'T', '@', 0};
+  for (const gorvane::ipc::OpenFileEntry& e : group.OpenFiles())
+    if (e.path == lower && e.infoWindow == a.infoWindow)
+      app.kernel->WriteMailslot(group.names().EditorInbox(e.instance), kTest);
+}
+
 // The place the window stands now, for the next start.
 void RememberPlace(App& app) {
   if (IsIconic(app.window) || IsZoomed(app.window)) return;
@@ -500,6 +520,7 @@ int Run(HINSTANCE instance, int show) {
   else
     ShowWindow(w, show == SW_HIDE ? SW_HIDE : minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
   SetTimer(w, kPollTimer, kPollMs, nullptr);
+  ProbeStartingEditor(app, *args);
 
   MSG msg;
   int code = vt::kExitOk;

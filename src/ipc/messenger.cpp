@@ -87,6 +87,11 @@ PollResult Messenger::Poll(int limit) {
     const NextMessage next = inbox_->Next();
     if (next.failed()) return InboxFailed();
     if (!next.waiting()) return PollResult::kIdle;
+    if (firstMessage_) {
+      const std::function<void()> first = std::move(firstMessage_);
+      firstMessage_ = nullptr;
+      first();
+    }
     // Read whole whatever its size: a message left waiting would stand in
     // front of every later one.
     std::vector<std::uint8_t> large;

@@ -85,6 +85,9 @@ class Messenger {
   std::uint64_t dropped() const { return dropped_; }
   std::uint64_t delivered() const { return delivered_; }
   std::uint64_t failures() const { return failures_; }  // polls that found the inbox failing
+  // Called once, when the next message is found waiting and before it is
+  // read (the editor lets go of the start-up mutex then).
+  void OnFirstMessage(std::function<void()> f) { firstMessage_ = std::move(f); }
   // The editor is closing (its main window is being destroyed): no message
   // is handled after this one, and no reply or its timeout is called.
   void StopDispatching() { stopped_ = true; }
@@ -156,6 +159,7 @@ class Messenger {
   Clock clock_;
   std::unique_ptr<Mailslot> inbox_;
   std::map<std::string, Handler, std::less<>> handlers_;
+  std::function<void()> firstMessage_;
   std::vector<Reply> replies_;
   std::deque<Queued> own_, other_;
   std::vector<std::uint8_t> buffer_;

@@ -74,6 +74,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (e->messenger.delivered() != delivered) e->UpdateTitle();
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
+      } else if (wp == kStartupHoldTimer) {
+        KillTimer(hwnd, kStartupHoldTimer);
+        if (e->releaseStartup) e->releaseStartup();
       } else if (wp == static_cast<WPARAM>(sh::kStatusClearTimerId) && e->statusModel) {
         e->statusModel->Tick();
       }
@@ -257,8 +260,12 @@ int Run(HINSTANCE inst, int show) {
   struct StartupRelease {
     HANDLE h;
     bool held;
-    ~StartupRelease() {
+    void Release() {
       if (h && held) ReleaseMutex(h);
+      held = false;
+    }
+    ~StartupRelease() {
+      Release();
       if (h) CloseHandle(h);
     }
   } releaseStartup{startup, holdsStartup};
@@ -557,6 +564,8 @@ int Run(HINSTANCE inst, int show) {
   // Save As box and the project check need to know).
   if (args.startedByInfoWindow) e.messenger.OpenInfoWindow();
   WriteInstallation(e.host, e.programFolder);
+  // Started by the info window: no other editor waits to join it.
+  if (args.startedByInfoWindow) releaseStartup.Release();
 
   if (args.jumpLine && *args.jumpLine > 0)
     e.pane[0].firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
@@ -607,9 +616,21 @@ int Run(HINSTANCE inst, int show) {
   }
   SetTimer(e.frame, kPollTimer, 2, nullptr);
   SetTimer(e.frame, kQueueTimer, 5, nullptr);
+  // The start-up mutex is let go when the first message reaches this
+  // editor's inbox (its info window's first probe), so that editors started
+  // at the same moment join one info window; never later than a few seconds.
   if (releaseStartup.held) {
-    ReleaseMutex(startup);
-    releaseStartup.held = false;
+    e.releaseStartup = [&releaseStartup, &e] {
+      releaseStartup.Release();
+      KillTimer(e.frame, kStartupHoldTimer);
+    };
+    e.messenger.OnFirstMessage([&e] {
+      // The info window is up now: this editor stays in front of it.
+      if (IsWindowVisible(e.frame) && !IsIconic(e.frame) && GetForegroundWindow() == e.frame)
+        SetWindowPos(e.frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      e.releaseStartup();
+    });
+    SetTimer(e.frame, kStartupHoldTimer, kStartupHoldMs, nullptr);
   }
   if (RegisterWindowMessageW(L"MSWHEEL_ROLLMSG") == 0) {
     sh::Tell(e.host, u8"RegisterWindowMessage 失敗", sh::BoxIcon::Error);

@@ -18,6 +18,7 @@
 #undef CreateMailslot
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,8 @@ namespace gorvane::shell::win32 {
 constexpr UINT_PTR kPollTimer = 4;       // the inbox, every 2 ms
 constexpr UINT_PTR kQueueTimer = 14;     // the re-send queues, every 5 ms
 constexpr DWORD kStartupWaitMs = 30000;  // the start-up mutex: never an unbounded wait
+constexpr UINT_PTR kStartupHoldTimer = 30;  // lets go of the start-up mutex if no message came
+constexpr UINT kStartupHoldMs = 5000;
 constexpr int kStatusBarId = 2100;
 constexpr UINT kBuildBandsMessage = WM_APP + 2;  // the control bands, after the first page
 
@@ -242,6 +245,7 @@ struct Editor {
   std::string caretText;  // the line the status fields describe
   std::string shownTitle;
   bool sharedModified = false;  // the modified byte of this editor's entry in the open-file table
+  std::function<void()> releaseStartup;  // lets go of the start-up mutex (once)
 
   int panes() const { return split == 0 ? 1 : 2; }
   // The windows whose keys go through the key tables: the edit views and

@@ -92,6 +92,22 @@ TEST_F(MessengerTest, PollHandsMessagesToTheirHandlers) {
   EXPECT_FALSE(b.messenger.SendToEditor(7, Msg("@SAVE@")));  // no such editor
 }
 
+// The first message to arrive is heard of once, before anything is handled
+// (a poll of an empty inbox does not count).
+TEST_F(MessengerTest, TheFirstMessageIsHeardOfOnce) {
+  Editor& a = Start("C:\\a.txt");
+  Editor& b = Start("C:\\b.txt");
+  std::vector<std::string> events;
+  a.messenger.OnFirstMessage([&] { events.push_back("first"); });
+  a.messenger.On("@SAVE@", [&](std::string_view) { events.push_back("save"); });
+  EXPECT_EQ(a.messenger.Poll(), ipc::PollResult::kIdle);
+  EXPECT_TRUE(events.empty());
+  ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@SAVE@")));  // its "@TEST@" probe comes first
+  ASSERT_TRUE(b.messenger.SendToEditor(1, Msg("@SAVE@")));
+  a.messenger.Poll();
+  EXPECT_EQ(events, (std::vector<std::string>{"first", "save", "save"}));
+}
+
 // The queue takes 200 messages; the 201st is refused, the 200 arrive in order
 // once the info window is there.
 TEST_F(MessengerTest, TheQueueHoldsTwoHundred) {

@@ -276,6 +276,40 @@ TEST_F(EditorRequests, FramesStandApartAndInFront) {
   EXPECT_EQ(first.Wait(), 0);
 }
 
+// Editors started at the same moment come to one info window: each holds the
+// start-up mutex until its info window's first message reaches it, and none
+// holds it for long.
+TEST_F(EditorRequests, EditorsStartedTogetherShareOneInfoWindow) {
+  const std::wstring a = File(L"req-together-a.txt", "a\r\n"), b = File(L"req-together-b.txt", "b\r\n");
+  EditorProcess first, second;
+  ASSERT_TRUE(first.Start(a));
+  ASSERT_TRUE(second.Start(b));
+  HWND frameA = gvdrive::WaitForFrame(first.pid()), frameB = gvdrive::WaitForFrame(second.pid());
+  ASSERT_NE(frameA, nullptr);
+  ASSERT_NE(frameB, nullptr);
+  // Both up: the start-up mutex is free again (well before its time limit).
+  HANDLE startup = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"GorvaneStartErrorMutex");
+  if (startup) {
+    const DWORD got = WaitForSingleObject(startup, 3000);
+    EXPECT_TRUE(got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) << got;
+    ReleaseMutex(startup);
+    CloseHandle(startup);
+  }
+  const gorvane::ipc::OpenFileEntry ea = EntryFor(a), eb = EntryFor(b);
+  EXPECT_EQ(ea.infoWindow, eb.infoWindow);
+  Sleep(500);
+  int shown = 0;
+  for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow"))
+    if (IsWindowVisible(w)) ++shown;
+  EXPECT_EQ(shown, 1);
+  // One after the other: a close refuses while another editor of the group
+  // is at document-changing work (closing is).
+  PostMessageW(frameA, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first.Wait(), 0);
+  PostMessageW(frameB, WM_CLOSE, 0, 0);
+  EXPECT_EQ(second.Wait(), 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
