@@ -147,21 +147,6 @@ class TmpCache final : public document::TempCache {
   std::int64_t recordPin_ = -1;  // the page pinned for the chain record's pinnedPage
 };
 
-// Pins a page for a scope.
-class PagePin {
- public:
-  PagePin(TmpCache& cache, std::uint32_t offset) : cache_(cache), offset_(offset), ok_(cache.PinPage(offset)) {}
-  ~PagePin() {
-    if (ok_) cache_.UnpinPage(offset_);
-  }
-  PagePin(const PagePin&) = delete;
-  PagePin& operator=(const PagePin&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  TmpCache& cache_;
-  std::uint32_t offset_;
-  bool ok_;
-};
+using document::PagePin;
 
 }  // namespace gorvane::qorvetc

@@ -63,27 +63,6 @@ void LineStore::Fail(std::u8string_view text) { shell::Tell(host_, text, shell::
 
 // ---- cache records in their pages -------------------------------------------------------
 
-namespace {
-
-// Keeps a page in memory (its pointers valid) for a scope.
-class PagePin {
- public:
-  PagePin(TempCache& cache, std::uint32_t offset) : cache_(cache), offset_(offset), ok_(cache.PinPage(offset)) {}
-  ~PagePin() {
-    if (ok_) cache_.UnpinPage(offset_);
-  }
-  PagePin(const PagePin&) = delete;
-  PagePin& operator=(const PagePin&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  TempCache& cache_;
-  std::uint32_t offset_;
-  bool ok_;
-};
-
-}  // namespace
-
 const std::uint8_t* LineStore::RecordAt(std::uint32_t offset, RecordHeader* header) {
   if (offset == 0) return nullptr;
   std::uint8_t* page = cache_.GetTmpCachePage(1, offset, 0);

@@ -198,19 +198,27 @@ int SettingsArea::StoredCount() { return Global().Get<std::int16_t>(kGlobalRecor
 
 int SettingsArea::Capacity() { return Global().Get<std::int32_t>(kGlobalCapacity); }
 
-PrintMargins SettingsArea::Margins() {
-  RecordView g = Global();
-  return {g.Get<std::int32_t>(kGlobalPrintMargins), g.Get<std::int32_t>(kGlobalPrintMargins + 4),
-          g.Get<std::int32_t>(kGlobalPrintMargins + 8), g.Get<std::int32_t>(kGlobalPrintMargins + 12)};
+namespace {
+
+// Four i32 (left, top, right, bottom) at an offset of the global block.
+template <typename Rect>
+Rect GetRect(RecordView g, std::size_t at) {
+  return {g.Get<std::int32_t>(at), g.Get<std::int32_t>(at + 4), g.Get<std::int32_t>(at + 8),
+          g.Get<std::int32_t>(at + 12)};
+}
+template <typename Rect>
+void PutRect(RecordView g, std::size_t at, const Rect& r) {
+  g.Put<std::int32_t>(at, r.left);
+  g.Put<std::int32_t>(at + 4, r.top);
+  g.Put<std::int32_t>(at + 8, r.right);
+  g.Put<std::int32_t>(at + 12, r.bottom);
 }
 
-void SettingsArea::SetMargins(const PrintMargins& m) {
-  RecordView g = Global();
-  g.Put<std::int32_t>(kGlobalPrintMargins, m.left);
-  g.Put<std::int32_t>(kGlobalPrintMargins + 4, m.top);
-  g.Put<std::int32_t>(kGlobalPrintMargins + 8, m.right);
-  g.Put<std::int32_t>(kGlobalPrintMargins + 12, m.bottom);
-}
+}  // namespace
+
+PrintMargins SettingsArea::Margins() { return GetRect<PrintMargins>(Global(), kGlobalPrintMargins); }
+
+void SettingsArea::SetMargins(const PrintMargins& m) { PutRect(Global(), kGlobalPrintMargins, m); }
 
 void SettingsArea::SetFolders(std::string_view programFolder) {
   RecordView g = Global();
@@ -227,19 +235,9 @@ std::string SettingsArea::SettingsFolder() { return Global().Text(kGlobalSetting
 std::string SettingsArea::MacroFolder() { return Global().Text(kGlobalMacroFolder, kGlobalFolderBytes); }
 std::int32_t SettingsArea::SearchHitLimit() { return Global().Get<std::int32_t>(kGlobalSearchHitLimit); }
 
-SettingsArea::WindowRect SettingsArea::InfoWindowRect() {
-  RecordView g = Global();
-  return {g.Get<std::int32_t>(kGlobalInfoWindowRect), g.Get<std::int32_t>(kGlobalInfoWindowRect + 4),
-          g.Get<std::int32_t>(kGlobalInfoWindowRect + 8), g.Get<std::int32_t>(kGlobalInfoWindowRect + 12)};
-}
+SettingsArea::WindowRect SettingsArea::InfoWindowRect() { return GetRect<WindowRect>(Global(), kGlobalInfoWindowRect); }
 
-void SettingsArea::SetInfoWindowRect(const WindowRect& r) {
-  RecordView g = Global();
-  g.Put<std::int32_t>(kGlobalInfoWindowRect, r.left);
-  g.Put<std::int32_t>(kGlobalInfoWindowRect + 4, r.top);
-  g.Put<std::int32_t>(kGlobalInfoWindowRect + 8, r.right);
-  g.Put<std::int32_t>(kGlobalInfoWindowRect + 12, r.bottom);
-}
+void SettingsArea::SetInfoWindowRect(const WindowRect& r) { PutRect(Global(), kGlobalInfoWindowRect, r); }
 
 int SettingsArea::RecordCount() {
   const int max = MaxRecords();

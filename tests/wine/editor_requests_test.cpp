@@ -16,6 +16,7 @@
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "shell/host.h"
+#include "editor_fixture.h"
 #include "ui_driver.h"
 
 namespace {
@@ -59,19 +60,7 @@ bool TitleModified(HWND frame) {
   return t.size() > 2 && t.substr(t.size() - 2) == L" *";
 }
 
-class EditorRequests : public ::testing::Test {
- protected:
-  void TearDown() override {
-    for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow")) PostMessageW(w, WM_CLOSE, 0, 0);
-    Sleep(200);
-    for (const std::wstring& f : files_) DeleteFileW(f.c_str());
-  }
-  std::wstring File(const std::wstring& name, const std::string& bytes) {
-    files_.push_back(gvdrive::TempFile(name, bytes));
-    return files_.back();
-  }
-  std::vector<std::wstring> files_;
-};
+using EditorRequests = gvdrive::EditorTest;
 
 // Started by an info window: its saves, its save in another code and its
 // autosave answer; the modified byte follows the document; the project check

@@ -13,6 +13,7 @@
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
 #include "ipc/record_codec.h"
+#include "editor_fixture.h"
 #include "ui_driver.h"
 
 namespace {
@@ -62,17 +63,8 @@ std::wstring CaretText(int line, int column) {
   return std::to_wstring(line) + L" \u884c, " + std::to_wstring(column) + L" \uff8a\uff9e\uff72\uff84";
 }
 
-class EditorUi : public ::testing::Test {
+class EditorUi : public gvdrive::EditorTest {
  protected:
-  void TearDown() override {
-    for (HWND w : gvdrive::TopWindows(0, L"VantrelInfoWindow")) PostMessageW(w, WM_CLOSE, 0, 0);
-    Sleep(200);
-    for (const std::wstring& f : files_) DeleteFileW(f.c_str());
-  }
-  std::wstring File(const std::wstring& name, const std::string& bytes) {
-    files_.push_back(gvdrive::TempFile(name, bytes));
-    return files_.back();
-  }
   // Starts the editor and waits for its frame, in front, settled.
   HWND Open(EditorProcess& editor, const std::wstring& file) {
     if (!editor.Start(file)) return nullptr;
@@ -81,8 +73,6 @@ class EditorUi : public ::testing::Test {
     gvdrive::BringEditorForward(frame);
     return frame;
   }
-
-  std::vector<std::wstring> files_;
 };
 
 // A Shift-JIS file: its lines' glyphs and numbers are painted, the end-of-file

@@ -66,4 +66,21 @@ class TempCache {
   virtual void DeleteMargeArray(std::uint32_t page) = 0;
 };
 
+// Keeps a page in memory (its pointers valid) for a scope.
+class PagePin {
+ public:
+  PagePin(TempCache& cache, std::uint32_t offset) : cache_(cache), offset_(offset), ok_(cache.PinPage(offset)) {}
+  ~PagePin() {
+    if (ok_) cache_.UnpinPage(offset_);
+  }
+  PagePin(const PagePin&) = delete;
+  PagePin& operator=(const PagePin&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  TempCache& cache_;
+  std::uint32_t offset_;
+  bool ok_;
+};
+
 }  // namespace gorvane::document
