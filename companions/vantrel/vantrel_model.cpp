@@ -151,23 +151,27 @@ std::optional<StartArguments> ParseCommandLine(std::string_view line) {
 // ---- log -----------------------------------------------------------------------
 
 ScreenRect InfoWindowPlace(const ScreenRect& remembered, const ScreenRect& workArea) {
-  ScreenRect r;
-  if (remembered.empty()) {
-    const int width = std::min(kDefaultWidth, std::max(1, workArea.width()));
-    const int height = std::min(kDefaultHeight, std::max(1, workArea.height()));
-    r.left = workArea.left + (workArea.width() - width) / 2;
-    r.top = workArea.top + (workArea.height() - height) / 2;
-    r.right = r.left + width;
-    r.bottom = r.top + height;
-    return r;
+  // The remembered rectangle comes from memory other processes write: any
+  // four numbers, so the sums are taken wide.
+  using Wide = long long;
+  const Wide areaWidth = std::max<Wide>(1, Wide{workArea.right} - workArea.left);
+  const Wide areaHeight = std::max<Wide>(1, Wide{workArea.bottom} - workArea.top);
+  Wide width = kDefaultWidth, height = kDefaultHeight, left = 0, top = 0;
+  const bool centred = remembered.empty();
+  if (!centred) {
+    width = Wide{remembered.right} - remembered.left;
+    height = Wide{remembered.bottom} - remembered.top;
   }
-  const int width = std::min(remembered.width(), std::max(1, workArea.width()));
-  const int height = std::min(remembered.height(), std::max(1, workArea.height()));
-  r.left = std::clamp(remembered.left, workArea.left, std::max(workArea.left, workArea.right - width));
-  r.top = std::clamp(remembered.top, workArea.top, std::max(workArea.top, workArea.bottom - height));
-  r.right = r.left + width;
-  r.bottom = r.top + height;
-  return r;
+  width = std::min(width, areaWidth);
+  height = std::min(height, areaHeight);
+  if (centred) {
+    left = workArea.left + (areaWidth - width) / 2;
+    top = workArea.top + (areaHeight - height) / 2;
+  } else {
+    left = std::clamp<Wide>(remembered.left, workArea.left, workArea.left + areaWidth - width);
+    top = std::clamp<Wide>(remembered.top, workArea.top, workArea.top + areaHeight - height);
+  }
+  return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(left + width), static_cast<int>(top + height)};
 }
 
 std::string LogRecord(std::span<const std::uint8_t> message) {

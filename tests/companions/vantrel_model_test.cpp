@@ -584,6 +584,8 @@ TEST(VantrelPlace, RememberedOrCentred) {
       {"partly off to the right", {900, 20, 1500, 520}, {424, 20, 1024, 520}},
       {"above and left of the screen", {-300, -50, 300, 450}, {0, 0, 600, 500}},
       {"larger than the screen", {0, 0, 2000, 2000}, {0, 0, 1024, 740}},
+      {"numbers no window has", {-2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647}, {0, 0, 1024, 740}},
+      {"far off to the left", {-2000000000, 10, -1999999000, 300}, {0, 10, 1000, 300}},
   };
   for (const Case& c : cases) {
     const vt::ScreenRect r = vt::InfoWindowPlace(c.remembered, work);
