@@ -27,6 +27,9 @@ struct LineStep {
 // EUC-JP this holds for class tables under which CR and LF are no trail bytes
 // (eucClass is used by EUC-JP only).
 using LineStepFn = LineStep (*)(Bytes src, MutBytes dst, const std::uint8_t* eucClass);
+// Our EUC-JP class table for null or a copy of it (the converters take a
+// faster path under it), else eucClass.
+const std::uint8_t* OurEucClassIfSame(const std::uint8_t* eucClass);
 LineStep EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass);
 LineStep Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass);
 LineStep SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass);

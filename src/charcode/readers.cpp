@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "charcode/ascii_blocks.h"
 #include "charcode/byte_scan.h"
 #include "charcode/charcode.h"
 #include "charcode/line_steps.h"
@@ -29,7 +30,15 @@ LineEndHit FindByteLineEnd(const std::uint8_t* d, std::size_t from, std::size_t 
 
 LineEndHit FindUnitLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n, bool bigEndian) {
   auto unit = [&](std::size_t k) { return bigEndian ? (d[k] << 8 | d[k + 1]) : (d[k + 1] << 8 | d[k]); };
-  for (std::size_t i = from; i + 1 < n; i += 2) {
+  std::size_t i = from;
+  if constexpr (blocks::kEnabled) {
+    while (n - i >= blocks::kBlock) {
+      const std::size_t k = bigEndian ? blocks::UnitLineEnd<true>(d + i) : blocks::UnitLineEnd<false>(d + i);
+      i += 2 * k;
+      if (k != blocks::kUnits) break;
+    }
+  }
+  for (; i + 1 < n; i += 2) {
     const int u = unit(i);
     if (u == '\n') return {i, 2};
     if (u == '\r') return {i, (i + 3 < n && unit(i + 2) == '\n') ? 4u : 2u};
@@ -75,7 +84,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
       n -= 2;
   }
 
-  if (eucClass == nullptr) eucClass = kEucClass.data();
+  eucClass = detail::OurEucClassIfSame(eucClass);
   // Byte-form lines are found and converted in one pass, as no CR or LF is part
   // of a character there (bytes below 0x80 are never EUC-JP trail bytes).
   detail::LineStepFn lineStep = nullptr;
