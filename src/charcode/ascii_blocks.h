@@ -31,6 +31,15 @@ inline constexpr bool kEnabled = GV_CHARCODE_FAST_PATHS != 0;
 inline constexpr std::size_t kBlock = 16;  // bytes read by a step
 inline constexpr std::size_t kUnits = 8;   // UTF-16 units read by a step (16 bytes)
 
+// The bits set in a block's mask (16 bits), without a call into the compiler's
+// runtime where the target has no instruction for it.
+constexpr unsigned Count16(unsigned m) {
+  m = m - ((m >> 1) & 0x5555);
+  m = (m & 0x3333) + ((m >> 2) & 0x3333);
+  m = (m + (m >> 4)) & 0x0F0F;
+  return (m + (m >> 8)) & 0x1F;
+}
+
 // ---- word at a time ---------------------------------------------------------------
 
 namespace word {
@@ -82,6 +91,33 @@ inline std::size_t CopyAscii(const std::uint8_t* s, std::uint8_t* d) {
 inline std::size_t CopyLine(const std::uint8_t* s, std::uint8_t* d) {
   std::memcpy(d, s, kBlock);
   return Run(s, LineStops);
+}
+
+// Bit k: byte k of the 16 at s is CR (*cr), LF (*lf).
+inline void LineEndMasks(const std::uint8_t* s, unsigned* cr, unsigned* lf) {
+  unsigned c = 0, l = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    c |= static_cast<unsigned>(s[k] == '\r') << k;
+    l |= static_cast<unsigned>(s[k] == '\n') << k;
+  }
+  *cr = c, *lf = l;
+}
+
+inline std::size_t CopyCrLfText(const std::uint8_t* s, std::size_t end, std::uint8_t* out, std::size_t* lines) {
+  std::size_t k = 0, last = 0;
+  unsigned crBefore = 0;  // the block before ended in CR
+  for (; end - k >= kBlock; k += kBlock) {
+    unsigned cr, lf;
+    LineEndMasks(s + k, &cr, &lf);
+    std::memcpy(out + k, s + k, kBlock);
+    const unsigned other = ((cr << 1 | crBefore) & 0xFFFF) ^ lf;  // LF where none may be, or none where one must
+    const unsigned good = other != 0 ? lf & ((other & (0u - other)) - 1) : lf;
+    if (good != 0) last = k + static_cast<std::size_t>(std::bit_width(good));
+    *lines += Count16(good);
+    if (other != 0) break;
+    crBefore = cr >> 15;
+  }
+  return last;
 }
 
 template <bool kBigEndian>
@@ -150,6 +186,45 @@ inline std::size_t CopyLine(const std::uint8_t* s, std::uint8_t* d) {
   const __m128i v = Load(s);
   Store(d, v);
   return Before(Mask(LineStops(v)));
+}
+
+inline std::size_t CopyCrLfText(const std::uint8_t* s, std::size_t end, std::uint8_t* out, std::size_t* lines) {
+  std::size_t k = 0;
+  unsigned crBefore = 0;  // the block before ended in CR
+  // LFs counted in byte lanes (255 blocks at most between sums).
+  __m128i counts = _mm_setzero_si128();
+  std::size_t blocks = 0, found = 0;
+  auto sum = [&] {
+    const __m128i s64 = _mm_sad_epu8(counts, _mm_setzero_si128());
+    found += static_cast<std::size_t>(_mm_cvtsi128_si32(s64)) + static_cast<std::size_t>(_mm_extract_epi16(s64, 4));
+    counts = _mm_setzero_si128();
+    blocks = 0;
+  };
+  unsigned other = 0, lf = 0;
+  for (; end - k >= kBlock; k += kBlock) {
+    const __m128i v = Load(s + k);
+    Store(out + k, v);
+    const __m128i isLf = _mm_cmpeq_epi8(v, Bytes('\n'));
+    const unsigned cr = Mask(_mm_cmpeq_epi8(v, Bytes('\r')));
+    lf = Mask(isLf);
+    other = ((cr << 1 | crBefore) & 0xFFFF) ^ lf;  // LF where none may be, or none where one must
+    if (other != 0) [[unlikely]] break;
+    counts = _mm_sub_epi8(counts, isLf);
+    if (++blocks == 255) sum();
+    crBefore = cr >> 15;
+  }
+  sum();
+  std::size_t last;
+  if (other != 0 && (lf & ((other & (0u - other)) - 1)) != 0) {  // CR LFs of the block that stopped it
+    const unsigned good = lf & ((other & (0u - other)) - 1);
+    found += Count16(good);
+    last = k + static_cast<std::size_t>(std::bit_width(good));
+  } else {  // the last LF before it
+    last = k;
+    while (last > 0 && s[last - 1] != '\n') --last;
+  }
+  *lines += found;
+  return last;
 }
 
 template <bool kBigEndian>
@@ -278,6 +353,13 @@ inline std::size_t CopyAscii(const std::uint8_t* s, std::uint8_t* d) {
 }
 // Copies 16 bytes; counts those before the first CR or LF.
 inline std::size_t CopyLine(const std::uint8_t* s, std::uint8_t* d) { return use::CopyLine(s, d); }
+// Copies the whole blocks of s[0, end) to out while every CR in them is
+// followed by LF and every LF follows CR (text whose line ends are all CR LF):
+// returns the offset just after the last CR LF before anything else (0: none)
+// and adds the number of CR LFs up to there to *lines.
+inline std::size_t CopyCrLfText(const std::uint8_t* s, std::size_t end, std::uint8_t* out, std::size_t* lines) {
+  return use::CopyCrLfText(s, end, out, lines);
+}
 // Widens 16 bytes into UTF-16 units (32 bytes at d); counts those before the
 // first byte >= 0x80, CR or LF.
 template <bool kBigEndian>

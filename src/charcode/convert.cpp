@@ -344,15 +344,47 @@ struct Cursor {
   std::size_t i = 0, o = 0, replaced = 0;
 };
 
+// Writes n (a line end's length, at most 4) bytes of src at d.
+inline void PutLineEnd(std::uint8_t* d, const std::uint8_t* src, std::size_t n) {
+  if (n == 2) std::memcpy(d, src, 2);
+  else if (n == 4) std::memcpy(d, src, 4);
+  else if (n == 1) d[0] = src[0];
+  else for (std::size_t k = 0; k < n; ++k) d[k] = src[k];
+}
+
+// The lines of working text converted so far, with the line end each CR LF
+// becomes.
+struct TextLines {
+  const std::uint8_t* crlf;
+  std::size_t crlfLen;
+  std::size_t lines = 0;             // LF bytes consumed
+  std::int64_t firstLossyLine = -1;  // 0-based line of the first replacement
+  Cursor line;                       // where the current line began
+
+  // A replacement so far (at.replaced) belongs to the current line unless
+  // one was seen before.
+  void NoteLoss(const Cursor& at) {
+    if (at.replaced && firstLossyLine < 0) firstLossyLine = static_cast<std::int64_t>(lines);
+  }
+  void EndLine(const Cursor& at) {
+    NoteLoss(at);
+    ++lines;
+    line = at;
+  }
+};
+
 // Converts the Shift-JIS characters of s[at.i, n) into the target until the end
 // of s (End), a CR or LF at at.i (LineEnd) or a character that does not fit
 // (Full). A lead byte not followed by a trail byte is a character of its own;
 // CR and LF are never trail bytes, so they always start a character.
 // Characters are taken while they start before limit; kRoomy: those fit in
 // dst whatever they are, so no step checks the room.
+// text: working text whose CR LF pairs become text->crlf (the walk goes on
+// past them while they fit in the stretch that needs no checks); null: every
+// CR or LF stops the walk.
 template <bool kRoomy, class Target>
 Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
-                std::size_t cap, Cursor& at) {
+                std::size_t cap, Cursor& at, TextLines* text) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   // Writes a character that is not ASCII, near the end of dst through a scratch
@@ -386,6 +418,14 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
         if (i != from) continue;
       }
       if (scan::IsLineEnd(b)) [[unlikely]] {
+        if constexpr (kRoomy && blocks::kEnabled) {
+          if (text != nullptr && b == '\r' && limit - i >= 2 && s[i + 1] == '\n' && cap - o >= text->crlfLen) {
+            PutLineEnd(d + o, text->crlf, text->crlfLen);
+            i += 2, o += text->crlfLen;
+            text->EndLine({i, o, replaced});
+            continue;
+          }
+        }
         stop = Stop::LineEnd;
         break;
       }
@@ -423,17 +463,17 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
 
 template <class Target>
 Stop WalkSjis(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
-              Cursor& at) {
+              Cursor& at, TextLines* text = nullptr) {
   // Each input byte makes at most kMaxBytes (a single-byte character), and a
   // Put needs kPutRoom: the characters that start in the first stretch below
   // fit whatever they are. The rest is converted with checks.
   const std::size_t room = cap - at.o;
   if (room >= Target::kPutRoom) {
     const std::size_t limit = at.i + std::min(n - at.i, (room - Target::kPutRoom) / Target::kMaxBytes + 1);
-    const Stop stop = WalkSjisIn<true>(target, s, n, limit, d, cap, at);
+    const Stop stop = WalkSjisIn<true>(target, s, n, limit, d, cap, at, text);
     if (stop != Stop::End || at.i >= n) return stop;
   }
-  return WalkSjisIn<false>(target, s, n, n, d, cap, at);
+  return WalkSjisIn<false>(target, s, n, n, d, cap, at, text);
 }
 
 // One line: a final CR LF becomes crlf, any other CR or LF is converted as it is.
@@ -471,15 +511,15 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   TextConverted r;
   const std::uint8_t* s = src.data();
   const std::size_t n = src.size(), cap = dst.size();
-  const std::size_t crlfLen = CrlfLength(Target::kCode, crlf);
   std::uint8_t* d = dst.data();
   const Target target;
-  Cursor at, line;  // where we are, where the current line began
+  TextLines text{crlf, CrlfLength(Target::kCode, crlf), 0, -1, {}};
+  Cursor at;  // where we are
   while (true) {
-    const Stop stop = WalkSjis(target, s, n, d, cap, at);
-    if (at.replaced && r.firstLossyLine < 0) r.firstLossyLine = static_cast<std::int64_t>(r.lines);
+    const Stop stop = WalkSjis(target, s, n, d, cap, at, crlf != nullptr ? &text : nullptr);
+    text.NoteLoss(at);
     if (stop == Stop::End) {
-      line = at;
+      text.line = at;
       break;
     }
     if (stop == Stop::Full) {
@@ -487,12 +527,12 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
       break;
     }
     if (crlf != nullptr && s[at.i] == '\r' && at.i + 1 < n && s[at.i + 1] == '\n') {
-      if (cap - at.o < crlfLen) {
+      if (cap - at.o < text.crlfLen) {
         r.complete = false;
         break;
       }
-      if (crlfLen) std::memcpy(d + at.o, crlf, crlfLen);
-      at.i += 2, at.o += crlfLen;
+      PutLineEnd(d + at.o, crlf, text.crlfLen);
+      at.i += 2, at.o += text.crlfLen;
     } else {  // a bare CR or LF is a character of its line
       if (!PutAsciiByte<Target>(s[at.i], d, cap, at.o)) {
         r.complete = false;
@@ -500,13 +540,14 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
       }
       if (s[at.i++] != '\n') continue;
     }
-    ++r.lines;
-    line = at;
+    text.EndLine(at);
   }
-  if (!r.complete && line.replaced == 0) r.firstLossyLine = -1;  // the replacement was in the line left over
-  r.consumed = line.i;
-  r.written = line.o;
-  r.replaced = line.replaced;
+  r.lines = text.lines;
+  r.firstLossyLine = text.firstLossyLine;
+  if (!r.complete && text.line.replaced == 0) r.firstLossyLine = -1;  // the replacement was in the line left over
+  r.consumed = text.line.i;
+  r.written = text.line.o;
+  r.replaced = text.line.replaced;
   return r;
 }
 

@@ -1,6 +1,7 @@
 // The piece readers: one piece of a file in its own encoding becomes working
 // lines of Shift-JIS, each ending in CR LF.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "charcode/ascii_blocks.h"
@@ -44,6 +45,23 @@ LineEndHit FindUnitLineEnd(const std::uint8_t* d, std::size_t from, std::size_t 
     if (u == '\r') return {i, (i + 3 < n && unit(i + 2) == '\n') ? 4u : 2u};
   }
   return {n, 0};
+}
+
+// Shift-JIS lines that end in CR LF are the reader's output as they are.
+// Copies those that come one after the other at s (n bytes) to out, as the
+// reader would take them one by one with room bytes of room: they fit, and
+// none but the last leaves the room down to the hold-back. Stops before any
+// other line. Returns the bytes of the lines copied and their number. Stores
+// up to room bytes.
+struct CopiedLines {
+  std::size_t bytes = 0, lines = 0;
+};
+CopiedLines CopyCrLfLines(const std::uint8_t* s, std::size_t n, std::uint8_t* out, std::size_t room) {
+  CopiedLines c;
+  if (room <= kReaderHoldBack) return c;
+  // The lines that end before the room is down to the hold-back.
+  c.bytes = blocks::CopyCrLfText(s, std::min(n, room - kReaderHoldBack), out, &c.lines);
+  return c;
 }
 
 Converted ConvertLine(Reader reader, Bytes src, MutBytes dst, const std::uint8_t* eucClass, bool srcEnds) {
@@ -122,6 +140,13 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
   };
 
   while (true) {
+    if (blocks::kEnabled && reader == Reader::Sjis) {
+      // Lines that need no change, many at once.
+      const CopiedLines c = CopyCrLfLines(d + pos, n - pos, dst.data() + out, room);
+      pos += c.bytes, out += c.bytes, room -= c.bytes;
+      r.lineEnds += static_cast<std::uint32_t>(c.lines);
+      if (c.lines != 0 && room <= kReaderHoldBack) break;
+    }
     bool doesNotFit = false;  // the line at pos is known not to fit in room - 2
     if (lineStep != nullptr && room >= 2) {
       const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass);
