@@ -734,14 +734,29 @@ struct Utf8Source {
   }
 };
 
+// The CR LF pairs a reader's line step goes on past (see line_steps.h).
+struct StepLines {
+  std::size_t goOnBelow;
+  std::size_t lines = 0;
+  std::int64_t firstLossyLine = -1;
+  Cursor after;  // where the last of them ended
+
+  void EndLine(const Cursor& at) {
+    if (at.replaced && firstLossyLine < 0) firstLossyLine = static_cast<std::int64_t>(lines);
+    ++lines;
+    after = at;
+  }
+};
+
 // Converts s[at.i, n) into Shift-JIS until the end of s or a character cut by
 // it when !srcEnds (End), with kLineStops a CR or LF at at.i (LineEnd), or a
 // character that does not fit (Full). Characters are taken while they start
 // before limit; kRoomy: those fit in dst whatever they are, so no step checks
-// the room.
+// the room. With lines, a CR LF in that stretch is kept as it is and the walk
+// goes on while its output stays below lines->goOnBelow.
 template <class Source, bool kRoomy, bool kLineStops>
 Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
-                    std::size_t cap, bool srcEnds, Cursor& at) {
+                    std::size_t cap, bool srcEnds, Cursor& at, StepLines* lines) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   Stop stop = Stop::End;
@@ -760,6 +775,15 @@ Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, 
     const std::uint8_t b = s[i];
     if (b < 0x80) {
       if (kLineStops && scan::IsLineEnd(b)) [[unlikely]] {
+        if constexpr (kRoomy && blocks::kEnabled) {
+          // A CR LF comes out as it is, in the room there is (it takes two bytes).
+          if (lines != nullptr && b == '\r' && limit - i >= 2 && s[i + 1] == '\n' && o + 2 < lines->goOnBelow) {
+            d[o] = '\r', d[o + 1] = '\n';
+            i += 2, o += 2;
+            lines->EndLine({i, o, replaced});
+            continue;
+          }
+        }
         stop = Stop::LineEnd;
         break;
       }
@@ -803,7 +827,7 @@ Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, 
 }
 
 template <bool kLineStops, class Source>
-Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at) {
+Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at, StepLines* lines = nullptr) {
   const std::uint8_t* s = src.data();
   std::uint8_t* d = dst.data();
   const std::size_t n = src.size(), cap = dst.size();
@@ -813,10 +837,10 @@ Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, C
   const std::size_t room = cap - at.o;
   if (room >= 2) {
     const std::size_t limit = at.i + std::min(n - at.i, room - 1);
-    const Stop stop = WalkIntoSjisIn<Source, true, kLineStops>(source, s, n, limit, d, cap, srcEnds, at);
+    const Stop stop = WalkIntoSjisIn<Source, true, kLineStops>(source, s, n, limit, d, cap, srcEnds, at, lines);
     if (stop != Stop::End || at.i >= n) return stop;
   }
-  return WalkIntoSjisIn<Source, false, kLineStops>(source, s, n, n, d, cap, srcEnds, at);
+  return WalkIntoSjisIn<Source, false, kLineStops>(source, s, n, n, d, cap, srcEnds, at, lines);
 }
 
 template <class Source>
@@ -829,11 +853,14 @@ Converted IntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds) 
 }
 
 template <class Source>
-detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst) {
+detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst, std::size_t goOnBelow) {
   Cursor at;
-  const Stop stop = WalkIntoSjis<true>(source, src, dst, false, at);
+  StepLines lines{goOnBelow, 0, -1, {}};
+  const Stop stop = WalkIntoSjis<true>(source, src, dst, false, at, goOnBelow != 0 ? &lines : nullptr);
   detail::LineStep r;
   r.consumed = at.i, r.written = at.o, r.replaced = at.replaced;
+  r.lines = lines.lines, r.firstLossyLine = lines.firstLossyLine;
+  r.linesConsumed = lines.after.i, r.linesWritten = lines.after.o, r.linesReplaced = lines.after.replaced;
   r.end = stop == Stop::LineEnd ? detail::StepEnd::LineEnd
           : stop == Stop::Full  ? detail::StepEnd::Full
                                 : detail::StepEnd::SrcEnd;
@@ -847,15 +874,17 @@ const std::uint8_t* detail::OurEucClassIfSame(const std::uint8_t* eucClass) {
   return std::memcmp(eucClass, kEucClass.data(), kEucClass.size()) == 0 ? kEucClass.data() : eucClass;
 }
 
-detail::LineStep detail::EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass) {
-  return LineIntoSjis(EucSource{eucClass}, src, dst);
+detail::LineStep detail::EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass, std::size_t goOnBelow) {
+  return LineIntoSjis(EucSource{eucClass}, src, dst, goOnBelow);
 }
 
-detail::LineStep detail::Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
-  return LineIntoSjis(Utf8Source{}, src, dst);
+detail::LineStep detail::Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t*, std::size_t goOnBelow) {
+  return LineIntoSjis(Utf8Source{}, src, dst, goOnBelow);
 }
 
-detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
+// Stops at every line end (the reader copies the lines that need no change
+// many at once before it comes here).
+detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t*, std::size_t) {
   // Line ends are never part of a character: the bytes before the first one are
   // the line, copied whole. Words are copied while they fit, stopping at the
   // first that may hold a line end; the bytes from there one at a time.

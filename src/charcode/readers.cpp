@@ -149,9 +149,19 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
     }
     bool doesNotFit = false;  // the line at pos is known not to fit in room - 2
     if (lineStep != nullptr && room >= 2) {
-      const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass);
+      // The step may go on past CR LF pairs while the room after them stays above the hold-back.
+      const std::size_t goOnBelow = blocks::kEnabled && room > kReaderHoldBack ? room - kReaderHoldBack : 0;
+      const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass, goOnBelow);
+      if (step.lines != 0) {
+        if (step.firstLossyLine >= 0 && r.firstLossyLine < 0)
+          r.firstLossyLine = r.lineEnds + step.firstLossyLine, r.status = -1;
+        out += step.linesWritten, room -= step.linesWritten, pos += step.linesConsumed;
+        r.lineEnds += static_cast<std::uint32_t>(step.lines);
+      }
       if (step.end == detail::StepEnd::LineEnd) {
-        if (!endLine(step.written, step.replaced, ByteLineEndAt(d, pos + step.consumed, n))) break;
+        if (!endLine(step.written - step.linesWritten, step.replaced - step.linesReplaced,
+                     ByteLineEndAt(d, pos + (step.consumed - step.linesConsumed), n)))
+          break;
         continue;
       }
       // No line end in the rest, or a line that does not fit: as below.
