@@ -112,21 +112,21 @@ constexpr std::array<std::uint8_t, 256> kSjisTrailToEuc = [] {
 //                       character without an equivalent is counted in replaced.
 
 // What each two-byte Shift-JIS code becomes in a target, for the runs of such
-// characters: entry kPairRows[lead] + trail - 0x40 of a table of 61 rows of
-// 192 (trail bytes 0x40-0xFF), the last row, all 0, for any byte that is not
-// a lead byte. 0 also for a byte that is no trail byte (7F, FD-FF) and for a
-// code without an equivalent: the run ends there.
-constexpr std::size_t kNoRow = 60 * 192;
+// characters: entry kPairRows[lead] + trail of a table of 61 rows of 256, the
+// last row, all 0, for any byte that is not a lead byte. 0 also for a byte
+// that is no trail byte and for a code without an equivalent: the run ends
+// there.
+constexpr std::size_t kNoRow = 60 * 256;
 constexpr std::array<std::uint16_t, 256> kPairRows = [] {
   std::array<std::uint16_t, 256> rows{};
   for (int b = 0; b < 256; ++b) {
     const auto lead = static_cast<std::uint8_t>(b);
-    rows[lead] = static_cast<std::uint16_t>(cp932::IsLead(lead) ? cp932::LeadIndex(lead) * 192 : kNoRow);
+    rows[lead] = static_cast<std::uint16_t>(cp932::IsLead(lead) ? cp932::LeadIndex(lead) * 256 : kNoRow);
   }
   return rows;
 }();
 template <typename T>
-using PairTable = std::array<T, kNoRow + 192>;
+using PairTable = std::array<T, kNoRow + 256>;
 
 template <typename T, typename Of>
 PairTable<T> MakePairTable(Of of) {
@@ -134,7 +134,7 @@ PairTable<T> MakePairTable(Of of) {
   for (int l = 0; l < 256; ++l)
     for (int t = 0x40; t <= 0xFC; ++t) {
       const auto lead = static_cast<std::uint8_t>(l), trail = static_cast<std::uint8_t>(t);
-      if (cp932::IsLead(lead) && cp932::IsTrail(trail)) table[kPairRows[lead] + (trail - 0x40u)] = of(lead, trail);
+      if (cp932::IsLead(lead) && cp932::IsTrail(trail)) table[kPairRows[lead] + trail] = of(lead, trail);
     }
   return table;
 }
@@ -143,7 +143,7 @@ PairTable<T> MakePairTable(Of of) {
 // is none.
 template <typename T>
 inline T PairEntry(const T* table, const std::uint8_t* s) {
-  return s[1] < 0x40 ? T{0} : table[kPairRows[s[0]] + (s[1] - 0x40u)];
+  return table[kPairRows[s[0]] + s[1]];
 }
 
 // Where a run of two-byte characters that start before limit stops at the
@@ -216,7 +216,7 @@ struct Utf8Target {
 
   static void PutAscii(std::uint8_t b, std::uint8_t* d) { d[0] = b; }
   std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) const {
-    const std::uint32_t packed = pairs[kPairRows[lead] + (trail - 0x40u)];
+    const std::uint32_t packed = pairs[kPairRows[lead] + trail];
     if (packed == 0) [[unlikely]] return Lost(d, replaced);
     if constexpr (std::endian::native == std::endian::little) return Put(packed, d);
     return Put(cp932::DecodePair(lead, trail), d);
@@ -671,6 +671,25 @@ struct EucSource {
 };
 
 struct Utf8Source {
+  // The codes of the three-byte sequences with a lead byte of E1-EF but ED
+  // (any two continuation bytes make a character there), by the lead's low
+  // four bits and the second byte's low six: 64 of them, one for each third
+  // byte's low six bits. Rows of E0 and ED, where some sequences are
+  // ill-formed, are all 0 (the sequences go to Decode).
+  static const std::uint16_t* const* ThreeByteRows() {
+    static const std::uint16_t kNone[64] = {};
+    static const auto rows = [] {
+      std::array<const std::uint16_t*, 16 * 64> r{};
+      for (unsigned lead = 0; lead < 16; ++lead)
+        for (unsigned second = 0; second < 64; ++second) {
+          const unsigned page = lead << 4 | second >> 2;
+          r[lead << 6 | second] = lead == 0 || lead == 0xD ? kNone : cp932::kEncodePages[cp932::kEncodeIndex[page]] + ((second & 3) << 6);
+        }
+      return r;
+    }();
+    return rows.data();
+  }
+
   template <bool kLineStops>
   static std::size_t Block(const std::uint8_t* s, std::uint8_t* d) {
     return s[0] < 0x80 ? blocks::CopyAscii<kLineStops>(s, d) : 0;
@@ -696,13 +715,14 @@ struct Utf8Source {
     std::size_t k = i, w = o;
     if constexpr (blocks::kEnabled && std::endian::native == std::endian::little) {
       // A sequence and the byte after it in one word (the last sequence of s
-      // is left to Decode): lead E1-EF but ED, then two continuation bytes.
+      // is left to Decode): a lead byte, then two continuation bytes.
+      const std::uint16_t* const* rows = ThreeByteRows();
       const std::size_t stop = std::min(limit, n >= 4 ? n - 3 : 0);
       while (k < stop) {
         std::uint32_t q;
         std::memcpy(&q, s + k, 4);
-        if ((q & 0xC0C0F0) != 0x8080E0 || !((0xDFFEu >> (q & 0x0F)) & 1)) break;
-        const std::uint16_t code = cp932::Encode(static_cast<std::uint16_t>((q & 0x0F) << 12 | (q >> 2 & 0x0FC0) | (q >> 16 & 0x3F)));
+        if ((q & 0xC0C0F0) != 0x8080E0) break;
+        const std::uint16_t code = rows[(q & 0x0F) << 6 | (q >> 8 & 0x3F)][q >> 16 & 0x3F];
         if (code >= 0x100) [[likely]] {
           d[w] = static_cast<std::uint8_t>(code >> 8);
           d[w + 1] = static_cast<std::uint8_t>(code);
