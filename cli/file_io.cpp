@@ -156,12 +156,12 @@ bool AtomicWriter::Commit() {
 
 PieceReader::PieceReader(const std::string& path, std::FILE* standardIn, std::size_t pieceSize) : buffer_(pieceSize) {
   if (path == "-") {
-    file_ = standardIn;
+    file_ = standardIn;  // used as it is: its buffering may not change once it has been read
     SetBinary(file_);
-  } else {
-    file_ = OpenForRead(path);
-    owned_ = true;
+    return;
   }
+  file_ = OpenForRead(path);
+  owned_ = true;
   // Pieces are read whole, straight into place.
   if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
