@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -154,7 +155,8 @@ bool AtomicWriter::Commit() {
   return true;
 }
 
-PieceReader::PieceReader(const std::string& path, std::FILE* standardIn, std::size_t pieceSize) : buffer_(pieceSize) {
+PieceReader::PieceReader(const std::string& path, std::FILE* standardIn, std::size_t pieceSize)
+    : buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(pieceSize)), size_(pieceSize) {
   if (path == "-") {
     file_ = standardIn;  // used as it is: its buffering may not change once it has been read
     SetBinary(file_);
@@ -172,12 +174,12 @@ PieceReader::~PieceReader() {
 
 bool PieceReader::Fill() {
   if (start_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + start_, have_ - start_);
+    std::memmove(buffer_.get(), buffer_.get() + start_, have_ - start_);
     have_ -= start_;
     start_ = 0;
   }
-  while (!atEnd_ && have_ < buffer_.size()) {
-    const std::size_t n = std::fread(buffer_.data() + have_, 1, buffer_.size() - have_, file_);
+  while (!atEnd_ && have_ < size_) {
+    const std::size_t n = std::fread(buffer_.get() + have_, 1, size_ - have_, file_);
     have_ += n;
     if (n == 0) {
       if (std::ferror(file_)) return false;

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace gorvane::cli {
 
@@ -49,7 +49,7 @@ class PieceReader {
   // Tops the unconsumed bytes up to a piece (fewer only at the end); false
   // when a read fails.
   bool Fill();
-  const std::uint8_t* data() const { return buffer_.data() + start_; }
+  const std::uint8_t* data() const { return buffer_.get() + start_; }
   std::size_t size() const { return have_ - start_; }
   bool atEnd() const { return atEnd_; }  // nothing follows the bytes held
   void Consume(std::size_t n) { start_ += n; }
@@ -57,8 +57,8 @@ class PieceReader {
  private:
   std::FILE* file_ = nullptr;
   bool owned_ = false, atEnd_ = false;
-  std::vector<std::uint8_t> buffer_;
-  std::size_t start_ = 0, have_ = 0;
+  std::unique_ptr<std::uint8_t[]> buffer_;  // not cleared first: only what was read is used
+  std::size_t size_, start_ = 0, have_ = 0;
 };
 
 // Copies the stream in (standard input) into a new temporary file for the

@@ -249,7 +249,7 @@ int Convert(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
   const int kind = LineEndKind(code, input.data() + skip, input.size() - skip);
   input.Consume(skip);
 
-  std::vector<std::uint8_t> work(cc::kPieceSize);
+  const auto work = std::make_unique_for_overwrite<std::uint8_t[]>(cc::kPieceSize);  // only what a reader wrote is read
   AtomicWriter sink(outPath, out);
   if (!sink.ok()) {
     std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
@@ -272,10 +272,11 @@ int Convert(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
     const bool final = input.atEnd();
     const std::size_t have = input.size();
     if (have == 0) break;
-    const cc::PieceResult r = cc::ReadPiece(reader, cc::Bytes(input.data(), have), final, work);
+    const cc::PieceResult r =
+        cc::ReadPiece(reader, cc::Bytes(input.data(), have), final, cc::MutBytes(work.get(), cc::kPieceSize));
     if (r.firstLossyLine >= 0 && firstLossyRead < 0) firstLossyRead = linesRead + r.firstLossyLine;
     linesRead += r.lineEnds;
-    if (!writer.Put(work.data(), r.outBytes)) {
+    if (!writer.Put(work.get(), r.outBytes)) {
       std::fprintf(err, "gvtool: %s\n", sink.error().empty() ? "conversion failed" : sink.error().c_str());
       return kExitError;
     }
