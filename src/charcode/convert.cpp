@@ -232,6 +232,12 @@ struct Utf8Target {
   }
 };
 
+// The UTF-16 unit of each two-byte code by kPairRows (both byte orders).
+inline const std::uint16_t* PairUnits() {
+  static const PairTable<std::uint16_t> table = MakePairTable<std::uint16_t>(cp932::DecodePair);
+  return table.data();
+}
+
 template <bool kBigEndian>
 struct Utf16Target {
   static constexpr int kCode = kBigEndian ? kCodeUtf16BE : kCodeUtf16LE;
@@ -240,11 +246,7 @@ struct Utf16Target {
   static std::size_t AsciiBlock(const std::uint8_t* s, std::uint8_t* d) { return blocks::WidenAscii<kBigEndian>(s, d); }
 
   // Two-byte characters with a UTF-16 form.
-  const std::uint16_t* units = Units();
-  static const std::uint16_t* Units() {
-    static const PairTable<std::uint16_t> table = MakePairTable<std::uint16_t>(cp932::DecodePair);
-    return table.data();
-  }
+  const std::uint16_t* units = PairUnits();
   void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
            std::size_t& o) const {
     TwoByteRun<kBigEndian>(units, s, n, limit, d, i, o);
