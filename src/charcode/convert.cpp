@@ -440,9 +440,11 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
       continue;
     }
     if constexpr (kRoomy && blocks::kEnabled) {
-      const std::size_t from = i;
-      target.Run(s, n, limit, d, i, o);
-      if (i != from) continue;
+      if (cp932::IsLead(b)) {  // half-width katakana go on below at once
+        const std::size_t from = i;
+        target.Run(s, n, limit, d, i, o);
+        if (i != from) continue;
+      }
     }
     if (i + 1 < n && IsSjisPair(s + i)) [[likely]] {
       const std::uint8_t t = s[i + 1];
@@ -993,8 +995,8 @@ Converted Utf16ToSjis(Bytes src, MutBytes dst, bool bigEndian, bool srcEnds) {
   };
   while (i < n) {
     if constexpr (blocks::kEnabled) {
-      // ASCII units, a block at a time.
-      while (n - i >= blocks::kBlock && cap - o >= blocks::kUnits) {
+      // ASCII units, a block at a time (tried from an ASCII unit on).
+      while (n - i >= blocks::kBlock && cap - o >= blocks::kUnits && unit(i) < 0x80) {
         const std::size_t k = bigEndian ? blocks::NarrowAscii<true, false>(s + i, d + o)
                                         : blocks::NarrowAscii<false, false>(s + i, d + o);
         i += 2 * k, o += k;

@@ -125,9 +125,14 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
     out += c.written;
     pos += c.consumed;
   };
+  // Shift-JIS lines that need no change are copied many at once, tried again
+  // after every line that ended in CR LF (in a file of other line ends a try
+  // would only find the next line end).
+  bool copyLines = blocks::kEnabled && reader == Reader::Sjis;
   // Ends a line whose conversion was written at out; false once the room left
   // is down to the hold-back.
   auto endLine = [&](std::size_t written, std::size_t replaced, LineEndHit hit) {
+    copyLines = blocks::kEnabled && reader == Reader::Sjis && hit.len == 2;
     noteLoss(replaced);
     out += written;
     room -= written;
@@ -140,8 +145,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
   };
 
   while (true) {
-    if (blocks::kEnabled && reader == Reader::Sjis) {
-      // Lines that need no change, many at once.
+    if (copyLines) {
       const CopiedLines c = CopyCrLfLines(d + pos, n - pos, dst.data() + out, room);
       pos += c.bytes, out += c.bytes, room -= c.bytes;
       r.lineEnds += static_cast<std::uint32_t>(c.lines);
