@@ -440,7 +440,7 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
       continue;
     }
     if constexpr (kRoomy && blocks::kEnabled) {
-      if (cp932::IsLead(b)) {  // half-width katakana go on below at once
+      if (kSjisClass[b] & kSjisLead) {  // half-width katakana go on below at once
         const std::size_t from = i;
         target.Run(s, n, limit, d, i, o);
         if (i != from) continue;
