@@ -1,12 +1,22 @@
 // Micro-benchmarks of the two halves of `gvtool convert`: the piece readers
 // (file form to working Shift-JIS) and the working-text writers (Shift-JIS to
-// the file form), on a few megabytes of made-up Japanese text held in memory.
+// the file form), on the texts bench/run.sh generates (make_text.py's prose
+// and make_dict.py's mostly-ASCII dictionary), held in memory; beside them a
+// memcpy of each Shift-JIS text, the memory's own speed in the same run.
 //
-//   build/release/bench/converters_bench [--benchmark_filter=Utf8]
+//   build/release/bench/converters_bench [--benchmark_filter=dict]
+//
+// The texts are read from $GV_BENCH_DATA (default bench/data, from the
+// repository's root); bench/run.sh makes them.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "charcode/charcode.h"
@@ -17,34 +27,23 @@ namespace {
 
 using Text = std::vector<std::uint8_t>;
 
-// Shift-JIS lines ending in CR LF: words of level-1 kanji, hiragana,
-// katakana, ASCII and half-width katakana, about as mixed as ordinary prose.
-Text MakeSjisText(std::size_t size) {
-  std::mt19937 rng(7);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto trail = [&](int lo, int hi) {
-    const int t = pick(lo, hi);
-    return static_cast<std::uint8_t>(t >= 0x7F ? t + 1 : t);
-  };
-  Text t;
-  while (t.size() < size) {
-    for (int words = pick(0, 20); words > 0; --words) {
-      const int kind = pick(0, 99), len = pick(1, 5);
-      for (int c = 0; c < len; ++c) {
-        if (kind < 40) t.insert(t.end(), {static_cast<std::uint8_t>(pick(0x89, 0x97)), trail(0x40, 0xFB)});  // kanji
-        else if (kind < 75) t.insert(t.end(), {0x82, static_cast<std::uint8_t>(pick(0x9F, 0xF1))});  // hiragana
-        else if (kind < 88) t.insert(t.end(), {0x83, trail(0x40, 0x95)});                            // katakana
-        else if (kind < 96) t.push_back(static_cast<std::uint8_t>(pick('a', 'z')));
-        else t.push_back(static_cast<std::uint8_t>(pick(0xA6, 0xDF)));  // half-width katakana
-      }
-      if (kind >= 88 && kind < 96) t.push_back(' ');
-    }
-    t.insert(t.end(), {'\r', '\n'});
-  }
-  return t;
+const char* const kTexts[] = {"text", "dict"};
+
+const Text& File(const std::string& text, const char* form) {
+  static std::vector<std::pair<std::string, Text>> loaded;
+  const std::string name = text + "-" + form + ".txt";
+  for (const auto& [n, t] : loaded)
+    if (n == name) return t;
+  const char* dir = std::getenv("GV_BENCH_DATA");
+  std::ifstream in(std::string(dir != nullptr ? dir : "bench/data") + "/" + name, std::ios::binary);
+  loaded.emplace_back(name, Text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  if (loaded.back().second.empty()) std::fprintf(stderr, "converters_bench: %s missing (run bench/run.sh first)\n", name.c_str());
+  return loaded.back().second;
 }
 
-constexpr std::size_t kTextSize = 8 << 20;
+const char* FormOf(cc::Reader reader) {
+  return reader == cc::Reader::Euc ? "eucjp" : reader == cc::Reader::Utf8 ? "utf8" : "sjis";
+}
 
 // The CR LF of a form, as the writers take it.
 const std::uint8_t* CrLf(int code) {
@@ -53,29 +52,9 @@ const std::uint8_t* CrLf(int code) {
   return forms[code];
 }
 
-const Text& SjisText() {
-  static const Text t = MakeSjisText(kTextSize);
-  return t;
-}
-
-template <typename Convert>
-Text Encoded(Convert convert) {
-  const Text& sjis = SjisText();
-  Text out(3 * sjis.size());
-  const cc::TextConverted c = convert(cc::Bytes(sjis), cc::MutBytes(out));
-  out.resize(c.written);
-  return out;
-}
-
-const Text& FileText(cc::Reader reader) {
-  static const Text euc = Encoded([](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToEuc(s, d, CrLf(cc::kCodeEuc)); });
-  static const Text utf8 = Encoded([](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToUtf8(s, d, CrLf(cc::kCodeUtf8)); });
-  return reader == cc::Reader::Euc ? euc : reader == cc::Reader::Utf8 ? utf8 : SjisText();
-}
-
 // The whole file through ReadPiece, a piece at a time, as gvtool reads it.
-void BM_ReadPiece(benchmark::State& state, cc::Reader reader) {
-  const Text& file = FileText(reader);
+void BM_ReadPiece(benchmark::State& state, const char* text, cc::Reader reader) {
+  const Text& file = File(text, FormOf(reader));
   Text work(cc::kPieceSize);
   for (auto _ : state) {
     std::size_t pos = 0;
@@ -83,19 +62,17 @@ void BM_ReadPiece(benchmark::State& state, cc::Reader reader) {
       const std::size_t n = std::min(cc::kPieceSize, file.size() - pos);
       const cc::PieceResult r = cc::ReadPiece(reader, cc::Bytes(file.data() + pos, n), pos + n == file.size(), work);
       benchmark::DoNotOptimize(work.data());
+      if (r.consumed == 0) break;
       pos += r.consumed;
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }
-BENCHMARK_CAPTURE(BM_ReadPiece, Sjis, cc::Reader::Sjis)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadPiece, Euc, cc::Reader::Euc)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadPiece, Utf8, cc::Reader::Utf8)->Unit(benchmark::kMillisecond);
 
 // Working text to a file form, a reader's piece at a time.
 template <typename Convert>
-void BM_Write(benchmark::State& state, Convert convert) {
-  const Text& sjis = SjisText();
+void BM_Write(benchmark::State& state, const char* text, Convert convert) {
+  const Text& sjis = File(text, "sjis");
   const std::size_t piece = cc::kPieceSize - cc::kReaderHoldBack;
   Text out(3 * piece);
   for (auto _ : state) {
@@ -106,16 +83,42 @@ void BM_Write(benchmark::State& state, Convert convert) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sjis.size()));
 }
-BENCHMARK_CAPTURE(BM_Write, Utf8, [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToUtf8(s, d, CrLf(cc::kCodeUtf8)); })
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Write, Utf16LE,
-                  [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToUtf16(s, d, false, CrLf(cc::kCodeUtf16LE)); })
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Write, Euc, [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToEuc(s, d, CrLf(cc::kCodeEuc)); })
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Write, SjisLineEnds,
-                  [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextLineEnds(s, d, CrLf(cc::kCodeSjis)); })
-    ->Unit(benchmark::kMillisecond);
+
+// The Shift-JIS text copied as it is, in the writers' pieces.
+void BM_Memcpy(benchmark::State& state, const char* text) {
+  const Text& sjis = File(text, "sjis");
+  const std::size_t piece = cc::kPieceSize - cc::kReaderHoldBack;
+  Text out(piece);
+  for (auto _ : state) {
+    for (std::size_t pos = 0; pos < sjis.size(); pos += piece) {
+      std::memcpy(out.data(), sjis.data() + pos, std::min(piece, sjis.size() - pos));
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sjis.size()));
+}
+
+const int kRegistered = [] {
+  for (const char* text : kTexts) {
+    const std::string t = text;
+    auto ms = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond); };
+    ms(benchmark::RegisterBenchmark(("Memcpy/" + t).c_str(), BM_Memcpy, text));
+    ms(benchmark::RegisterBenchmark(("ReadPiece/Sjis/" + t).c_str(), BM_ReadPiece, text, cc::Reader::Sjis));
+    ms(benchmark::RegisterBenchmark(("ReadPiece/Euc/" + t).c_str(), BM_ReadPiece, text, cc::Reader::Euc));
+    ms(benchmark::RegisterBenchmark(("ReadPiece/Utf8/" + t).c_str(), BM_ReadPiece, text, cc::Reader::Utf8));
+    ms(benchmark::RegisterBenchmark(("Write/Utf8/" + t).c_str(), BM_Write<cc::TextConverted (*)(cc::Bytes, cc::MutBytes)>,
+                                    text, [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToUtf8(s, d, CrLf(cc::kCodeUtf8)); }));
+    ms(benchmark::RegisterBenchmark(("Write/Utf16LE/" + t).c_str(),
+                                    BM_Write<cc::TextConverted (*)(cc::Bytes, cc::MutBytes)>, text,
+                                    [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToUtf16(s, d, false, CrLf(cc::kCodeUtf16LE)); }));
+    ms(benchmark::RegisterBenchmark(("Write/Euc/" + t).c_str(), BM_Write<cc::TextConverted (*)(cc::Bytes, cc::MutBytes)>,
+                                    text, [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextToEuc(s, d, CrLf(cc::kCodeEuc)); }));
+    ms(benchmark::RegisterBenchmark(("Write/SjisLineEnds/" + t).c_str(),
+                                    BM_Write<cc::TextConverted (*)(cc::Bytes, cc::MutBytes)>, text,
+                                    [](cc::Bytes s, cc::MutBytes d) { return cc::SjisTextLineEnds(s, d, CrLf(cc::kCodeSjis)); }));
+  }
+  return 0;
+}();
 
 }  // namespace
 

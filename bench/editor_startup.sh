@@ -8,7 +8,14 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 data=$here/data
-[ -f "$data/lines-1600000.txt" ] || python3 "$here/make_lines.py" "$data/lines-1600000.txt" 1600000 100
+# The document of files.sh, made again when its generator changed (the stamp is files.sh's).
+lines=$data/lines-1600000.txt
+stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
+if [ "$(cat "$lines.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$lines" ]; then
+  mkdir -p "$data"
+  python3 "$here/make_lines.py" "$lines" 1600000 100
+  echo "$stamp" >"$lines.stamp"
+fi
 [ -f "$data/text-sjis.txt" ] || python3 "$here/make_text.py" "$data" 24
 head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
 (cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel first_paint >/dev/null)
@@ -17,7 +24,9 @@ head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
 inner=$(mktemp)
 trap 'rm -f "$inner"' EXIT
 cat >"$inner" <<INNER
-export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+. "$root/scripts/ja-locale.sh"
+gv_ja_locale || exit 1
+export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cd "$root/build/win64/bin"
 w=/usr/lib/wine/wine64

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Writes a Shift-JIS document of exactly LINES CR LF lines and about MB
-million bytes, made of the same Japanese text as make_text.py (lines of one
-or more sentences, some blank and some ASCII lines), for the loading and
-saving benchmark. The output is the same for the same arguments.
+"""Writes a Shift-JIS document of exactly LINES lines and about MB million
+bytes, made of the same Japanese text as make_text.py (lines of one or more
+sentences, some blank and some ASCII lines), for the loading and saving
+benchmark. Every line ends in CR LF but the last, so that the document the
+editor makes of it has LINES lines (1,600,000 is the most it holds). The
+output is the same for the same arguments.
 
 usage: make_lines.py OUT LINES MB [SEED]
 """
@@ -44,6 +46,7 @@ def main():
         take = take[: count - n]
         parts.extend(take)
         n += len(take)
+    parts[-1] = parts[-1][:-2]  # the document's last line has no line end
     with open(out + ".part", "wb") as f:
         f.write(b"".join(parts))
     os.replace(out + ".part", out)

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Times `gvtool convert` against iconv (and nkf) on large Japanese text files in
-# four directions and checks that gvtool's output equals iconv's.
+# Times `gvtool convert` against iconv (and nkf) on two large Japanese texts in
+# four directions each and checks that gvtool's output equals iconv's; then
+# the converters alone in memory beside a memcpy of the same bytes.
 #
 #   bench/run.sh                 # 7 timed runs of each tool per direction
-#   RUNS=11 MB=40 bench/run.sh   # more runs, a larger file
+#   RUNS=11 MB=40 bench/run.sh   # more runs, larger files
 #
 # RUNS  timed runs of each tool per direction (default 7; one untimed warm-up first)
-# MB    size of the Shift-JIS file in millions of bytes (default 24; the EUC-JP
-#       and UTF-8 files are a little and half again larger)
-# ONLY  run only the directions whose name contains this text (e.g. ONLY=utf8)
+# MB    size of each Shift-JIS file in millions of bytes (default 24; the EUC-JP
+#       and UTF-8 files are a little and up to half again larger)
+# ONLY  run only the directions whose name contains this text (e.g. ONLY=utf8,
+#       ONLY=dict)
 #
-# Inputs are generated once into bench/data/ (git-ignored) by make_text.py and
-# kept while their size and generator are unchanged. Outputs go to
-# bench/data/out/; each is removed before every run so that no tool pays for
-# freeing the last run's file.
+# The texts: prose (make_text.py, mostly Japanese) and a dictionary
+# (make_dict.py, about 60% ASCII). They are generated once into bench/data/
+# (git-ignored) and kept while their size and generators are unchanged.
+# Outputs go to bench/data/out/; each is removed before every run so that no
+# tool pays for freeing the last run's file.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -38,11 +41,12 @@ fi
 (cd "$root" && cmake --build build/release --target gvtool >/dev/null)
 
 # Inputs.
-stamp="mb=$mb $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
-if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$data/text-utf8.txt" ]; then
-  echo "generating inputs (${mb} MB of Shift-JIS text) in $data ..."
+stamp="mb=$mb $(cat "$here/make_text.py" "$here/make_dict.py" | cksum | cut -d' ' -f1)"
+if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$data/text-utf8.txt" ] || [ ! -f "$data/dict-utf8.txt" ]; then
+  echo "generating inputs (${mb} MB of Shift-JIS text each) in $data ..."
   rm -f "$data/stamp"
   python3 "$here/make_text.py" "$data" "$mb"
+  python3 "$here/make_dict.py" "$data" "$mb"
   echo "$stamp" >"$data/stamp"
 fi
 mkdir -p "$out"
@@ -109,9 +113,27 @@ direction() {
 }
 
 status=0
-direction eucjp-to-sjis text-eucjp.txt sjis EUC-JP CP932 "-E -s" || status=1
-direction utf8-to-sjis text-utf8.txt sjis UTF-8 CP932 "-W -s" || status=1
-direction sjis-to-utf8 text-sjis.txt utf8 CP932 UTF-8 "-S -w" || status=1
-direction sjis-to-utf16le text-sjis.txt utf16le CP932 UTF-16LE "-S -w16L0" || status=1
+for text in text dict; do
+  direction $text:eucjp-to-sjis $text-eucjp.txt sjis EUC-JP CP932 "-E -s" || status=1
+  direction $text:utf8-to-sjis $text-utf8.txt sjis UTF-8 CP932 "-W -s" || status=1
+  direction $text:sjis-to-utf8 $text-sjis.txt utf8 CP932 UTF-8 "-S -w" || status=1
+  direction $text:sjis-to-utf16le $text-sjis.txt utf16le CP932 UTF-16LE "-S -w16L0" || status=1
+done
 echo "median wall time of $runs runs each; MB/s = input bytes / median time, 1 MB = 10^6 bytes"
+echo "text: prose, mostly Japanese (make_text.py); dict: a dictionary, about 60% ASCII (make_dict.py)"
+
+# The converters alone, in memory, beside a memcpy of the same Shift-JIS bytes.
+bench=$root/build/release/bench/converters_bench
+if (cd "$root" && cmake --build build/release --target converters_bench >/dev/null 2>&1) && [ -x "$bench" ]; then
+  echo
+  echo "in memory (converters_bench; GB/s of input, median of 5):"
+  case "$only" in text | dict) filter="/$only\$" ;; *) filter=. ;; esac
+  GV_BENCH_DATA=$data "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_filter="$filter" 2>/dev/null |
+    awk '/_median/ {
+      name = $1; sub(/_median$/, "", name)
+      for (i = 2; i <= NF; ++i) if ($i ~ /^bytes_per_second=/) { rate = $i; sub(/bytes_per_second=/, "", rate) }
+      printf "  %-28s %s\n", name, rate
+    }'
+fi
 exit $status

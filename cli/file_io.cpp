@@ -1,7 +1,9 @@
 #include "file_io.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -28,11 +30,34 @@ bool Rename(const std::string& from, const std::string& to) {
 }
 void Remove(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
 long Pid() { return static_cast<long>(GetCurrentProcessId()); }
+std::string Utf8(const wchar_t* w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
+  return s;
+}
+// A new, empty file of our own in the temporary folder.
+bool MakeTemporaryFile(std::string* path) {
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  if (n == 0 || n > MAX_PATH || GetTempFileNameW(folder, L"gvt", 0, name) == 0) return false;
+  *path = Utf8(name);
+  return true;
+}
 #else
 std::FILE* Open(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 bool Rename(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 void Remove(const std::string& path) { std::remove(path.c_str()); }
 long Pid() { return static_cast<long>(getpid()); }
+bool MakeTemporaryFile(std::string* path) {
+  const char* folder = std::getenv("TMPDIR");
+  std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/gvtool-XXXXXX";
+  const int fd = mkstemp(name.data());
+  if (fd < 0) return false;
+  close(fd);
+  *path = name;
+  return true;
+}
 #endif
 
 }  // namespace
@@ -60,13 +85,22 @@ std::int64_t FileSize(std::FILE* f) {
   return size;
 }
 
-AtomicWriter::AtomicWriter(std::string path) : path_(std::move(path)) {
+void SetBinary(std::FILE* f) {
+#ifdef _WIN32
+  _setmode(_fileno(f), _O_BINARY);
+#else
+  static_cast<void>(f);
+#endif
+}
+
+void RemoveFile(const std::string& path) { Remove(path); }
+
+AtomicWriter::AtomicWriter(std::string path, std::FILE* standardOut) : path_(std::move(path)) {
   if (path_.empty() || path_ == "-") {
     toStdout_ = true;
-    file_ = stdout;
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    file_ = standardOut;
+    path_ = "standard output";
+    SetBinary(file_);
     return;
   }
   tmp_ = path_ + ".tmp-" + std::to_string(Pid());
@@ -103,7 +137,9 @@ bool AtomicWriter::Commit() {
   if (!ok()) return false;
   if (toStdout_) {
     committed_ = true;
-    return std::fflush(stdout) == 0;
+    if (std::fflush(file_) == 0) return true;
+    error_ = path_ + ": write failed: " + std::strerror(errno);
+    return false;
   }
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
@@ -117,6 +153,69 @@ bool AtomicWriter::Commit() {
   }
   committed_ = true;
   return true;
+}
+
+PieceReader::PieceReader(const std::string& path, std::FILE* standardIn, std::size_t pieceSize)
+    : buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(pieceSize)), size_(pieceSize) {
+  if (path == "-") {
+    file_ = standardIn;  // used as it is: its buffering may not change once it has been read
+    SetBinary(file_);
+    return;
+  }
+  file_ = OpenForRead(path);
+  owned_ = true;
+  // Pieces are read whole, straight into place.
+  if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+PieceReader::~PieceReader() {
+  if (owned_ && file_ != nullptr) std::fclose(file_);
+}
+
+bool PieceReader::Fill() {
+  if (start_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + start_, have_ - start_);
+    have_ -= start_;
+    start_ = 0;
+  }
+  while (!atEnd_ && have_ < size_) {
+    const std::size_t n = std::fread(buffer_.get() + have_, 1, size_ - have_, file_);
+    have_ += n;
+    if (n == 0) {
+      if (std::ferror(file_)) return false;
+      atEnd_ = true;
+    }
+  }
+  return true;
+}
+
+bool SpoolToTemporaryFile(std::FILE* in, std::string* path, std::string* error) {
+  if (!MakeTemporaryFile(path)) {
+    *error = std::string("cannot make a temporary file: ") + std::strerror(errno);
+    return false;
+  }
+  SetBinary(in);
+#ifdef _WIN32
+  std::FILE* out = Open(*path, L"wb");
+#else
+  std::FILE* out = Open(*path, "wb");
+#endif
+  bool ok = out != nullptr;
+  std::vector<char> buffer(256 * 1024);
+  while (ok) {
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+    if (n == 0) {
+      ok = !std::ferror(in);
+      break;
+    }
+    ok = std::fwrite(buffer.data(), 1, n, out) == n;
+  }
+  if (out != nullptr && std::fclose(out) != 0) ok = false;
+  if (!ok) {
+    *error = std::string("standard input could not be copied to a temporary file: ") + std::strerror(errno);
+    Remove(*path);
+  }
+  return ok;
 }
 
 }  // namespace gorvane::cli

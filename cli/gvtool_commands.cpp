@@ -12,12 +12,14 @@ namespace cc = gorvane::charcode;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: gvtool detect FILE...\n"
+    "usage: gvtool detect [--names] FILE...\n"
     "       gvtool convert --to FORM [--from FORM] [-o OUT] FILE\n"
     "       gvtool load FILE\n"
     "       gvtool roundtrip IN OUT [--to FORM] [--crlf cr|lf|crlf]\n"
     "       gvtool ipc list|hold|dump|record ...   (Windows build)\n"
-    "FORM: sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom\n";
+    "       gvtool help | --help\n"
+    "FORM: sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom\n"
+    "A FILE, IN or OUT of - is standard input or output.\n";
 
 struct Form {
   const char* name;
@@ -70,11 +72,40 @@ int LineEndKind(int code, const std::uint8_t* d, std::size_t n) {
 }
 
 struct Closer {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+  void operator()(std::FILE* f) const {
+    if (f != nullptr) std::fclose(f);
+  }
 };
 using File = std::unique_ptr<std::FILE, Closer>;
 
-int Detect(const std::vector<std::string>& files, std::FILE* out, std::FILE* err) {
+// The name of a detection result: its form, "-bom" when a byte-order mark was found.
+const char* CodeName(int code) {
+  switch (code) {
+    case cc::kCodeSjis: return "sjis";
+    case cc::kCodeEuc: return "eucjp";
+    case cc::kCodeUtf8: return "utf8";
+    case -cc::kCodeUtf8: return "utf8-bom";
+    case cc::kCodeUtf16BE: return "utf16be";
+    case -cc::kCodeUtf16BE: return "utf16be-bom";
+    case cc::kCodeUtf16LE: return "utf16le";
+    case -cc::kCodeUtf16LE: return "utf16le-bom";
+    default: return "unknown";
+  }
+}
+
+int Detect(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
+  bool names = false;
+  std::vector<std::string> files;
+  for (const std::string& a : args) {
+    if (a == "--names") {
+      names = true;
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
+      std::fprintf(err, "gvtool: unknown option '%s'\n%s", a.c_str(), kUsage);
+      return kExitError;
+    } else {
+      files.push_back(a);
+    }
+  }
   if (files.empty()) {
     std::fputs(kUsage, err);
     return kExitError;
@@ -82,14 +113,20 @@ int Detect(const std::vector<std::string>& files, std::FILE* out, std::FILE* err
   std::vector<std::uint8_t> sample(cc::kSampleSize);
   int rc = kExitOk;
   for (const std::string& path : files) {
-    File f(OpenForRead(path));
-    if (!f) {
+    File opened(path == "-" ? nullptr : OpenForRead(path));
+    std::FILE* f = path == "-" ? in : opened.get();
+    if (f == nullptr) {
       std::fprintf(err, "gvtool: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
       rc = kExitError;
       continue;
     }
-    const std::size_t n = std::fread(sample.data(), 1, sample.size(), f.get());
-    if (std::ferror(f.get())) {
+    if (path == "-") SetBinary(f);
+    std::size_t n = 0;
+    for (std::size_t k = 1; k != 0 && n < sample.size();) {  // a pipe may deliver the sample in parts
+      k = std::fread(sample.data() + n, 1, sample.size() - n, f);
+      n += k;
+    }
+    if (std::ferror(f)) {
       std::fprintf(err, "gvtool: %s: read failed\n", path.c_str());
       rc = kExitError;
       continue;
@@ -98,7 +135,8 @@ int Detect(const std::vector<std::string>& files, std::FILE* out, std::FILE* err
     const int code = cc::JudgmentCode(sample.data(), static_cast<int>(n), crlf);
     const bool units = code == 5 || code == 6 || code == -5 || code == -6;
     const std::size_t len = cc::CrlfLength(code, crlf) + (units ? 2 : 1);
-    std::fprintf(out, "%d ", code);
+    if (names) std::fprintf(out, "%s ", CodeName(code));
+    else std::fprintf(out, "%d ", code);
     for (std::size_t i = 0; i < len; ++i) std::fprintf(out, "%02x", crlf[i]);
     std::fprintf(out, " %s\n", path.c_str());
   }
@@ -114,6 +152,9 @@ class LineWriter {
   }
   // text: whole working lines, the last one possibly without its CR LF.
   bool Put(const std::uint8_t* text, std::size_t n) {
+    // The readers' lines end in CR LF and hold no other CR or LF: in Shift-JIS
+    // with CR LF they are written as they are.
+    if (to_.code == cc::kCodeSjis && crlf_[0] == '\r' && crlf_[1] == '\n' && crlf_[2] == 0) return sink_.Write(text, n);
     cc::Bytes src(text, n);
     while (!src.empty()) {
       // A few lines at a time, so that the text and its conversion stay in the
@@ -155,7 +196,7 @@ class LineWriter {
   std::int64_t line_ = 0, firstLossy_ = -1;
 };
 
-int Convert(const std::vector<std::string>& args, std::FILE* err) {
+int Convert(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
   const Form* to = nullptr;
   const Form* from = nullptr;
   std::string outPath, inPath;
@@ -185,37 +226,31 @@ int Convert(const std::vector<std::string>& args, std::FILE* err) {
     std::fputs(kUsage, err);
     return kExitError;
   }
-  File in(OpenForRead(inPath));
-  if (!in) {
+  PieceReader input(inPath, in, cc::kPieceSize);
+  if (!input.ok()) {
     std::fprintf(err, "gvtool: %s: cannot open: %s\n", inPath.c_str(), std::strerror(errno));
     return kExitError;
   }
-  std::setvbuf(in.get(), nullptr, _IONBF, 0);  // pieces are read whole, straight into place
-  const std::int64_t size = FileSize(in.get());
-  if (size < 0) {
-    std::fprintf(err, "gvtool: %s: cannot tell its size\n", inPath.c_str());
-    return kExitError;
-  }
-
-  std::vector<std::uint8_t> piece(cc::kPieceSize), work(cc::kPieceSize);
-  std::size_t have = std::fread(piece.data(), 1, piece.size(), in.get());
-  if (std::ferror(in.get())) {
+  if (!input.Fill()) {
     std::fprintf(err, "gvtool: %s: read failed\n", inPath.c_str());
     return kExitError;
   }
+  // Detection on the first piece.
   int code;
   if (from != nullptr) {
     code = from->code;
   } else {
     std::uint8_t crlf[cc::kCrlfBytesSize];
-    code = cc::JudgmentCode(piece.data(), static_cast<int>(have), crlf);
+    code = cc::JudgmentCode(input.data(), static_cast<int>(input.size()), crlf);
     if (code < 0) code = -code;
     if (code == cc::kCodeUnknown) code = cc::kCodeSjis;
   }
-  std::size_t skip = HasBom(code, piece.data(), have) ? BomLength(code) : 0;
-  const int kind = LineEndKind(code, piece.data() + skip, have - skip);
+  const std::size_t skip = HasBom(code, input.data(), input.size()) ? BomLength(code) : 0;
+  const int kind = LineEndKind(code, input.data() + skip, input.size() - skip);
+  input.Consume(skip);
 
-  AtomicWriter sink(outPath);
+  const auto work = std::make_unique_for_overwrite<std::uint8_t[]>(cc::kPieceSize);  // only what a reader wrote is read
+  AtomicWriter sink(outPath, out);
   if (!sink.ok()) {
     std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
     return kExitError;
@@ -228,25 +263,20 @@ int Convert(const std::vector<std::string>& args, std::FILE* err) {
   LineWriter writer(*to, kind, sink);
   const cc::Reader reader = cc::ReaderFor(code);
   std::int64_t linesRead = 0, firstLossyRead = -1, offset = static_cast<std::int64_t>(skip);
-  std::size_t start = skip;  // where the unread part of `piece` begins
   while (true) {
-    // Keep the unconsumed tail and top the piece up to its full size.
-    if (start > 0) {
-      std::memmove(piece.data(), piece.data() + start, have - start);
-      have -= start;
-      start = 0;
-    }
-    have += std::fread(piece.data() + have, 1, piece.size() - have, in.get());
-    if (std::ferror(in.get())) {
+    // The unconsumed tail, topped up to a whole piece.
+    if (!input.Fill()) {
       std::fprintf(err, "gvtool: %s: read failed\n", inPath.c_str());
       return kExitError;
     }
-    const bool final = offset + static_cast<std::int64_t>(have) >= size;
+    const bool final = input.atEnd();
+    const std::size_t have = input.size();
     if (have == 0) break;
-    const cc::PieceResult r = cc::ReadPiece(reader, cc::Bytes(piece.data(), have), final, work);
+    const cc::PieceResult r =
+        cc::ReadPiece(reader, cc::Bytes(input.data(), have), final, cc::MutBytes(work.get(), cc::kPieceSize));
     if (r.firstLossyLine >= 0 && firstLossyRead < 0) firstLossyRead = linesRead + r.firstLossyLine;
     linesRead += r.lineEnds;
-    if (!writer.Put(work.data(), r.outBytes)) {
+    if (!writer.Put(work.get(), r.outBytes)) {
       std::fprintf(err, "gvtool: %s\n", sink.error().empty() ? "conversion failed" : sink.error().c_str());
       return kExitError;
     }
@@ -254,9 +284,9 @@ int Convert(const std::vector<std::string>& args, std::FILE* err) {
       std::fprintf(err, "gvtool: %s: cannot read on at byte %lld\n", inPath.c_str(), static_cast<long long>(offset));
       return kExitError;
     }
-    start = r.consumed;
+    input.Consume(r.consumed);
     offset += r.consumed;
-    if (final && start == have) break;
+    if (final && r.consumed == have) break;
   }
   if (!sink.Commit()) {
     std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
@@ -284,16 +314,20 @@ bool LookUpForm(const std::string& name, int* code, bool* bom) {
   return true;
 }
 
-int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int RunGvtool(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
   if (args.empty()) {
     std::fputs(kUsage, err);
     return kExitError;
   }
+  if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, out);
+    return kExitOk;
+  }
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (args[0] == "detect") return Detect(rest, out, err);
-  if (args[0] == "convert") return Convert(rest, err);
-  if (args[0] == "load") return LoadCommand(rest, out, err);
-  if (args[0] == "roundtrip") return RoundtripCommand(rest, err);
+  if (args[0] == "detect") return Detect(rest, in, out, err);
+  if (args[0] == "convert") return Convert(rest, in, out, err);
+  if (args[0] == "load") return LoadCommand(rest, in, out, err);
+  if (args[0] == "roundtrip") return RoundtripCommand(rest, in, out, err);
   if (args[0] == "ipc") return IpcCommand(rest, out, err);
   std::fprintf(err, "gvtool: unknown command '%s'\n%s", args[0].c_str(), kUsage);
   return kExitError;

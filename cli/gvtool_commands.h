@@ -10,11 +10,15 @@ namespace gorvane::cli {
 
 inline constexpr int kExitOk = 0, kExitError = 2, kExitLossy = 3;
 
-int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// in, out, err: the tool's standard streams; a file named "-" is in or out.
+int RunGvtool(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+inline int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  return RunGvtool(args, stdin, out, err);
+}
 
 // The document commands (gvtool_documents.cpp).
-int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
-int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err);
+int LoadCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
 // The shared tables of the running editors (gvtool_ipc.cpp).
 int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 // A FORM name: its code and whether it carries a byte-order mark.

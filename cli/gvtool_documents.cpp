@@ -8,6 +8,7 @@
 #include "charcode/charcode.h"
 #include "companions/qorvetc/tmpcache.h"
 #include "document/line_store.h"
+#include "file_io.h"
 #include "files/loader.h"
 #include "files/writer.h"
 #include "gvtool_commands.h"
@@ -81,6 +82,53 @@ struct Session {
   }
 };
 
+// The file to load for a command-line name: standard input ("-") is first
+// copied into a temporary file, removed again when this goes.
+class InputFile {
+ public:
+  bool Open(const std::string& name, std::FILE* in, std::FILE* err) {
+    if (name != "-") {
+      path_ = name;
+      return true;
+    }
+    std::string error;
+    if (!SpoolToTemporaryFile(in, &path_, &error)) {
+      std::fprintf(err, "gvtool: %s\n", error.c_str());
+      return false;
+    }
+    temporary_ = true;
+    return true;
+  }
+  ~InputFile() {
+    if (temporary_) RemoveFile(path_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool temporary_ = false;
+};
+
+// The writer's output file over an AtomicWriter: written in order, nothing read.
+class WriterFile final : public files::File {
+ public:
+  explicit WriterFile(AtomicWriter& sink) : sink_(sink) {}
+  bool Read(void*, std::uint32_t, std::uint32_t* got) override {
+    *got = 0;
+    return false;
+  }
+  bool Write(const void* src, std::uint32_t n) override { return sink_.Write(src, n); }
+  bool Seek(std::uint64_t) override { return false; }
+  bool Size(std::uint64_t*) override { return false; }
+  bool LastWriteTime(files::FileTime*) override { return false; }
+  bool SetEndOfFile() override { return sink_.ok(); }
+  bool Flush() override { return sink_.ok(); }
+  bool Close() override { return sink_.ok(); }
+
+ private:
+  AtomicWriter& sink_;
+};
+
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   static const char kDigits[] = "0123456789abcdef";
   std::string s;
@@ -93,13 +141,14 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
 
 }  // namespace
 
-int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int LoadCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
   if (args.size() != 1) {
     std::fputs("usage: gvtool load FILE\n", err);
     return kExitError;
   }
+  InputFile input;
   Session s;
-  if (!s.Start(err) || !s.Load(args[0], err)) return kExitError;
+  if (!input.Open(args[0], in, err) || !s.Start(err) || !s.Load(input.path(), err)) return kExitError;
   const files::DocumentFile& f = s.file;
   std::fprintf(out, "lines=%u code=%d crlf=%s modified=%d readonly=%d\n", s.store.lineCount(), f.code,
                Hex(f.crlf.data(), cc::CrlfLength(f.code, f.crlf.data())).c_str(), f.modified ? 1 : 0,
@@ -107,7 +156,7 @@ int LoadCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE*
   return kExitOk;
 }
 
-int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err) {
+int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
   static const char* kRoundtripUsage = "usage: gvtool roundtrip IN OUT [--to FORM] [--crlf cr|lf|crlf]\n";
   std::vector<std::string> paths;
   int toCode = 0, crlfKind = cc::kCrlfKeep;
@@ -137,8 +186,9 @@ int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err) {
     std::fputs(kRoundtripUsage, err);
     return kExitError;
   }
+  InputFile input;
   Session s;
-  if (!s.Start(err) || !s.Load(paths[0], err)) return kExitError;
+  if (!input.Open(paths[0], in, err) || !s.Start(err) || !s.Load(input.path(), err)) return kExitError;
   const files::LoadReport loaded = s.loader.report();
   if (loaded.partial) {
     std::fprintf(err, "gvtool: %s: the file could not be read to its end; nothing written\n", paths[0].c_str());
@@ -149,26 +199,19 @@ int RoundtripCommand(const std::vector<std::string>& args, std::FILE* err) {
   if (toCode != 0) options.code = toCode;
   options.crlfKind = crlfKind;
   s.settings.saveWithBom = toCode != 0 ? toBom : loaded.markBytes > 0;
-  std::string out;
-  if (!SjisPath(paths[1], &out)) {
-    std::fprintf(err, "gvtool: %s: the name cannot be written in Shift-JIS\n", paths[1].c_str());
+  // Written as convert writes: beside the target and put in its place when
+  // complete, or to standard output.
+  AtomicWriter sink(paths[1], out);
+  if (!sink.ok()) {
+    std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
     return kExitError;
   }
-  // Written beside the target and put in its place when complete.
-  const std::string temp = out + ".gvtool-tmp";
-  std::unique_ptr<files::File> f =
-      s.fs->Open(temp, files::Access::ReadWrite, files::Share::Read, files::Disposition::CreateAlways, true);
-  if (!f) {
-    std::fprintf(err, "gvtool: %s: cannot be written\n", paths[1].c_str());
-    return kExitError;
-  }
+  WriterFile f(sink);
   s.store.WriteBack();
   files::WriteReport written;
-  const bool ok = files::WriteDocument(s.ctx, *f, options, &written) == 1 && f->Flush();
-  const bool closed = f->Close();
-  if (!ok || !closed || !s.fs->ReplaceFile(temp, out)) {
-    s.fs->DeleteFile(temp);
-    std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
+  if (files::WriteDocument(s.ctx, f, options, &written) != 1 || !sink.Commit()) {
+    if (sink.error().empty()) std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
+    else std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
     return kExitError;
   }
 

@@ -16,10 +16,10 @@ int wmain(int argc, wchar_t** argv) {
     if (n > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, s.data(), n, nullptr, nullptr);
     args.push_back(s);
   }
-  return gorvane::cli::RunGvtool(args, stdout, stderr);
+  return gorvane::cli::RunGvtool(args, stdin, stdout, stderr);
 }
 #else
 int main(int argc, char** argv) {
-  return gorvane::cli::RunGvtool(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+  return gorvane::cli::RunGvtool(std::vector<std::string>(argv + 1, argv + argc), stdin, stdout, stderr);
 }
 #endif

@@ -16,9 +16,12 @@ file=$(realpath "${1:-samples/sample-sjis.txt}")
 winfile="Z:${file//\//\\}"
 bin=$root/build/win64/bin
 
-# The Wine prefix of the build tree (made on first use), then the editor.
+# The Japanese locale (setup.sh has generated it by now), the Wine prefix of
+# the build tree (made on first use), then the editor.
+. scripts/ja-locale.sh
+gv_ja_locale || exit 1
 scripts/wine-run.sh build/win64 120 "$bin/gvtool.exe" detect "$file" >/dev/null
-export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver

@@ -49,6 +49,8 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
     echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
   fi
-  $SUDO locale-gen >/dev/null
+  # Only what is missing: a full run removes every locale for a while, and
+  # shells started meanwhile with one of them set warn that it cannot be set.
+  $SUDO locale-gen --keep-existing >/dev/null
 fi
 echo "setup: all packages present"

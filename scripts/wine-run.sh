@@ -14,8 +14,10 @@ WINE=${GV_WINE:-/usr/lib/wine/wine64}
 WINESERVER=$(dirname "$WINE")/wineserver
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
 
+. "$(dirname "${BASH_SOURCE[0]}")/ja-locale.sh"
+gv_ja_locale || exit 2
 export WINEPREFIX="$build_dir/wine/prefix"
-export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$build_dir/wine"
 

@@ -3,7 +3,8 @@
 // piece readers that turn a file's bytes into working lines.
 //
 // Everything here is portable and allocation-free; nothing writes past the
-// capacity of the span it is given. The Windows library exports
+// capacity of the span it is given (a converter may use all of it as scratch
+// before the end of what it reports). The Windows library exports
 // (qorvchar_win32.cpp) are thin wrappers over these functions.
 #pragma once
 

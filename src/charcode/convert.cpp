@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "charcode/ascii_blocks.h"
 #include "charcode/byte_scan.h"
 #include "charcode/charcode.h"
 #include "charcode/cp932_tables.h"
@@ -96,18 +97,85 @@ constexpr std::array<std::uint8_t, 256> kSjisTrailToEuc = [] {
 //   kPutRoom            the room a Put needs (it may store a little past the
 //                       character, never past this);
 //   PutAscii(b, d)      writes one ASCII character;
+//   AsciiBlock(s, d)    converts the ASCII run (CR and LF excepted) that starts
+//                       the 16 bytes at s, storing 16 characters' room at d
+//                       (see ascii_blocks.h), and returns its length;
+//   Run(s, n, limit, d, i, o)
+//                       converts the run of two-byte characters with an
+//                       equivalent that start at s[i, limit) (ending by n)
+//                       into d[o...], which has room for them, advancing i and
+//                       o; it may convert none;
 //   PutPair(lead, trail, d, replaced), PutSingle(b, d, replaced)
 //                       write a character that is not ASCII at d: a lead and a
 //                       trail byte, or a single byte (which may be a lead byte
 //                       without its trail byte). They return its length; a
 //                       character without an equivalent is counted in replaced.
 
+// What each two-byte Shift-JIS code becomes in a target, for the runs of such
+// characters: entry kPairRows[lead] + trail of a table of 61 rows of 256, the
+// last row, all 0, for any byte that is not a lead byte. 0 also for a byte
+// that is no trail byte and for a code without an equivalent: the run ends
+// there.
+constexpr std::size_t kNoRow = 60 * 256;
+constexpr std::array<std::uint16_t, 256> kPairRows = [] {
+  std::array<std::uint16_t, 256> rows{};
+  for (int b = 0; b < 256; ++b) {
+    const auto lead = static_cast<std::uint8_t>(b);
+    rows[lead] = static_cast<std::uint16_t>(cp932::IsLead(lead) ? cp932::LeadIndex(lead) * 256 : kNoRow);
+  }
+  return rows;
+}();
+template <typename T>
+using PairTable = std::array<T, kNoRow + 256>;
+
+template <typename T, typename Of>
+PairTable<T> MakePairTable(Of of) {
+  PairTable<T> table{};
+  for (int l = 0; l < 256; ++l)
+    for (int t = 0x40; t <= 0xFC; ++t) {
+      const auto lead = static_cast<std::uint8_t>(l), trail = static_cast<std::uint8_t>(t);
+      if (cp932::IsLead(lead) && cp932::IsTrail(trail)) table[kPairRows[lead] + trail] = of(lead, trail);
+    }
+  return table;
+}
+
+// The entry of the two-byte character at s (two bytes readable), 0 when there
+// is none.
+template <typename T>
+inline T PairEntry(const T* table, const std::uint8_t* s) {
+  return table[kPairRows[s[0]] + s[1]];
+}
+
+// Where a run of two-byte characters that start before limit stops at the
+// latest: the last byte of s can start none.
+inline std::size_t PairRunStop(std::size_t n, std::size_t limit) { return std::min(limit, n != 0 ? n - 1 : 0); }
+
+// Writes the two-byte characters that start at s[i, limit) (ending by n) and
+// have a two-byte entry, stopping at the first other character; the room is
+// there. kHighFirst: the entry's high byte goes first.
+template <bool kHighFirst>
+inline void TwoByteRun(const std::uint16_t* table, const std::uint8_t* s, std::size_t n, std::size_t limit,
+                       std::uint8_t* d, std::size_t& i, std::size_t& o) {
+  std::size_t k = i, w = o;
+  const std::size_t stop = PairRunStop(n, limit);
+  while (k < stop) {
+    std::uint16_t v = PairEntry(table, s + k);
+    if (v == 0) break;
+    if (kHighFirst == (std::endian::native == std::endian::little)) v = static_cast<std::uint16_t>(v << 8 | v >> 8);
+    std::memcpy(d + w, &v, 2);
+    k += 2, w += 2;
+  }
+  i = k, o = w;
+}
+
 struct Utf8Target {
   static constexpr int kCode = kCodeUtf8;
   static constexpr std::size_t kAsciiWidth = 1, kMaxBytes = 3, kPutRoom = 4;
 
-  // The UTF-8 of each two-byte code: its bytes from the lowest, and its length
-  // in the top byte; 0 for an undefined code.
+  static std::size_t AsciiBlock(const std::uint8_t* s, std::uint8_t* d) { return blocks::CopyAscii<true>(s, d); }
+
+  // The UTF-8 of each two-byte code by kPairRows: its bytes from the lowest,
+  // and its length in the top byte; 0 for an undefined code.
   const std::uint32_t* pairs = Pairs();
 
   static std::uint32_t Encode(std::uint16_t u) {
@@ -116,12 +184,25 @@ struct Utf8Target {
     return u | 1u << 24;
   }
   static const std::uint32_t* Pairs() {
-    static const auto table = [] {
-      std::array<std::uint32_t, 60 * 192> t{};
-      for (std::size_t k = 0; k < t.size(); ++k) t[k] = cp932::kDouble[k] ? Encode(cp932::kDouble[k]) : 0;
-      return t;
-    }();
+    static const PairTable<std::uint32_t> table = MakePairTable<std::uint32_t>([](std::uint8_t l, std::uint8_t t) {
+      const std::uint16_t u = cp932::DecodePair(l, t);
+      return u ? Encode(u) : 0u;
+    });
     return table.data();
+  }
+  // Two-byte characters with a UTF-8 form (all but the undefined codes).
+  void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
+           std::size_t& o) const {
+    if constexpr (std::endian::native != std::endian::little) return;  // Put(packed) stores from the lowest byte
+    std::size_t k = i, w = o;
+    const std::size_t stop = PairRunStop(n, limit);
+    while (k < stop) {
+      const std::uint32_t packed = PairEntry(pairs, s + k);
+      if (packed == 0) break;
+      w += Put(packed, d + w);
+      k += 2;
+    }
+    i = k, o = w;
   }
   static std::size_t Put(std::uint32_t packed, std::uint8_t* d) {
     std::memcpy(d, &packed, 4);  // little-endian first: the character's bytes, then its length (overwritten later)
@@ -135,7 +216,7 @@ struct Utf8Target {
 
   static void PutAscii(std::uint8_t b, std::uint8_t* d) { d[0] = b; }
   std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) const {
-    const std::uint32_t packed = pairs[cp932::PairIndex(lead, trail)];
+    const std::uint32_t packed = pairs[kPairRows[lead] + trail];
     if (packed == 0) [[unlikely]] return Lost(d, replaced);
     if constexpr (std::endian::native == std::endian::little) return Put(packed, d);
     return Put(cp932::DecodePair(lead, trail), d);
@@ -151,10 +232,25 @@ struct Utf8Target {
   }
 };
 
+// The UTF-16 unit of each two-byte code by kPairRows (both byte orders).
+inline const std::uint16_t* PairUnits() {
+  static const PairTable<std::uint16_t> table = MakePairTable<std::uint16_t>(cp932::DecodePair);
+  return table.data();
+}
+
 template <bool kBigEndian>
 struct Utf16Target {
   static constexpr int kCode = kBigEndian ? kCodeUtf16BE : kCodeUtf16LE;
   static constexpr std::size_t kAsciiWidth = 2, kMaxBytes = 2, kPutRoom = 2;
+
+  static std::size_t AsciiBlock(const std::uint8_t* s, std::uint8_t* d) { return blocks::WidenAscii<kBigEndian>(s, d); }
+
+  // Two-byte characters with a UTF-16 form.
+  const std::uint16_t* units = PairUnits();
+  void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
+           std::size_t& o) const {
+    TwoByteRun<kBigEndian>(units, s, n, limit, d, i, o);
+  }
 
   static std::size_t Put(std::uint16_t u, std::uint8_t* d) {
     const bool swap = kBigEndian != (std::endian::native == std::endian::big);
@@ -181,6 +277,24 @@ struct Utf16Target {
 struct EucTarget {
   static constexpr int kCode = kCodeEuc;
   static constexpr std::size_t kAsciiWidth = 1, kMaxBytes = 2, kPutRoom = 2;
+
+  static std::size_t AsciiBlock(const std::uint8_t* s, std::uint8_t* d) { return blocks::CopyAscii<true>(s, d); }
+
+  // Two-byte characters with an EUC-JP form, as PutPair writes them.
+  const std::uint16_t* codes = Codes();
+  static const std::uint16_t* Codes() {
+    static const PairTable<std::uint16_t> table = MakePairTable<std::uint16_t>([](std::uint8_t l, std::uint8_t t) {
+      std::uint8_t out[2];
+      std::size_t lost = 0;
+      PutPair(l, t, out, lost);
+      return static_cast<std::uint16_t>(lost ? 0 : out[0] << 8 | out[1]);
+    });
+    return table.data();
+  }
+  void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
+           std::size_t& o) const {
+    TwoByteRun<true>(codes, s, n, limit, d, i, o);
+  }
 
   static void PutAscii(std::uint8_t b, std::uint8_t* d) { d[0] = b; }
   static std::size_t PutPair(std::uint8_t lead, std::uint8_t trail, std::uint8_t* d, std::size_t& replaced) {
@@ -232,15 +346,47 @@ struct Cursor {
   std::size_t i = 0, o = 0, replaced = 0;
 };
 
+// Writes n (a line end's length, at most 4) bytes of src at d.
+inline void PutLineEnd(std::uint8_t* d, const std::uint8_t* src, std::size_t n) {
+  if (n == 2) std::memcpy(d, src, 2);
+  else if (n == 4) std::memcpy(d, src, 4);
+  else if (n == 1) d[0] = src[0];
+  else for (std::size_t k = 0; k < n; ++k) d[k] = src[k];
+}
+
+// The lines of working text converted so far, with the line end each CR LF
+// becomes.
+struct TextLines {
+  const std::uint8_t* crlf;
+  std::size_t crlfLen;
+  std::size_t lines = 0;             // LF bytes consumed
+  std::int64_t firstLossyLine = -1;  // 0-based line of the first replacement
+  Cursor line;                       // where the current line began
+
+  // A replacement so far (at.replaced) belongs to the current line unless
+  // one was seen before.
+  void NoteLoss(const Cursor& at) {
+    if (at.replaced && firstLossyLine < 0) firstLossyLine = static_cast<std::int64_t>(lines);
+  }
+  void EndLine(const Cursor& at) {
+    NoteLoss(at);
+    ++lines;
+    line = at;
+  }
+};
+
 // Converts the Shift-JIS characters of s[at.i, n) into the target until the end
 // of s (End), a CR or LF at at.i (LineEnd) or a character that does not fit
 // (Full). A lead byte not followed by a trail byte is a character of its own;
 // CR and LF are never trail bytes, so they always start a character.
 // Characters are taken while they start before limit; kRoomy: those fit in
 // dst whatever they are, so no step checks the room.
+// text: working text whose CR LF pairs become text->crlf (the walk goes on
+// past them while they fit in the stretch that needs no checks); null: every
+// CR or LF stops the walk.
 template <bool kRoomy, class Target>
 Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
-                std::size_t cap, Cursor& at) {
+                std::size_t cap, Cursor& at, TextLines* text) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   // Writes a character that is not ASCII, near the end of dst through a scratch
@@ -262,7 +408,26 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
   while (i < limit) {
     const std::uint8_t b = s[i];
     if (b < 0x80) {
+      if constexpr (kRoomy && blocks::kEnabled) {
+        // An ASCII run, a block at a time while its whole output fits.
+        constexpr std::size_t kOut = blocks::kBlock * Target::kAsciiWidth;
+        const std::size_t from = i;
+        while (limit - i >= blocks::kBlock && cap - o >= kOut) {
+          const std::size_t k = Target::AsciiBlock(s + i, d + o);
+          i += k, o += k * Target::kAsciiWidth;
+          if (k != blocks::kBlock) break;
+        }
+        if (i != from) continue;
+      }
       if (scan::IsLineEnd(b)) [[unlikely]] {
+        if constexpr (kRoomy && blocks::kEnabled) {
+          if (text != nullptr && b == '\r' && limit - i >= 2 && s[i + 1] == '\n' && cap - o >= text->crlfLen) {
+            PutLineEnd(d + o, text->crlf, text->crlfLen);
+            i += 2, o += text->crlfLen;
+            text->EndLine({i, o, replaced});
+            continue;
+          }
+        }
         stop = Stop::LineEnd;
         break;
       }
@@ -273,6 +438,13 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
       Target::PutAscii(b, d + o);
       i += 1, o += Target::kAsciiWidth;
       continue;
+    }
+    if constexpr (kRoomy && blocks::kEnabled) {
+      if (kSjisClass[b] & kSjisLead) {  // half-width katakana go on below at once
+        const std::size_t from = i;
+        target.Run(s, n, limit, d, i, o);
+        if (i != from) continue;
+      }
     }
     if (i + 1 < n && IsSjisPair(s + i)) [[likely]] {
       const std::uint8_t t = s[i + 1];
@@ -295,17 +467,17 @@ Stop WalkSjisIn(const Target& target, const std::uint8_t* s, std::size_t n, std:
 
 template <class Target>
 Stop WalkSjis(const Target& target, const std::uint8_t* s, std::size_t n, std::uint8_t* d, std::size_t cap,
-              Cursor& at) {
+              Cursor& at, TextLines* text = nullptr) {
   // Each input byte makes at most kMaxBytes (a single-byte character), and a
   // Put needs kPutRoom: the characters that start in the first stretch below
   // fit whatever they are. The rest is converted with checks.
   const std::size_t room = cap - at.o;
   if (room >= Target::kPutRoom) {
     const std::size_t limit = at.i + std::min(n - at.i, (room - Target::kPutRoom) / Target::kMaxBytes + 1);
-    const Stop stop = WalkSjisIn<true>(target, s, n, limit, d, cap, at);
+    const Stop stop = WalkSjisIn<true>(target, s, n, limit, d, cap, at, text);
     if (stop != Stop::End || at.i >= n) return stop;
   }
-  return WalkSjisIn<false>(target, s, n, n, d, cap, at);
+  return WalkSjisIn<false>(target, s, n, n, d, cap, at, text);
 }
 
 // One line: a final CR LF becomes crlf, any other CR or LF is converted as it is.
@@ -343,15 +515,15 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
   TextConverted r;
   const std::uint8_t* s = src.data();
   const std::size_t n = src.size(), cap = dst.size();
-  const std::size_t crlfLen = CrlfLength(Target::kCode, crlf);
   std::uint8_t* d = dst.data();
   const Target target;
-  Cursor at, line;  // where we are, where the current line began
+  TextLines text{crlf, CrlfLength(Target::kCode, crlf), 0, -1, {}};
+  Cursor at;  // where we are
   while (true) {
-    const Stop stop = WalkSjis(target, s, n, d, cap, at);
-    if (at.replaced && r.firstLossyLine < 0) r.firstLossyLine = static_cast<std::int64_t>(r.lines);
+    const Stop stop = WalkSjis(target, s, n, d, cap, at, crlf != nullptr ? &text : nullptr);
+    text.NoteLoss(at);
     if (stop == Stop::End) {
-      line = at;
+      text.line = at;
       break;
     }
     if (stop == Stop::Full) {
@@ -359,12 +531,12 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
       break;
     }
     if (crlf != nullptr && s[at.i] == '\r' && at.i + 1 < n && s[at.i + 1] == '\n') {
-      if (cap - at.o < crlfLen) {
+      if (cap - at.o < text.crlfLen) {
         r.complete = false;
         break;
       }
-      if (crlfLen) std::memcpy(d + at.o, crlf, crlfLen);
-      at.i += 2, at.o += crlfLen;
+      PutLineEnd(d + at.o, crlf, text.crlfLen);
+      at.i += 2, at.o += text.crlfLen;
     } else {  // a bare CR or LF is a character of its line
       if (!PutAsciiByte<Target>(s[at.i], d, cap, at.o)) {
         r.complete = false;
@@ -372,13 +544,14 @@ TextConverted FromSjisText(Bytes src, MutBytes dst, const std::uint8_t* crlf) {
       }
       if (s[at.i++] != '\n') continue;
     }
-    ++r.lines;
-    line = at;
+    text.EndLine(at);
   }
-  if (!r.complete && line.replaced == 0) r.firstLossyLine = -1;  // the replacement was in the line left over
-  r.consumed = line.i;
-  r.written = line.o;
-  r.replaced = line.replaced;
+  r.lines = text.lines;
+  r.firstLossyLine = text.firstLossyLine;
+  if (!r.complete && text.line.replaced == 0) r.firstLossyLine = -1;  // the replacement was in the line left over
+  r.consumed = text.line.i;
+  r.written = text.line.o;
+  r.replaced = text.line.replaced;
   return r;
 }
 
@@ -404,6 +577,11 @@ inline std::size_t SjisLineKeeps(Bytes line, const std::uint8_t* crlf, std::size
 // ---- into Shift-JIS: the input forms ------------------------------------------------
 //
 // A source decodes the characters that are not ASCII:
+//   Block<kLineStops>(s, d)
+//                      converts the characters of the 16 bytes at s that keep
+//                      their length (ASCII at least, CR and LF excepted with
+//                      kLineStops) from the first on, storing 16 bytes at d,
+//                      and returns their bytes (see ascii_blocks.h);
 //   Decode(s, left)    with left >= 1 bytes at s gives the cp932 code of the
 //                      character at s (0: none, written as "?"), the bytes it
 //                      takes, and whether it is cut by the end of s (then code
@@ -422,6 +600,16 @@ struct Decoded {
 
 struct EucSource {
   const std::uint8_t* cls;
+  // Under our own table JIS X 0208 is any two bytes of A1-FE, taken with ASCII
+  // a block at a time (ReadPiece and EucToSjis hand over our table's address
+  // for a copy of it).
+  bool standard = cls == kEucClass.data();
+
+  template <bool kLineStops>
+  std::size_t Block(const std::uint8_t* s, std::uint8_t* d) const {
+    if (blocks::kEucBlocks && standard) return blocks::EucBlock<kLineStops>(s, d);
+    return blocks::CopyAscii<kLineStops>(s, d);
+  }
 
   // Bytes below 0x80 are ASCII whatever the caller's class table says: they
   // neither start nor end a two-byte character.
@@ -447,10 +635,33 @@ struct EucSource {
     return {static_cast<std::uint16_t>(kEucRowToSjis[b] << 8 | kEucCellToSjis[b & 1][t]), 2, false};  // JIS X 0208
   }
 
-  // JIS X 0208 characters: two bytes each way.
+  // JIS X 0208 characters, two bytes each way (and half-width katakana).
   void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
            std::size_t& o) const {
     std::size_t k = i, w = o;
+    if constexpr (blocks::kEnabled) {
+      // With half-width katakana (single-shift 2 and a byte of A1-DF: that
+      // byte). Under our table the blocks take JIS X 0208 wherever a block fits.
+      const bool blocksTake = blocks::kEucBlocks && standard;
+      while (k < limit && n - k >= 2) {
+        const std::uint8_t b = s[k], t = s[k + 1];
+        if (b < 0x80 || !Trail(t)) break;
+        const std::uint8_t c = cls[b] & (kEucLead | kEucSs2 | kEucSs3);
+        if (c == kEucLead) {
+          if (blocksTake && limit - k >= blocks::kBlock) break;
+          d[w] = kEucRowToSjis[b];
+          d[w + 1] = kEucCellToSjis[b & 1][t];
+          k += 2, w += 2;
+        } else if ((c & (kEucSs2 | kEucSs3)) == kEucSs2 && t <= 0xDF && t >= 0xA1) {
+          d[w] = t;
+          k += 2, w += 1;
+        } else {
+          break;
+        }
+      }
+      i = k, o = w;
+      return;
+    }
     while (k < limit && n - k >= 2) {
       const std::uint8_t b = s[k], t = s[k + 1];
       if (b < 0x80 || (cls[b] & (kEucLead | kEucSs2 | kEucSs3)) != kEucLead || !Trail(t)) [[unlikely]]
@@ -464,6 +675,30 @@ struct EucSource {
 };
 
 struct Utf8Source {
+  // The codes of the three-byte sequences with a lead byte of E1-EF but ED
+  // (any two continuation bytes make a character there), by the lead's low
+  // four bits and the second byte's low six: 64 of them, one for each third
+  // byte's low six bits. Rows of E0 and ED, where some sequences are
+  // ill-formed, are all 0 (the sequences go to Decode).
+  static const std::uint16_t* const* ThreeByteRows() {
+    static const std::uint16_t kNone[64] = {};
+    static const auto rows = [] {
+      std::array<const std::uint16_t*, 16 * 64> r{};
+      for (unsigned lead = 0; lead < 16; ++lead)
+        for (unsigned second = 0; second < 64; ++second) {
+          const unsigned page = lead << 4 | second >> 2;
+          r[lead << 6 | second] = lead == 0 || lead == 0xD ? kNone : cp932::kEncodePages[cp932::kEncodeIndex[page]] + ((second & 3) << 6);
+        }
+      return r;
+    }();
+    return rows.data();
+  }
+
+  template <bool kLineStops>
+  static std::size_t Block(const std::uint8_t* s, std::uint8_t* d) {
+    return s[0] < 0x80 ? blocks::CopyAscii<kLineStops>(s, d) : 0;
+  }
+
   Decoded Decode(const std::uint8_t* s, std::size_t left) const {
     const std::uint8_t b = s[0];
     if (b >= 0xE1 && b <= 0xEF && b != 0xED && left >= 3 && (s[1] & 0xC0) == 0x80 && (s[2] & 0xC0) == 0x80) {
@@ -482,6 +717,30 @@ struct Utf8Source {
   void Run(const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d, std::size_t& i,
            std::size_t& o) const {
     std::size_t k = i, w = o;
+    if constexpr (blocks::kEnabled && std::endian::native == std::endian::little) {
+      // A sequence and the byte after it in one word (the last sequence of s
+      // is left to Decode): a lead byte, then two continuation bytes.
+      const std::uint16_t* const* rows = ThreeByteRows();
+      const std::size_t stop = std::min(limit, n >= 4 ? n - 3 : 0);
+      while (k < stop) {
+        std::uint32_t q;
+        std::memcpy(&q, s + k, 4);
+        if ((q & 0xC0C0F0) != 0x8080E0) break;
+        const std::uint16_t code = rows[(q & 0x0F) << 6 | (q >> 8 & 0x3F)][q >> 16 & 0x3F];
+        if (code >= 0x100) [[likely]] {
+          d[w] = static_cast<std::uint8_t>(code >> 8);
+          d[w + 1] = static_cast<std::uint8_t>(code);
+          w += 2;
+        } else if (code != 0) {
+          d[w++] = static_cast<std::uint8_t>(code);
+        } else {
+          break;
+        }
+        k += 3;
+      }
+      i = k, o = w;
+      return;
+    }
     while (k < limit && n - k >= 3) {
       const std::uint8_t b = s[k];
       if (b < 0xE1 || b > 0xEF || b == 0xED || (s[k + 1] & 0xC0) != 0x80 || (s[k + 2] & 0xC0) != 0x80) [[unlikely]]
@@ -499,21 +758,56 @@ struct Utf8Source {
   }
 };
 
+// The CR LF pairs a reader's line step goes on past (see line_steps.h).
+struct StepLines {
+  std::size_t goOnBelow;
+  std::size_t lines = 0;
+  std::int64_t firstLossyLine = -1;
+  Cursor after;  // where the last of them ended
+
+  void EndLine(const Cursor& at) {
+    if (at.replaced && firstLossyLine < 0) firstLossyLine = static_cast<std::int64_t>(lines);
+    ++lines;
+    after = at;
+  }
+};
+
 // Converts s[at.i, n) into Shift-JIS until the end of s or a character cut by
 // it when !srcEnds (End), with kLineStops a CR or LF at at.i (LineEnd), or a
 // character that does not fit (Full). Characters are taken while they start
 // before limit; kRoomy: those fit in dst whatever they are, so no step checks
-// the room.
+// the room. With lines, a CR LF in that stretch is kept as it is and the walk
+// goes on while its output stays below lines->goOnBelow.
 template <class Source, bool kRoomy, bool kLineStops>
 Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, std::size_t limit, std::uint8_t* d,
-                    std::size_t cap, bool srcEnds, Cursor& at) {
+                    std::size_t cap, bool srcEnds, Cursor& at, StepLines* lines) {
   std::size_t i = at.i, o = at.o, replaced = at.replaced;
   auto fits = [&](std::size_t k) { return kRoomy || cap - o >= k; };
   Stop stop = Stop::End;
   while (i < limit) {
+    if constexpr (kRoomy && blocks::kEnabled) {
+      // The source's most common characters that keep their length, a block
+      // at a time: the room is there (no character makes more bytes than it
+      // takes). Then the character that ended them, below.
+      while (limit - i >= blocks::kBlock) {
+        const std::size_t k = source.template Block<kLineStops>(s + i, d + o);
+        i += k, o += k;
+        if (k != blocks::kBlock) break;
+      }
+      if (i >= limit) break;
+    }
     const std::uint8_t b = s[i];
     if (b < 0x80) {
       if (kLineStops && scan::IsLineEnd(b)) [[unlikely]] {
+        if constexpr (kRoomy && blocks::kEnabled) {
+          // A CR LF comes out as it is, in the room there is (it takes two bytes).
+          if (lines != nullptr && b == '\r' && limit - i >= 2 && s[i + 1] == '\n' && o + 2 < lines->goOnBelow) {
+            d[o] = '\r', d[o + 1] = '\n';
+            i += 2, o += 2;
+            lines->EndLine({i, o, replaced});
+            continue;
+          }
+        }
         stop = Stop::LineEnd;
         break;
       }
@@ -557,7 +851,7 @@ Stop WalkIntoSjisIn(const Source& source, const std::uint8_t* s, std::size_t n, 
 }
 
 template <bool kLineStops, class Source>
-Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at) {
+Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, Cursor& at, StepLines* lines = nullptr) {
   const std::uint8_t* s = src.data();
   std::uint8_t* d = dst.data();
   const std::size_t n = src.size(), cap = dst.size();
@@ -567,10 +861,10 @@ Stop WalkIntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds, C
   const std::size_t room = cap - at.o;
   if (room >= 2) {
     const std::size_t limit = at.i + std::min(n - at.i, room - 1);
-    const Stop stop = WalkIntoSjisIn<Source, true, kLineStops>(source, s, n, limit, d, cap, srcEnds, at);
+    const Stop stop = WalkIntoSjisIn<Source, true, kLineStops>(source, s, n, limit, d, cap, srcEnds, at, lines);
     if (stop != Stop::End || at.i >= n) return stop;
   }
-  return WalkIntoSjisIn<Source, false, kLineStops>(source, s, n, n, d, cap, srcEnds, at);
+  return WalkIntoSjisIn<Source, false, kLineStops>(source, s, n, n, d, cap, srcEnds, at, lines);
 }
 
 template <class Source>
@@ -583,11 +877,14 @@ Converted IntoSjis(const Source& source, Bytes src, MutBytes dst, bool srcEnds) 
 }
 
 template <class Source>
-detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst) {
+detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst, std::size_t goOnBelow) {
   Cursor at;
-  const Stop stop = WalkIntoSjis<true>(source, src, dst, false, at);
+  StepLines lines{goOnBelow, 0, -1, {}};
+  const Stop stop = WalkIntoSjis<true>(source, src, dst, false, at, goOnBelow != 0 ? &lines : nullptr);
   detail::LineStep r;
   r.consumed = at.i, r.written = at.o, r.replaced = at.replaced;
+  r.lines = lines.lines, r.firstLossyLine = lines.firstLossyLine;
+  r.linesConsumed = lines.after.i, r.linesWritten = lines.after.o, r.linesReplaced = lines.after.replaced;
   r.end = stop == Stop::LineEnd ? detail::StepEnd::LineEnd
           : stop == Stop::Full  ? detail::StepEnd::Full
                                 : detail::StepEnd::SrcEnd;
@@ -596,15 +893,22 @@ detail::LineStep LineIntoSjis(const Source& source, Bytes src, MutBytes dst) {
 
 }  // namespace
 
-detail::LineStep detail::EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass) {
-  return LineIntoSjis(EucSource{eucClass}, src, dst);
+const std::uint8_t* detail::OurEucClassIfSame(const std::uint8_t* eucClass) {
+  if (eucClass == nullptr || eucClass == kEucClass.data()) return kEucClass.data();
+  return std::memcmp(eucClass, kEucClass.data(), kEucClass.size()) == 0 ? kEucClass.data() : eucClass;
 }
 
-detail::LineStep detail::Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
-  return LineIntoSjis(Utf8Source{}, src, dst);
+detail::LineStep detail::EucLineToSjis(Bytes src, MutBytes dst, const std::uint8_t* eucClass, std::size_t goOnBelow) {
+  return LineIntoSjis(EucSource{eucClass}, src, dst, goOnBelow);
 }
 
-detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t*) {
+detail::LineStep detail::Utf8LineToSjis(Bytes src, MutBytes dst, const std::uint8_t*, std::size_t goOnBelow) {
+  return LineIntoSjis(Utf8Source{}, src, dst, goOnBelow);
+}
+
+// Stops at every line end (the reader copies the lines that need no change
+// many at once before it comes here).
+detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint8_t*, std::size_t) {
   // Line ends are never part of a character: the bytes before the first one are
   // the line, copied whole. Words are copied while they fit, stopping at the
   // first that may hold a line end; the bytes from there one at a time.
@@ -612,10 +916,18 @@ detail::LineStep detail::SjisLineToSjis(Bytes src, MutBytes dst, const std::uint
   std::uint8_t* d = dst.data();
   const std::size_t n = src.size(), cap = dst.size();
   std::size_t k = 0;
-  for (; k + 8 <= n && k + 8 <= cap; k += 8) {
-    const std::uint64_t w = scan::Load8(s + k);
-    std::memcpy(d + k, &w, 8);
-    if (scan::AnyBelow(w, '\r' + 1)) break;
+  if constexpr (blocks::kEnabled) {
+    while (n - k >= blocks::kBlock && cap - k >= blocks::kBlock) {
+      const std::size_t c = blocks::CopyLine(s + k, d + k);
+      k += c;
+      if (c != blocks::kBlock) break;
+    }
+  } else {
+    for (; k + 8 <= n && k + 8 <= cap; k += 8) {
+      const std::uint64_t w = scan::Load8(s + k);
+      std::memcpy(d + k, &w, 8);
+      if (scan::AnyBelow(w, '\r' + 1)) break;
+    }
   }
   detail::LineStep r;
   for (; k < n; ++k) {
@@ -665,7 +977,9 @@ Converted SjisToSjis(Bytes src, MutBytes dst, bool srcEnds) {
 }
 
 Converted EucToSjis(Bytes src, MutBytes dst, const std::uint8_t* cls, bool srcEnds) {
-  return IntoSjis(EucSource{cls != nullptr ? cls : kEucClass.data()}, src, dst, srcEnds);
+  // A short text is not worth comparing the table for.
+  if (cls == nullptr || src.size() >= 4 * blocks::kBlock) cls = detail::OurEucClassIfSame(cls);
+  return IntoSjis(EucSource{cls}, src, dst, srcEnds);
 }
 
 Converted Utf8ToSjis(Bytes src, MutBytes dst, bool srcEnds) { return IntoSjis(Utf8Source{}, src, dst, srcEnds); }
@@ -680,6 +994,16 @@ Converted Utf16ToSjis(Bytes src, MutBytes dst, bool bigEndian, bool srcEnds) {
     return bigEndian ? static_cast<std::uint16_t>(s[k] << 8 | s[k + 1]) : static_cast<std::uint16_t>(s[k + 1] << 8 | s[k]);
   };
   while (i < n) {
+    if constexpr (blocks::kEnabled) {
+      // ASCII units, a block at a time (tried from an ASCII unit on).
+      while (n - i >= blocks::kBlock && cap - o >= blocks::kUnits && unit(i) < 0x80) {
+        const std::size_t k = bigEndian ? blocks::NarrowAscii<true, false>(s + i, d + o)
+                                        : blocks::NarrowAscii<false, false>(s + i, d + o);
+        i += 2 * k, o += k;
+        if (k != blocks::kUnits) break;
+      }
+      if (i >= n) break;
+    }
     std::size_t len = 2;
     std::uint16_t code = 0;
     if (i + 1 >= n) {  // an odd byte left over

@@ -1,8 +1,10 @@
 // The piece readers: one piece of a file in its own encoding becomes working
 // lines of Shift-JIS, each ending in CR LF.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
+#include "charcode/ascii_blocks.h"
 #include "charcode/byte_scan.h"
 #include "charcode/charcode.h"
 #include "charcode/line_steps.h"
@@ -29,12 +31,37 @@ LineEndHit FindByteLineEnd(const std::uint8_t* d, std::size_t from, std::size_t 
 
 LineEndHit FindUnitLineEnd(const std::uint8_t* d, std::size_t from, std::size_t n, bool bigEndian) {
   auto unit = [&](std::size_t k) { return bigEndian ? (d[k] << 8 | d[k + 1]) : (d[k + 1] << 8 | d[k]); };
-  for (std::size_t i = from; i + 1 < n; i += 2) {
+  std::size_t i = from;
+  if constexpr (blocks::kEnabled) {
+    while (n - i >= blocks::kBlock) {
+      const std::size_t k = bigEndian ? blocks::UnitLineEnd<true>(d + i) : blocks::UnitLineEnd<false>(d + i);
+      i += 2 * k;
+      if (k != blocks::kUnits) break;
+    }
+  }
+  for (; i + 1 < n; i += 2) {
     const int u = unit(i);
     if (u == '\n') return {i, 2};
     if (u == '\r') return {i, (i + 3 < n && unit(i + 2) == '\n') ? 4u : 2u};
   }
   return {n, 0};
+}
+
+// Shift-JIS lines that end in CR LF are the reader's output as they are.
+// Copies those that come one after the other at s (n bytes) to out, as the
+// reader would take them one by one with room bytes of room: they fit, and
+// none but the last leaves the room down to the hold-back. Stops before any
+// other line. Returns the bytes of the lines copied and their number. Stores
+// up to room bytes.
+struct CopiedLines {
+  std::size_t bytes = 0, lines = 0;
+};
+CopiedLines CopyCrLfLines(const std::uint8_t* s, std::size_t n, std::uint8_t* out, std::size_t room) {
+  CopiedLines c;
+  if (room <= kReaderHoldBack) return c;
+  // The lines that end before the room is down to the hold-back.
+  c.bytes = blocks::CopyCrLfText(s, std::min(n, room - kReaderHoldBack), out, &c.lines);
+  return c;
 }
 
 Converted ConvertLine(Reader reader, Bytes src, MutBytes dst, const std::uint8_t* eucClass, bool srcEnds) {
@@ -75,7 +102,7 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
       n -= 2;
   }
 
-  if (eucClass == nullptr) eucClass = kEucClass.data();
+  eucClass = detail::OurEucClassIfSame(eucClass);
   // Byte-form lines are found and converted in one pass, as no CR or LF is part
   // of a character there (bytes below 0x80 are never EUC-JP trail bytes).
   detail::LineStepFn lineStep = nullptr;
@@ -98,9 +125,14 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
     out += c.written;
     pos += c.consumed;
   };
+  // Shift-JIS lines that need no change are copied many at once, tried again
+  // after every line that ended in CR LF (in a file of other line ends a try
+  // would only find the next line end).
+  bool copyLines = blocks::kEnabled && reader == Reader::Sjis;
   // Ends a line whose conversion was written at out; false once the room left
   // is down to the hold-back.
   auto endLine = [&](std::size_t written, std::size_t replaced, LineEndHit hit) {
+    copyLines = blocks::kEnabled && reader == Reader::Sjis && hit.len == 2;
     noteLoss(replaced);
     out += written;
     room -= written;
@@ -113,11 +145,27 @@ PieceResult ReadPiece(Reader reader, Bytes data, bool final, MutBytes dst, const
   };
 
   while (true) {
+    if (copyLines) {
+      const CopiedLines c = CopyCrLfLines(d + pos, n - pos, dst.data() + out, room);
+      pos += c.bytes, out += c.bytes, room -= c.bytes;
+      r.lineEnds += static_cast<std::uint32_t>(c.lines);
+      if (c.lines != 0 && room <= kReaderHoldBack) break;
+    }
     bool doesNotFit = false;  // the line at pos is known not to fit in room - 2
     if (lineStep != nullptr && room >= 2) {
-      const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass);
+      // The step may go on past CR LF pairs while the room after them stays above the hold-back.
+      const std::size_t goOnBelow = blocks::kEnabled && room > kReaderHoldBack ? room - kReaderHoldBack : 0;
+      const detail::LineStep step = lineStep(Bytes(d + pos, n - pos), dst.subspan(out, room - 2), eucClass, goOnBelow);
+      if (step.lines != 0) {
+        if (step.firstLossyLine >= 0 && r.firstLossyLine < 0)
+          r.firstLossyLine = r.lineEnds + step.firstLossyLine, r.status = -1;
+        out += step.linesWritten, room -= step.linesWritten, pos += step.linesConsumed;
+        r.lineEnds += static_cast<std::uint32_t>(step.lines);
+      }
       if (step.end == detail::StepEnd::LineEnd) {
-        if (!endLine(step.written, step.replaced, ByteLineEndAt(d, pos + step.consumed, n))) break;
+        if (!endLine(step.written - step.linesWritten, step.replaced - step.linesReplaced,
+                     ByteLineEndAt(d, pos + (step.consumed - step.linesConsumed), n)))
+          break;
         continue;
       }
       // No line end in the rest, or a line that does not fit: as below.

@@ -307,16 +307,20 @@ int Loader::LoadFile(File& file, std::uint64_t size, bool* modified) {
   if (size <= mark) return -1;
 
   auto sink = [this](const std::uint8_t* bytes, std::uint32_t n, bool ended) {
-    if (report_.lines >= document::kMaxLines) {
-      Message(kLineLimit, BoxIcon::Warning);
-      limitReached_ = true;
-      report_.partial = true;
-      return false;
+    // The limit counts the document's last line, which has no line end: a line
+    // that ends at the limit would need one more after it. It is kept without
+    // its CR LF (the readers end every line in one), and the load stops there.
+    const bool cutShort = ended && report_.lines + 1 == document::kMaxLines;
+    if (report_.lines < document::kMaxLines) {
+      if (!ctx_.store.CreateOneLineTmpCache(bytes, cutShort ? n - 2 : n, report_.lines + 1)) return false;
+      ++report_.lines;
+      lastEndedWithCrlf_ = ended && !cutShort;
+      if (!cutShort) return true;
     }
-    if (!ctx_.store.CreateOneLineTmpCache(bytes, n, report_.lines + 1)) return false;
-    ++report_.lines;
-    lastEndedWithCrlf_ = ended;
-    return true;
+    Message(kLineLimit, BoxIcon::Warning);
+    limitReached_ = true;
+    report_.partial = true;
+    return false;
   };
   Pipeline pipe(staging_.get(), work_.get(), report_, sink);
   bool tooLong = false;

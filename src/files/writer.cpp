@@ -48,9 +48,7 @@ constexpr std::size_t kBackupPathLimit = 238;  // paths this long or longer get 
 constexpr std::string_view kBackupFolder = "backup_Gorvane";
 constexpr int kBackupNumbers = 99;
 constexpr int kTempNames = 20;
-constexpr std::size_t kBlockBytes = 256 * 1024;  // Shift-JIS text gathered per conversion
-// A Shift-JIS byte becomes at most 3 bytes in any target.
-constexpr std::size_t kOutBytes = 3 * kBlockBytes + 64;
+constexpr std::size_t kOutBytes = 768 * 1024;  // converted text gathered per write
 
 using Crlf = std::array<std::uint8_t, charcode::kCrlfBytesSize>;
 
@@ -148,63 +146,40 @@ charcode::TextConverted ConvertText(int code, charcode::Bytes src, charcode::Mut
   }
 }
 
-// Gathers lines into large blocks, converts each block at once and writes it.
+// Converts each line straight from the document into a large block and
+// writes the block whenever it is full.
 class BlockWriter {
  public:
   BlockWriter(File& file, int code, const std::uint8_t* crlf, WriteReport& report)
-      : file_(file), code_(code), crlf_(crlf), report_(report), out_(kOutBytes) {
-    text_.reserve(kBlockBytes);
-  }
+      : file_(file), code_(code), crlf_(crlf), report_(report), out_(kOutBytes) {}
 
   bool Add(std::int32_t lineNo, std::string_view line) {
-    if (!text_.empty() && text_.size() + line.size() > kBlockBytes && !Flush()) return false;
-    if (text_.empty()) firstLine_ = lineNo;
-    starts_.push_back(static_cast<std::uint32_t>(text_.size()));
-    text_.insert(text_.end(), line.begin(), line.end());
+    // Room for any conversion of the line.
+    if (out_.size() - used_ < 3 * line.size() + charcode::kCrlfBytesSize && !Flush()) return false;
+    const charcode::Bytes src(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+    const auto r = ConvertText(code_, src, charcode::MutBytes(out_).subspan(used_), crlf_);
+    if (r.consumed != line.size()) return false;  // a line longer than any block: cannot happen with lines of 15,360 bytes
+    if (r.replaced > 0) {
+      report_.replaced += r.replaced;
+      if (report_.firstLossyLine == 0) report_.firstLossyLine = static_cast<std::uint32_t>(lineNo);
+    }
+    used_ += r.written;
     return true;
   }
 
   bool Flush() {
-    std::size_t pos = 0;
-    while (pos < text_.size()) {
-      const auto r = ConvertText(code_, charcode::Bytes(text_).subspan(pos), out_, crlf_);
-      if (r.replaced > 0) {
-        report_.replaced += r.replaced;
-        if (report_.firstLossyLine == 0 && r.firstLossyLine >= 0)
-          report_.firstLossyLine = LineOf(pos, static_cast<std::size_t>(r.firstLossyLine));
-      }
-      if (r.written > 0 && !file_.Write(out_.data(), static_cast<std::uint32_t>(r.written))) return false;
-      if (r.consumed == 0) return false;  // a line that fits no output: cannot happen with lines of 15,360 bytes
-      pos += r.consumed;
-    }
-    text_.clear();
-    starts_.clear();
+    if (used_ > 0 && !file_.Write(out_.data(), static_cast<std::uint32_t>(used_))) return false;
+    used_ = 0;
     return true;
   }
 
  private:
-  // The document line of the converter's k-th line (counted by LF bytes) of
-  // the text from pos on.
-  std::uint32_t LineOf(std::size_t pos, std::size_t k) const {
-    std::size_t at = pos;
-    for (; k > 0 && at < text_.size(); --k) {
-      const void* lf = std::memchr(text_.data() + at, '\n', text_.size() - at);
-      if (lf == nullptr) break;
-      at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - text_.data()) + 1;
-    }
-    const auto it = std::upper_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(at));
-    const auto index = static_cast<std::int32_t>(it - starts_.begin()) - 1;
-    return static_cast<std::uint32_t>(firstLine_ + std::max(index, 0));
-  }
-
   File& file_;
   int code_;
   const std::uint8_t* crlf_;
   WriteReport& report_;
-  std::vector<std::uint8_t> text_;
-  std::vector<std::uint32_t> starts_;  // where each line of text_ begins
-  std::int32_t firstLine_ = 1;
   std::vector<std::uint8_t> out_;
+  std::size_t used_ = 0;
 };
 
 // Everything WriteDocument writes; the document's state is not touched.

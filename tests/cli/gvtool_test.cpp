@@ -36,10 +36,16 @@ class Gvtool : public ::testing::Test {
     return p;
   }
   // Runs gvtool; returns the exit code, with stdout and stderr kept.
-  int Run(std::vector<std::string> args) {
+  int Run(std::vector<std::string> args) { return RunWithInput(args, ""); }
+  // The same with these bytes on standard input.
+  int RunWithInput(const std::vector<std::string>& args, const std::string& input) {
+    std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const int rc = RunGvtool(args, out, err);
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
+    const int rc = RunGvtool(args, in, out, err);
+    std::fclose(in);
     out_ = Slurp(out);
     err_ = Slurp(err);
     return rc;
@@ -64,6 +70,57 @@ TEST_F(Gvtool, DetectPrintsCodeLineEndAndPath) {
   const fs::path c = Write("c.txt", "");
   EXPECT_EQ(Run({"detect", a.string(), b.string(), c.string()}), 0);
   EXPECT_EQ(out_, "-6 0d000a000000 " + a.string() + "\n4 0a00 " + b.string() + "\n0 0d0a00 " + c.string() + "\n");
+}
+
+TEST_F(Gvtool, DetectNamesTheForms) {
+  const struct {
+    std::string bytes;
+    const char* name;
+  } cases[] = {
+      {"abc\r\n", "sjis"},
+      {"\x82\xA0\r\n", "sjis"},
+      {"\xB4\xC1\xBB\xFA\r\n", "eucjp"},  // EUC-JP kanji: no Shift-JIS
+      {"\xE3\x81\x82\n", "utf8"},
+      {"\xEF\xBB\xBF" "a", "utf8-bom"},
+      {std::string("\xFF\xFE" "a\0", 4), "utf16le-bom"},
+      {std::string("\xFE\xFF\0" "a", 4), "utf16be-bom"},
+      {std::string("a\0b\0\r\0\n\0", 8), "utf16le"},
+      {"", "unknown"},
+  };
+  for (const auto& c : cases) {
+    const fs::path p = Write("in.txt", c.bytes);
+    ASSERT_EQ(Run({"detect", "--names", p.string()}), 0);
+    EXPECT_EQ(out_.substr(0, out_.find(' ')), c.name) << c.name;
+  }
+}
+
+TEST_F(Gvtool, HelpPrintsTheUsage) {
+  for (const char* a : {"help", "--help"}) {
+    EXPECT_EQ(Run({a}), 0);
+    EXPECT_EQ(out_.rfind("usage: gvtool", 0), 0u) << out_;
+    EXPECT_EQ(err_, "");
+  }
+  EXPECT_EQ(Run({}), 2);
+  EXPECT_EQ(err_.rfind("usage: gvtool", 0), 0u);
+}
+
+// "-" is standard input or output wherever a file is named.
+TEST_F(Gvtool, DashIsStandardInputAndOutput) {
+  const std::string sjis = "\x82\xA0\x82\xA2\r\nabc\r\n", utf8 = "\xE3\x81\x82\xE3\x81\x84\r\nabc\r\n";
+  EXPECT_EQ(RunWithInput({"convert", "--to", "utf8", "-"}, sjis), 0) << err_;
+  EXPECT_EQ(out_, utf8);
+  EXPECT_EQ(RunWithInput({"convert", "--to", "sjis", "-o", "-", "-"}, utf8), 0) << err_;
+  EXPECT_EQ(out_, sjis);
+  EXPECT_EQ(RunWithInput({"detect", "--names", "-"}, utf8), 0);
+  EXPECT_EQ(out_, "utf8 0d0a00 -\n");
+  EXPECT_EQ(RunWithInput({"load", "-"}, utf8), 0) << err_;
+  EXPECT_EQ(out_, "lines=3 code=4 crlf=0d0a modified=0 readonly=0\n");
+  EXPECT_EQ(RunWithInput({"roundtrip", "-", "-", "--to", "sjis"}, utf8), 0) << err_;
+  EXPECT_EQ(out_, sjis);
+  // A replacement still exits 3 and names its line.
+  EXPECT_EQ(RunWithInput({"convert", "--to", "sjis", "-"}, "ok\nwave\xE3\x80\x9C\n"), 3);
+  EXPECT_EQ(out_, "ok\nwave?\n");
+  EXPECT_NE(err_.find("line 2"), std::string::npos) << err_;
 }
 
 TEST_F(Gvtool, DetectReportsUnreadableFile) {

@@ -384,24 +384,65 @@ TEST_F(LoaderTest, FailedOrPartialLoadsAreWriteProtected) {
   EXPECT_TRUE(host.boxes.empty());
 }
 
-// 1,600,001 lines: the load stops at the limit, says so and is protected.
-TEST_F(LoaderTest, LoadStopsAtTheLineLimit) {
-  fs.Put("/many.txt", std::string(doc::kMaxLines, '\n') + "last");
-  ASSERT_EQ(Open("/many.txt"), 1);
-  EXPECT_EQ(store.lineCount(), doc::kMaxLines + 1);  // the last stored line's end gives an empty last line
-  EXPECT_TRUE(file.readOnly);
-  ASSERT_EQ(host.boxes.size(), 2u);
-  EXPECT_EQ(host.boxes[0].text, "編集可能行数(160万行)を超えました。処理を中止します。");
-  EXPECT_TRUE(loader.report().partial);
+// A document holds at most 1,600,000 lines, its last line (which never has a
+// line end) among them: a file whose 1,600,000th line ends in a line end
+// needs one more. Such a file loads up to the limit, without the line end of
+// the last line kept, says so and is protected; inserting counts the same way.
+TEST_F(LoaderTest, LineLimitCountsTheLastLine) {
+  std::string lines;
+  for (std::uint32_t i = 1; i < doc::kMaxLines; ++i) lines += "x\r\n";
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool over;
+    std::string last;  // the document's last line
+  } cases[] = {
+      {"1,600,000 lines, the last without a line end", lines + "last", false, "last"},
+      {"1,600,000 lines ending in CR LF", lines + "last\r\n", true, "last"},
+      {"more lines", lines + "\n\nlast", true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    file.path = "x";
+    host.boxes.clear();
+    fs.Put("/many.txt", c.bytes);
+    ASSERT_EQ(Open("/many.txt"), 1);
+    EXPECT_EQ(store.lineCount(), doc::kMaxLines);
+    EXPECT_EQ(store.CheckInvariants(), "");
+    store.WalkLines(LineNo(static_cast<std::int32_t>(doc::kMaxLines)), 1, [&](LineNo, std::string_view t) {
+      EXPECT_EQ(t, c.last);
+      return false;
+    });
+    EXPECT_EQ(file.readOnly, c.over);
+    EXPECT_EQ(loader.report().partial, c.over);
+    if (c.over) {
+      ASSERT_EQ(host.boxes.size(), 2u);
+      EXPECT_EQ(host.boxes[0].text, "編集可能行数(160万行)を超えました。処理を中止します。");
+    } else {
+      EXPECT_TRUE(host.boxes.empty());
+    }
+  }
 
-  // Inserting into a document at the limit is refused before anything changes.
-  fs.Put("/three.txt", "1\r\n2\r\n3\r\n");
+  // Inserting into a full document is refused before anything changes.
+  fs.Put("/one.txt", "1\r\n");
   host.boxes.clear();
-  EXPECT_EQ(loader.InsertFile("/three.txt", 0, LineNo(5)), 0);
+  EXPECT_EQ(loader.InsertFile("/one.txt", 0, LineNo(5)), 0);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "編集可能行数(160万行)を超えました。処理を中止します。");
   EXPECT_EQ(host.boxes[0].caption, "確認");
-  EXPECT_EQ(store.lineCount(), doc::kMaxLines + 1);
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines);
+
+  // Two lines short of the limit, two lines go in; a third does not.
+  file.path = "x";
+  fs.Put("/short.txt", lines.substr(6) + "last");
+  ASSERT_EQ(Open("/short.txt"), 1);
+  ASSERT_EQ(store.lineCount(), doc::kMaxLines - 2);
+  fs.Put("/two.txt", "1\r\n2\r\n");
+  host.boxes.clear();
+  EXPECT_EQ(loader.InsertFile("/two.txt", 0, LineNo(5)), 1);
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines);
+  EXPECT_EQ(loader.InsertFile("/one.txt", 0, LineNo(5)), 0);
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines);
 }
 
 TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
