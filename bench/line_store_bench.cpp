@@ -15,6 +15,7 @@
 
 #include "companions/qorvetc/tmpcache.h"
 #include "document/line_store.h"
+#include "load_lines.h"
 #include "shell/host.h"
 
 namespace doc = gorvane::document;
@@ -60,35 +61,6 @@ int Generate(const char* path, long lines) {
   return std::fclose(f) == 0 ? 0 : 2;
 }
 
-bool Build(doc::LineStore& store, const char* path) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr || !store.BeginLoad()) return false;
-  std::vector<char> piece(262144);
-  std::string carry;
-  std::uint32_t n = 0;
-  std::size_t got;
-  auto put = [&](const char* p, std::size_t len) {
-    return store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(p), static_cast<std::uint32_t>(len), ++n);
-  };
-  while ((got = std::fread(piece.data(), 1, piece.size(), f)) > 0) {
-    std::size_t start = 0;
-    for (const char* hit; (hit = static_cast<const char*>(std::memchr(piece.data() + start, '\n', got - start)));) {
-      const std::size_t i = static_cast<std::size_t>(hit - piece.data());
-      if (!carry.empty()) {
-        carry.append(piece.data() + start, i + 1 - start);
-        if (!put(carry.data(), carry.size())) return false;
-        carry.clear();
-      } else if (!put(piece.data() + start, i + 1 - start)) {
-        return false;
-      }
-      start = i + 1;
-    }
-    carry.append(piece.data() + start, got - start);
-  }
-  std::fclose(f);
-  if (!carry.empty() && !put(carry.data(), carry.size())) return false;
-  return store.EndLoad(n);
-}
 
 }  // namespace
 
@@ -105,7 +77,7 @@ int main(int argc, char** argv) {
   doc::LineStore store(host, cache);
   if (!store.Start(doc::LineStoreSettings{})) return 2;
   const auto start = Clock::now();
-  if (!Build(store, argv[2])) return 2;
+  if (!gvbench::LoadLines(store, argv[2])) return 2;
   const double built = Seconds(start);
   std::printf("lines=%u build_s=%.3f peak_rss_kib=%ld\n", store.lineCount(), built, PeakKiB());
   if (mode != "ops") return 0;

@@ -18,6 +18,8 @@ inline int RunGvtool(const std::vector<std::string>& args, std::FILE* out, std::
 
 // The document commands (gvtool_documents.cpp).
 int LoadCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+// gvtool edit: a script of editor steps on a loaded document.
+int EditCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
 int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
 // The shared tables of the running editors (gvtool_ipc.cpp).
 int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);

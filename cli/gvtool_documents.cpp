@@ -12,6 +12,8 @@
 #include "files/loader.h"
 #include "files/writer.h"
 #include "gvtool_commands.h"
+#include "shell/editor.h"
+#include "shell/script.h"
 
 namespace gorvane::cli {
 
@@ -129,6 +131,22 @@ class WriterFile final : public files::File {
   AtomicWriter& sink_;
 };
 
+// A script file's text.
+bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
+  std::FILE* f = OpenForRead(path);
+  if (!f) {
+    *error = path + ": cannot be opened";
+    return false;
+  }
+  char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  if (!ok) *error = path + ": cannot be read";
+  return ok;
+}
+
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   static const char kDigits[] = "0123456789abcdef";
   std::string s;
@@ -232,6 +250,70 @@ int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::F
     status = kExitLossy;
   }
   return status;
+}
+
+int EditCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
+  static const char* kEditUsage = "usage: gvtool edit [--script FILE]... [-e STEP]... IN [OUT]\n";
+  std::vector<shell::ScriptStep> steps;
+  std::vector<std::string> paths;
+  int expression = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if ((a == "--script" || a == "-e") && i + 1 < args.size()) {
+      const std::string& value = args[++i];
+      std::string text = value, name = "-e " + std::to_string(++expression);
+      if (a == "--script") {
+        name = value;
+        std::string error;
+        if (!ReadWholeFile(value, &text, &error)) {
+          std::fprintf(err, "gvtool: %s\n", error.c_str());
+          return kExitError;
+        }
+      }
+      shell::ScriptError e;
+      if (!shell::ParseScript(text, &steps, &e)) {
+        std::fprintf(err, "gvtool: %s:%d: %s\n", name.c_str(), e.line, e.message.c_str());
+        return kExitError;
+      }
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
+      std::fprintf(err, "gvtool: unknown option '%s'\n%s", a.c_str(), kEditUsage);
+      return kExitError;
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (paths.empty() || paths.size() > 2) {
+    std::fputs(kEditUsage, err);
+    return kExitError;
+  }
+  InputFile input;
+  Session s;
+  if (!input.Open(paths[0], in, err) || !s.Start(err) || !s.Load(input.path(), err)) return kExitError;
+
+  shell::ScriptWorld world;
+  shell::Editor editor(world, s.store, world);
+  editor.SetBookmarkRegistry(&world);
+  shell::SetScriptView(editor);
+  editor.DocumentReplaced();
+  shell::PlayScript(editor, world, steps);
+  for (const std::string& line : world.transcript) std::fprintf(out, "%s\n", line.c_str());
+  std::fprintf(out, "%s\n", shell::Summary(editor, s.file.modified).c_str());
+
+  if (paths.size() == 2) {
+    AtomicWriter sink(paths[1], out);
+    if (!sink.ok()) {
+      std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
+      return kExitError;
+    }
+    WriterFile f(sink);
+    s.store.WriteBack();
+    files::WriteReport written;
+    if (files::WriteDocument(s.ctx, f, files::DefaultSaveOptions(s.file), &written) != 1 || !sink.Commit()) {
+      std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
+      return kExitError;
+    }
+  }
+  return kExitOk;
 }
 
 }  // namespace gorvane::cli

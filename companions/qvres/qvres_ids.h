@@ -23,6 +23,16 @@
                  IDC_ENCODING, IDC_ENCODING_LABEL, IDC_LINEEND,
                  IDC_LINEEND_LABEL, IDOK (the default button), IDCANCEL
 
+   "JUMP"        modal dialog, caption "指定行へジャンプ": IDC_FIELD1 the line
+                 number (digits), IDC_FIELD1_LABEL, IDOK, IDCANCEL
+   "SELECTLNUM"  modal dialog, caption "行指定選択": IDC_FIELD1 the first line,
+                 IDC_FIELD2 the last line (digits), their labels, IDOK, IDCANCEL
+   "MARKJUMP"    modal dialog, caption "ブックマーク登録": IDC_FIELD1 the
+                 bookmark's name, IDC_FIELD1_LABEL, IDOK, IDCANCEL
+   "SETAREASEL"  modal dialog, caption "範囲設定行に設定": IDC_FIELD1 the label
+   "EDITAREASEL" modal dialog, caption "範囲設定行編集": IDC_FIELD1 the label
+   The program sets the fields' length limits and first values.
+
    The drop-down lists are empty in the templates: the program fills them when
    the dialog starts. Their drop-down parts have room for six items.
    The identifiers lie below 0x400 and so clear of the common dialogs' own. */
@@ -35,5 +45,9 @@
 #define IDC_ADDTOINFO 1004
 #define IDC_ENCODING_LABEL 1011
 #define IDC_LINEEND_LABEL 1012
+#define IDC_FIELD1 1006
+#define IDC_FIELD2 1007
+#define IDC_FIELD1_LABEL 1014
+#define IDC_FIELD2_LABEL 1015
 
 #endif

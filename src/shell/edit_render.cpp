@@ -92,6 +92,11 @@ class LinePainter {
     runs_.clear();
     colourer.ColourLine(lineNo, text, info.rangeLine, runs_);
     PrepareRuns(text.size(), info.rangeLine);
+    if (info.selectTo > info.selectFrom)
+      OverlayRun(runs_, info.selectFrom, info.selectTo, kSlotSelection, TextIndex(kSlotSelection), BackIndex(kSlotSelection));
+    if (settings_.bracketHighlight)
+      for (const int b : info.brackets)
+        if (b >= 0) OverlayRun(runs_, b, b + 1, kSlotBracket, TextIndex(kSlotBracket), BackIndex(kSlotBracket));
     const std::size_t last = runs_.size() - 1;  // the terminating entry
     const int textTop = rowTop + m_.textOffset;
     const int tabSize = settings_.tabSize;
@@ -255,6 +260,29 @@ class LinePainter {
 };
 
 }  // namespace
+
+void OverlayRun(std::vector<std::uint32_t>& runs, int from, int to, int kind, int textIndex, int backIndex) {
+  if (runs.size() < 2) return;
+  const std::uint32_t terminator = runs.back();
+  to = std::min(to, RunStart(terminator));
+  from = std::max(from, 0);
+  if (from >= to) return;
+  std::vector<std::uint32_t> out;
+  out.reserve(runs.size() + 2);
+  bool laid = false;
+  for (std::size_t k = 0; k + 1 < runs.size(); ++k) {
+    const std::uint32_t run = runs[k];
+    const int start = RunStart(run), end = RunStart(runs[k + 1]);
+    if (start < from) out.push_back(run);
+    if (!laid && end > from) {
+      out.push_back(PackRun(from, kind, textIndex, backIndex));
+      laid = true;
+    }
+    if (end > to) out.push_back(PackRun(std::max(start, to), RunKind(run), RunText(run), RunBack(run)));
+  }
+  out.push_back(terminator);
+  runs = std::move(out);
+}
 
 bool IsTextLikeKind(int kind) {
   return kind == kSlotText || (kind >= 4 && kind <= 7) || (kind >= 9 && kind <= 11) || kind == kRunKeywordO;

@@ -64,6 +64,7 @@ inline constexpr int kSlotText = 1;        // plain text (its background: the en
 inline constexpr int kSlotSelection = 2;
 inline constexpr int kSlotKeyword = 4;
 inline constexpr int kSlotRangeLine = 8;   // lines inside the range setting
+inline constexpr int kSlotBracket = 9;     // the matching bracket pair's background
 inline constexpr int kSlotBookmark = 12;   // bookmarked line numbers
 inline constexpr int kSlotEof = 13;        // the end-of-file mark's text
 inline constexpr int kSlotUnderline = 16;  // the caret line's underline (text colour)
@@ -111,6 +112,10 @@ constexpr int RunKind(std::uint32_t run) { return static_cast<int>(run >> 12 & 0
 constexpr int RunText(std::uint32_t run) { return static_cast<int>(run >> 6 & 0x3F); }
 constexpr int RunBack(std::uint32_t run) { return static_cast<int>(run & 0x3F); }
 
+// Lays a run of one style over the bytes [from, to) of a line's runs (sorted,
+// starting at 0, ending with the terminating entry), cutting the runs it meets.
+void OverlayRun(std::vector<std::uint32_t>& runs, int from, int to, int kind, int textIndex, int backIndex);
+
 // Splits a line into colour runs; runs arrives empty.
 class LineColourer {
  public:
@@ -142,6 +147,7 @@ struct RenderSettings {
   // The shell draws the background (a picture) before the painter: the fills
   // in slot 0's background are left out.
   bool backgroundDrawnElsewhere = false;
+  bool bracketHighlight = true;  // the matching bracket pair in slot 9's colours
 };
 
 struct PaneView {
@@ -161,6 +167,11 @@ struct LineInfo {
   std::string_view text;  // Shift-JIS, with its CR LF when it has one; valid until the next call
   bool rangeLine = false;
   bool bookmark = false;
+  // The selected bytes [selectFrom, selectTo) of the text (the CR LF
+  // included when the selection runs over the line end).
+  int selectFrom = 0, selectTo = 0;
+  // The bytes of a matching bracket pair on this line (-1: none).
+  std::array<int, 2> brackets{-1, -1};
 };
 // Fills a line's info; false when the line cannot be read.
 using LineSource = std::function<bool(int lineNo, LineInfo& out)>;

@@ -6,7 +6,7 @@
 #include <imm.h>
 #include <shellapi.h>
 
-#include "shell/caret_moves.h"
+#include "document/caret_moves.h"
 #include "shell/edit_render.h"
 
 namespace gorvane::shell::win32 {
@@ -138,12 +138,21 @@ class GdiTarget final : public sh::DrawTarget {
 int PaneOf(HWND hwnd) { return GetWindowLongPtrW(hwnd, 0) == 1 ? 1 : 0; }
 
 // The lines for the painter, read through the line store.
-sh::LineSource Lines(Editor& e, std::string& buffer) {
+sh::LineSource Lines(EditorWindow& e, std::string& buffer) {
   return [&e, &buffer](int line, sh::LineInfo& out) {
     if (!e.store.ReadLine(doc::LineNo(line), &buffer)) return false;
     out.text = buffer;
     out.rangeLine = e.store.RangeIndex(doc::LineNo(line)) != 0;
     out.bookmark = e.store.Bookmark(doc::LineNo(line)) != 0;
+    const auto [from, to] = e.editor.SelectedBytes(doc::LineNo(line), buffer);
+    out.selectFrom = from;
+    out.selectTo = to;
+    out.brackets = {-1, -1};
+    if (const auto& pair = e.editor.brackets()) {
+      int k = 0;
+      for (const doc::TextPos& at : {pair->at, pair->partner})
+        if (at.line.value == line) out.brackets[static_cast<std::size_t>(k++)] = at.column.value - 1;
+    }
     return true;
   };
 }
@@ -151,9 +160,9 @@ sh::LineSource Lines(Editor& e, std::string& buffer) {
 // Paints through an off-screen bitmap of the update rectangle, so that the
 // page appears at once; directly when no bitmap can be had (told once).
 template <typename Paint>
-void DoubleBuffered(HWND hwnd, HFONT font, Paint paint) {
+void DoubleBuffered(EditorWindow& e, HWND hwnd, HFONT font, Paint paint) {
   // Boxes asked for while painting wait until the paint is over.
-  sh::DeferringHost::Painting painting(g_editor->host);
+  sh::DeferringHost::Painting painting(e.host);
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   const RECT u = ps.rcPaint;
@@ -172,9 +181,9 @@ void DoubleBuffered(HWND hwnd, HFONT font, Paint paint) {
     SelectObject(mem, old);
   } else {
     static bool told = false;
-    if (!told && g_editor) {
+    if (!told) {
       told = true;
-      sh::Tell(g_editor->host, u8"描画用のメモリを確保できませんでした。\n画面を直接描画します。", sh::BoxIcon::Warning);
+      sh::Tell(e.host, u8"描画用のメモリを確保できませんでした。\n画面を直接描画します。", sh::BoxIcon::Warning);
     }
     GdiTarget target(dc, font);
     paint(target, update);
@@ -184,32 +193,32 @@ void DoubleBuffered(HWND hwnd, HFONT font, Paint paint) {
   EndPaint(hwnd, &ps);
 }
 
-void PaintView(HWND hwnd) {
-  Editor& e = *g_editor;
+void PaintView(EditorWindow& e, HWND hwnd) {
   const int p = PaneOf(hwnd);
   RECT client;
   GetClientRect(hwnd, &client);
   sh::PaneView view;
-  view.firstLine = e.pane[p].firstLine;
+  const sh::PaneState& state = e.editor.pane(p);
+  view.firstLine = state.first.value;
   view.lineCount = static_cast<int>(e.store.lineCount());
   view.width = client.right;
   view.height = client.bottom;
   view.leftMargin = e.leftMargin;
-  view.xOffset = e.pane[p].xOffset;
-  view.caretLine = e.pane[p].caretLine;
-  view.active = p == e.active;
-  view.selecting = false;
+  view.xOffset = state.xOffset;
+  view.caretLine = state.caret.line.value;
+  view.active = p == e.active();
+  view.selecting = e.editor.hasSelection();
   // The horizontal range follows the widest line painted.
   std::string buffer;
   const sh::LineSource read = Lines(e, buffer);
   int widest = e.widest;
   const sh::LineSource lines = [&](int line, sh::LineInfo& info) {
     if (!read(line, info)) return false;
-    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, EndColumn(info.text), e.tabSize));
+    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, doc::EndColumn(info.text).value, e.tabSize));
     return true;
   };
   sh::PlainColourer plain;
-  DoubleBuffered(hwnd, e.font, [&](GdiTarget& target, const sh::Rect& update) {
+  DoubleBuffered(e, hwnd, e.font, [&](GdiTarget& target, const sh::Rect& update) {
     sh::PaintEditView(target, e.metrics, e.render, e.colours, view, update, lines, plain);
   });
   if (widest != e.widest) {
@@ -218,92 +227,39 @@ void PaintView(HWND hwnd) {
   }
 }
 
-void PaintNumbers(HWND hwnd) {
-  Editor& e = *g_editor;
+void PaintNumbers(EditorWindow& e, HWND hwnd) {
   const int p = PaneOf(hwnd);
   RECT client;
   GetClientRect(hwnd, &client);
   std::string buffer;
   const sh::LineSource lines = Lines(e, buffer);
-  DoubleBuffered(hwnd, e.numberFont, [&](GdiTarget& target, const sh::Rect& update) {
-    sh::PaintLineNumbers(target, e.metrics, e.render, e.colours, e.pane[p].firstLine,
+  DoubleBuffered(e, hwnd, e.numberFont, [&](GdiTarget& target, const sh::Rect& update) {
+    sh::PaintLineNumbers(target, e.metrics, e.render, e.colours, e.editor.pane(p).first.value,
                          static_cast<int>(e.store.lineCount()), client.right, client.bottom, update, lines);
   });
 }
 
 // Scrolls the view sideways to a pixel offset.
-void ScrollSideways(Editor& e, int p, int to) {
+void ScrollSideways(EditorWindow& e, int p, int to) {
   RECT r;
   GetClientRect(e.pane[p].view, &r);
   const int limit = std::max(0, e.widest + e.metrics.columnWidth * 4 - static_cast<int>(r.right));
-  to = std::clamp(to, 0, std::max(limit, e.pane[p].xOffset));
-  if (to == e.pane[p].xOffset) return;
-  e.pane[p].xOffset = to;
-  e.UpdateHorizontalBar(p);
-  InvalidateRect(e.pane[p].view, nullptr, FALSE);
-  e.PlaceSystemCaret(p);
+  to = std::clamp(to, 0, std::max(limit, e.editor.pane(p).xOffset));
+  e.Apply(e.editor.ScrollSideways(p, to));
 }
 
 bool Held(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
-// Caret movement and paging: the keys with no command.
-void PlainKey(Editor& e, int p, WPARAM vk) {
-  Pane& pane = e.pane[p];
-  const bool ctrl = Held(VK_CONTROL);
-  const int count = static_cast<int>(std::max<std::uint32_t>(1, e.store.lineCount()));
-  const int page = e.VisibleLines(p);
-  const std::string line = e.Line(pane.caretLine);
-  auto upDown = [&](int to) {
-    const int x = pane.wantedX >= 0 ? pane.wantedX : sh::XOfColumn(e.metrics, line, pane.caretColumn, e.tabSize);
-    to = std::clamp(to, 1, count);
-    const std::string target = e.Line(to);
-    e.SetCaret(p, to, sh::ColumnOfX(e.metrics, target, x, e.tabSize), true);
-    pane.wantedX = x;
-  };
-  switch (vk) {
-    case VK_LEFT:
-      if (pane.caretColumn > 1) e.SetCaret(p, pane.caretLine, PreviousColumn(line, pane.caretColumn));
-      else if (pane.caretLine > 1) e.SetCaret(p, pane.caretLine - 1, EndColumn(e.Line(pane.caretLine - 1)));
-      break;
-    case VK_RIGHT:
-      if (pane.caretColumn < EndColumn(line)) e.SetCaret(p, pane.caretLine, NextColumn(line, pane.caretColumn));
-      else if (pane.caretLine < count) e.SetCaret(p, pane.caretLine + 1, 1);
-      break;
-    case VK_UP: upDown(pane.caretLine - 1); break;
-    case VK_DOWN: upDown(pane.caretLine + 1); break;
-    case VK_PRIOR:
-      e.ScrollTo(p, pane.firstLine - page);
-      upDown(pane.caretLine - page);
-      break;
-    case VK_NEXT:
-      e.ScrollTo(p, pane.firstLine + page);
-      upDown(pane.caretLine + page);
-      break;
-    case VK_HOME: e.SetCaret(p, ctrl ? 1 : pane.caretLine, 1); break;
-    case VK_END:
-      if (ctrl) e.SetCaret(p, count, EndColumn(e.Line(count)));
-      else e.SetCaret(p, pane.caretLine, EndColumn(line));
-      break;
-    default: break;
-  }
-}
-
-// The line of a pane's row at y (client pixels), within the document.
-int LineAtY(const Editor& e, int p, int y) {
-  const int count = static_cast<int>(std::max<std::uint32_t>(1, e.store.lineCount()));
-  return std::clamp(e.pane[p].firstLine + y / std::max(1, e.lineHeight), 1, count);
-}
-
 // The right-click menu of the view or of its line-number column at a
 // mouse message's point.
-void PopupAt(Editor& e, HWND hwnd, LPARAM lp, bool lineNumbers) {
+void PopupAt(EditorWindow& e, HWND hwnd, LPARAM lp, bool lineNumbers) {
   POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   ClientToScreen(hwnd, &pt);
   ShowPopupMenu(e, lineNumbers, pt.x, pt.y);
 }
 
 // A file dropped on the view: only the first counts; a folder is refused.
-void DropFiles(Editor& e, HDROP drop) {
+void DropFiles(EditorWindow& e, HDROP drop) {
   using Query = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
   using Finish = void(WINAPI*)(HDROP);
   static const auto query = LateBound<Query>(L"shell32.dll", "DragQueryFileW");
@@ -328,13 +284,28 @@ void DropFiles(Editor& e, HDROP drop) {
   if (e.commands && e.commands->OpenFileCommand(0, &entry)) e.Refresh(true);
 }
 
+// The key-down as the editor takes it: the modifier keys held now and the
+// input method's state.
+sh::KeyPress KeyPressNow(const EditorWindow& e, WPARAM vk) {
+  sh::KeyPress key;
+  key.vk = static_cast<std::uint8_t>(vk);
+  key.ctrl = Held(VK_CONTROL);
+  key.shift = Held(VK_SHIFT);
+  if (HIMC imc = ImmGetContext(e.pane[e.active()].view)) {
+    key.imeOpen = ImmGetOpenStatus(imc) != 0;
+    key.composing = key.imeOpen && ImmGetCompositionStringW(imc, GCS_COMPSTR, nullptr, 0) > 0;
+    ImmReleaseContext(e.pane[e.active()].view, imc);
+  }
+  return key;
+}
+
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Editor* e = g_editor;
+  EditorWindow* e = WindowOf(hwnd);
   if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
   const int p = PaneOf(hwnd);
   switch (msg) {
     case WM_PAINT:
-      PaintView(hwnd);
+      PaintView(*e, hwnd);
       return 0;
     case WM_ERASEBKGND:
       return 1;
@@ -343,12 +314,13 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       si.cbSize = sizeof si;
       si.fMask = SIF_ALL;
       GetScrollInfo(hwnd, SB_VERT, &si);
-      int to = e->pane[p].firstLine;
+      const int rows = e->editor.pane(p).rows;
+      int to = e->editor.pane(p).first.value;
       switch (LOWORD(wp)) {
         case SB_LINEUP: to -= 1; break;
         case SB_LINEDOWN: to += 1; break;
-        case SB_PAGEUP: to -= e->VisibleLines(p); break;
-        case SB_PAGEDOWN: to += e->VisibleLines(p); break;
+        case SB_PAGEUP: to -= rows; break;
+        case SB_PAGEDOWN: to += rows; break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: to = si.nTrackPos; break;
         case SB_TOP: to = 1; break;
@@ -366,7 +338,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RECT r;
       GetClientRect(hwnd, &r);
       const int column = std::max(1, e->metrics.columnWidth);
-      int to = e->pane[p].xOffset;
+      int to = e->editor.pane(p).xOffset;
       switch (LOWORD(wp)) {
         case SB_LINELEFT: to -= column; break;
         case SB_LINERIGHT: to += column; break;
@@ -391,9 +363,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       if (msg == WM_SYSKEYDOWN && wp != VK_F10) break;
-      const gorvane::commands::KeyDecision d = DecideKeyNow(*e, wp);
-      if (d.action == gorvane::commands::KeyAction::Command) ExecuteCode(*e, d.command);
-      else PlainKey(*e, p, wp);
+      e->Apply(e->editor.KeyDown(KeyPressNow(*e, wp)));
       return 0;
     }
     case WM_RBUTTONUP:
@@ -413,25 +383,47 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_SETFOCUS:
-      e->active = p;
-      e->store.SetActivePane(p);
       CreateCaret(hwnd, nullptr, 2, std::max(1, e->metrics.textHeight));
+      e->Apply(e->editor.Activate(p));
       e->PlaceSystemCaret(p);
       e->RefreshStatus();
-      for (int q = 0; q < e->panes(); ++q) InvalidateRect(e->pane[q].view, nullptr, FALSE);
       return 0;
     case WM_KILLFOCUS:
       DestroyCaret();
       return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN: {
+    case WM_LBUTTONDOWN: {
       SetFocus(hwnd);
       // The file may have changed on disk meanwhile.
       if (e->loader.CheckFileChanged(false)) e->Refresh(false);
-      const int line = LineAtY(*e, p, GET_Y_LPARAM(lp));
-      const std::string text = e->Line(line);
-      const int x = GET_X_LPARAM(lp) - e->leftMargin + e->pane[p].xOffset;
-      e->SetCaret(p, line, sh::ColumnOfX(e->metrics, text, x, e->tabSize));
+      SetCapture(hwnd);
+      const doc::TextPos at = e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      e->Apply(e->editor.Press(p, at, (wp & MK_SHIFT) != 0));
+      return 0;
+    }
+    case WM_LBUTTONDBLCLK: {
+      const doc::TextPos at = e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      e->Apply(e->editor.DoubleClick(p, at));
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (e->editor.dragging() && (wp & MK_LBUTTON))
+        e->Apply(e->editor.DragTo(p, e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp))));
+      return 0;
+    case WM_LBUTTONUP:
+      if (GetCapture() == hwnd) ReleaseCapture();
+      e->Apply(e->editor.Release());
+      return 0;
+    case WM_CAPTURECHANGED:
+      e->Apply(e->editor.Release());
+      return 0;
+    case WM_RBUTTONDOWN: {
+      SetFocus(hwnd);
+      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
+      // The right-click menu works on the selection: the caret moves only without one.
+      if (!e->editor.hasSelection()) {
+        const doc::TextPos at = e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+        e->Apply(e->editor.SetCaret(p, at.line, at.column));
+      }
       return 0;
     }
     default:
@@ -441,28 +433,44 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Editor* e = g_editor;
+  EditorWindow* e = WindowOf(hwnd);
   if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
+  const int p = PaneOf(hwnd);
   switch (msg) {
     case WM_PAINT:
-      PaintNumbers(hwnd);
+      PaintNumbers(*e, hwnd);
       return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_MOUSEWHEEL:
-      e->Wheel(PaneOf(hwnd), GET_WHEEL_DELTA_WPARAM(wp));
+      e->Wheel(p, GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
     case WM_RBUTTONUP:
       PopupAt(*e, hwnd, lp, true);
       return 0;
     case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN: {
-      // The caret goes to the start of the clicked line.
-      const int p = PaneOf(hwnd);
+    case WM_LBUTTONDBLCLK:
+      // Whole lines: a drag extends them.
       SetFocus(e->pane[p].view);
-      e->SetCaret(p, LineAtY(*e, p, GET_Y_LPARAM(lp)), 1);
+      SetCapture(hwnd);
+      e->Apply(e->editor.LineNumberPress(p, e->editor.LineAtY(p, GET_Y_LPARAM(lp)), (wp & MK_SHIFT) != 0));
       return 0;
-    }
+    case WM_MOUSEMOVE:
+      if (e->editor.dragging() && (wp & MK_LBUTTON))
+        e->Apply(e->editor.LineNumberDragTo(p, e->editor.LineAtY(p, GET_Y_LPARAM(lp))));
+      return 0;
+    case WM_LBUTTONUP:
+      if (GetCapture() == hwnd) ReleaseCapture();
+      e->Apply(e->editor.Release());
+      return 0;
+    case WM_CAPTURECHANGED:
+      e->Apply(e->editor.Release());
+      return 0;
+    case WM_RBUTTONDOWN:
+      // The caret goes to the start of the clicked line.
+      SetFocus(e->pane[p].view);
+      e->Apply(e->editor.JumpTo(e->editor.LineAtY(p, GET_Y_LPARAM(lp))));
+      return 0;
     default:
       break;
   }
@@ -473,9 +481,9 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // panes keep more than kLeastPane pixels.
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   static int grab = 0;
-  Editor* e = g_editor;
+  EditorWindow* e = WindowOf(hwnd);
   if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
-  const bool sideBySide = e->split == 47;
+  const bool sideBySide = e->split() == 47;
   switch (msg) {
     case WM_SETCURSOR:
       SetCursor(LoadCursorW(nullptr, sideBySide ? IDC_SIZEWE : IDC_SIZENS));
@@ -485,7 +493,7 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       GetWindowRect(e->pane[0].lineNumbers, &a);
       GetWindowRect(e->pane[1].view, &b);
       const int total = sideBySide ? (b.right - a.left) : (b.bottom - a.top);
-      if (total > 2 * Editor::kLeastPane + Editor::kSplitterBar) {
+      if (total > 2 * EditorWindow::kLeastPane + EditorWindow::kSplitterBar) {
         grab = sideBySide ? GET_X_LPARAM(lp) : GET_Y_LPARAM(lp);  // where on the bar it was taken
         SetCapture(hwnd);
       }
@@ -500,10 +508,10 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       ClientToScreen(hwnd, &pt);
       const int start = sideBySide ? a.left : a.top;
-      const int room = (sideBySide ? b.right : b.bottom) - start - Editor::kSplitterBar;
-      if (room <= 2 * Editor::kLeastPane) return 0;
-      const int at = std::clamp(static_cast<int>(sideBySide ? pt.x : pt.y) - grab - start, Editor::kLeastPane + 1,
-                                room - Editor::kLeastPane - 1);
+      const int room = (sideBySide ? b.right : b.bottom) - start - EditorWindow::kSplitterBar;
+      if (room <= 2 * EditorWindow::kLeastPane) return 0;
+      const int at = std::clamp(static_cast<int>(sideBySide ? pt.x : pt.y) - grab - start, EditorWindow::kLeastPane + 1,
+                                room - EditorWindow::kLeastPane - 1);
       e->splitShare = static_cast<double>(at) / room;
       e->Layout();
       return 0;
@@ -537,55 +545,24 @@ bool RegisterSplitterClass(HINSTANCE inst) {
   return RegisterClassExW(&wc) != 0;
 }
 
-gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk) {
+gorvane::commands::KeyDecision DecideKeyNow(const EditorWindow& e, WPARAM vk) {
   namespace cm = gorvane::commands;
-  const auto key = static_cast<std::uint8_t>(vk);
-  const cm::ModifierState state = cm::ComputeModifierState(Held(VK_CONTROL), Held(VK_SHIFT), cm::DefaultShiftFlagged(key));
-  bool imeOpen = false, composing = false;
-  if (HIMC imc = ImmGetContext(e.pane[e.active].view)) {
-    imeOpen = ImmGetOpenStatus(imc) != 0;
-    composing = imeOpen && ImmGetCompositionStringW(imc, GCS_COMPSTR, nullptr, 0) > 0;
-    ImmReleaseContext(e.pane[e.active].view, imc);
-  }
-  return cm::DecideKey(e.keys, state, key, imeOpen, composing);
+  const sh::KeyPress key = KeyPressNow(e, vk);
+  const cm::ModifierState state = cm::ComputeModifierState(key.ctrl, key.shift, cm::DefaultShiftFlagged(key.vk));
+  return cm::DecideKey(e.keys, state, key.vk, key.imeOpen, key.composing);
 }
 
-void Editor::PlaceSystemCaret(int p) {
-  if (p != active || GetFocus() != pane[p].view) return;
-  const int row = pane[p].caretLine - pane[p].firstLine;
-  const int x = leftMargin - pane[p].xOffset + sh::XOfColumn(metrics, Line(pane[p].caretLine), pane[p].caretColumn, tabSize);
+void EditorWindow::PlaceSystemCaret(int p) {
+  if (p != active() || GetFocus() != pane[p].view) return;
+  const sh::PaneState& s = editor.pane(p);
+  const int row = s.caret.line - s.first;
+  const int x = leftMargin - s.xOffset + editor.XOfCaret(p);
   SetCaretPos(x, row * lineHeight + metrics.textOffset);
-  if (row >= 0 && row <= VisibleLines(p) && x >= leftMargin) ShowCaret(pane[p].view);
+  if (row >= 0 && row <= s.rows && x >= leftMargin) ShowCaret(pane[p].view);
   else HideCaret(pane[p].view);
 }
 
-void Editor::SetCaret(int p, int line, int column, bool keepWantedX) {
-  Pane& pn = pane[p];
-  const int count = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
-  line = std::clamp(line, 1, count);
-  const std::string text = Line(line);
-  column = BoundaryColumn(text, std::clamp(column, 1, 15361));
-  const int oldLine = pn.caretLine;
-  pn.caretLine = line;
-  pn.caretColumn = column;
-  if (!keepWantedX) pn.wantedX = -1;
-  // Into view: vertically, then sideways.
-  const int rows = VisibleLines(p);
-  if (line < pn.firstLine) ScrollTo(p, line);
-  else if (line >= pn.firstLine + rows) ScrollTo(p, line - rows + 1);
-  RECT r;
-  GetClientRect(pn.view, &r);
-  const int x = sh::XOfColumn(metrics, text, column, tabSize);
-  const int room = std::max(metrics.columnWidth, static_cast<int>(r.right) - leftMargin - metrics.columnWidth * 2);
-  if (x < pn.xOffset) ScrollSideways(*this, p, std::max(0, x - room / 4));
-  else if (x > pn.xOffset + room) ScrollSideways(*this, p, x - room * 3 / 4);
-  // The caret line's underline moves with it.
-  if (oldLine != line) InvalidateRect(pn.view, nullptr, FALSE);
-  PlaceSystemCaret(p);
-  RefreshStatus();
-}
-
-void Editor::Wheel(int p, int delta) {
+void EditorWindow::Wheel(int p, int delta) {
   wheelDelta += delta;
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
@@ -593,24 +570,24 @@ void Editor::Wheel(int p, int delta) {
   while (wheelDelta >= WHEEL_DELTA || wheelDelta <= -WHEEL_DELTA) {
     const int step = wheelDelta > 0 ? -static_cast<int>(lines) : static_cast<int>(lines);
     wheelDelta += wheelDelta > 0 ? -WHEEL_DELTA : WHEEL_DELTA;
-    ScrollTo(p, pane[p].firstLine + step);
+    ScrollTo(p, editor.pane(p).first.value + step);
   }
 }
 
-void Editor::UpdateHorizontalBar(int p) {
+void EditorWindow::UpdateHorizontalBar(int p) {
   RECT r;
   GetClientRect(pane[p].view, &r);
   SCROLLINFO si{};
   si.cbSize = sizeof si;
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMin = 0;
-  si.nMax = std::max(widest + metrics.columnWidth * 4, pane[p].xOffset + static_cast<int>(r.right));
+  si.nMax = std::max(widest + metrics.columnWidth * 4, editor.pane(p).xOffset + static_cast<int>(r.right));
   si.nPage = static_cast<UINT>(std::max<LONG>(1, r.right));
-  si.nPos = pane[p].xOffset;
+  si.nPos = editor.pane(p).xOffset;
   SetScrollInfo(pane[p].view, SB_HORZ, &si, TRUE);
 }
 
-void Editor::SetUpFonts() {
+void EditorWindow::SetUpFonts() {
   HDC dc = GetDC(frame);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   if (font) DeleteObject(font);
@@ -625,6 +602,7 @@ void Editor::SetUpFonts() {
   ReleaseDC(frame, dc);
   lineHeight = std::max(1, metrics.lineHeight);
   numberWidth = sh::LineNumberColumnWidth(static_cast<int>(store.lineCount()), metrics.lineNumberDigitWidth);
+  editor.SetMetrics(metrics, tabSize, leftMargin);
 }
 
 bool RegisterViewClasses(HINSTANCE inst) {
@@ -634,6 +612,7 @@ bool RegisterViewClasses(HINSTANCE inst) {
   wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wc.lpfnWndProc = ViewProc;
   wc.lpszClassName = L"QVChild";
+  wc.style = CS_DBLCLKS;
   wc.hCursor = LoadCursorW(nullptr, IDC_IBEAM);
   wc.cbWndExtra = 8;
   if (!RegisterClassExW(&wc)) return false;

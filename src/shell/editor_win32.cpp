@@ -14,44 +14,63 @@
 
 namespace gorvane::shell::win32 {
 
-Editor* g_editor = nullptr;
+EditorWindow* WindowOf(HWND hwnd) {
+  for (HWND w = hwnd; w; w = GetParent(w)) {
+    wchar_t name[32];
+    if (GetClassNameW(w, name, 32) && lstrcmpW(name, L"Gorvane") == 0)
+      return reinterpret_cast<EditorWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+  }
+  return nullptr;
+}
 
-void Editor::Split(int how) {
-  if (how == 49) {
-    if (split == 0) return;
+void EditorWindow::SyncPaneWindows() {
+  if (split() == 0 && pane[1].view) {
     DestroyWindow(pane[1].view);
     DestroyWindow(pane[1].lineNumbers);
     DestroyWindow(splitter);
     splitter = nullptr;
     pane[1] = Pane{};
-    store.CloseSecondPane();
-    split = 0;
-    active = 0;
     SetFocus(pane[0].view);
-  } else {
-    if (split == 0) {
-      pane[1].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow2",
-                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 10, 10, frame,
-                                     reinterpret_cast<HMENU>(2), instance, nullptr);
-      pane[1].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow2", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                                            frame, reinterpret_cast<HMENU>(5), instance, nullptr);
-      splitter = CreateWindowExW(0, L"SeparateWindowClass", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, frame,
-                                 reinterpret_cast<HMENU>(6), instance, nullptr);
-      splitShare = 0.5;
-      SetWindowLongPtrW(pane[1].view, 0, 1);
-      SetWindowLongPtrW(pane[1].lineNumbers, 0, 1);
-      pane[1].firstLine = pane[0].firstLine;
-      store.OpenSecondPane(doc::LineNo(pane[1].firstLine));
-      store.ShowFrom(1, doc::LineNo(pane[1].firstLine));
-    }
-    split = how;
+  } else if (split() != 0 && !pane[1].view) {
+    pane[1].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow2",
+                                   WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 10, 10, frame,
+                                   reinterpret_cast<HMENU>(2), instance, nullptr);
+    pane[1].lineNumbers = CreateWindowExW(0, L"QVLineNum", L"QVLineNumWindow2", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                                          frame, reinterpret_cast<HMENU>(5), instance, nullptr);
+    splitter = CreateWindowExW(0, L"SeparateWindowClass", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, frame,
+                               reinterpret_cast<HMENU>(6), instance, nullptr);
+    splitShare = 0.5;
+    SetWindowLongPtrW(pane[1].view, 0, 1);
+    SetWindowLongPtrW(pane[1].lineNumbers, 0, 1);
   }
+  if (toolBar) SendMessageW(toolBar, TB_CHECKBUTTON, 1018, MAKELONG(split() != 0 ? TRUE : FALSE, 0));
   Layout();
-  for (int p = 0; p < panes(); ++p) Repaint(p);
+}
+
+void EditorWindow::Apply(const sh::Effects& fx) {
+  using E = sh::Effects;
+  if (fx.Has(E::kLayout)) SyncPaneWindows();
+  for (int p = 0; p < panes(); ++p)
+    if (fx.Has(p == 0 ? E::kRepaintPane0 : E::kRepaintPane1)) Repaint(p);
+  if (fx.Has(E::kScrollBars))
+    for (int p = 0; p < panes(); ++p) {
+      UpdateScrollBar(p);
+      UpdateHorizontalBar(p);
+    }
+  if (fx.Has(E::kFocus) && pane[active()].view) SetFocus(pane[active()].view);
+  if (fx.Has(E::kCaret)) PlaceSystemCaret(active());
+  if (fx.Has(E::kStatus)) RefreshStatus();
+  if (fx.Has(E::kFunctionList)) FillFunctionList(*this);
+  if (fx.functionAt) SelectFunctionAt(*this, fx.functionAt->value);
+  if (fx.bracketTimer == E::Timer::Start) SetTimer(frame, kBracketTimer, sh::kBracketDelayMs, nullptr);
+  else if (fx.bracketTimer == E::Timer::Stop) KillTimer(frame, kBracketTimer);
 }
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Editor* e = g_editor;
+  if (msg == WM_NCCREATE)
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  EditorWindow* e = reinterpret_cast<EditorWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (msg) {
     case WM_SIZE:
       if (!e) break;
@@ -60,7 +79,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (e->pane[0].view && e->sizeState != 1) e->Layout();
       return 0;
     case WM_SETFOCUS:
-      if (e && e->pane[e->active].view) SetFocus(e->pane[e->active].view);
+      if (e && e->pane[e->active()].view) SetFocus(e->pane[e->active()].view);
       return 0;
     case WM_TIMER:
       if (!e) break;
@@ -74,6 +93,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (e->messenger.delivered() != delivered) e->UpdateTitle();
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
+      } else if (wp == kBracketTimer) {
+        KillTimer(hwnd, kBracketTimer);
+        e->Apply(e->editor.BracketTimerFired());
       } else if (wp == kStartupHoldTimer) {
         KillTimer(hwnd, kStartupHoldTimer);
         if (e->releaseStartup) e->releaseStartup();
@@ -91,6 +113,16 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!e) break;
       if (LOWORD(wp) == gorvane::commands::kFontNameComboId || LOWORD(wp) == gorvane::commands::kFontSizeComboId) {
         if (HIWORD(wp) == CBN_SELCHANGE) FontComboChanged(*e, LOWORD(wp));
+        return 0;
+      }
+      if (LOWORD(wp) == gorvane::commands::kFunctionComboId) {
+        // The chosen label's line.
+        if (HIWORD(wp) == CBN_SELCHANGE) {
+          const LRESULT i = SendMessageW(reinterpret_cast<HWND>(lp), CB_GETCURSEL, 0, 0);
+          if (i >= 0 && static_cast<std::size_t>(i) < e->functionLines.size())
+            e->Apply(e->editor.FunctionChosen(doc::LineNo(e->functionLines[static_cast<std::size_t>(i)])));
+          SetFocus(e->pane[e->active()].view);
+        }
         return 0;
       }
       if (ExecuteMenuCommand(*e, LOWORD(wp))) return 0;
@@ -113,7 +145,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (e && !HIWORD(lp)) UpdateMenuPopup(*e, reinterpret_cast<HMENU>(wp));
       return 0;
     case WM_MOUSEWHEEL:
-      if (e) e->Wheel(e->active, GET_WHEEL_DELTA_WPARAM(wp));
+      if (e) e->Wheel(e->active(), GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
     case WM_ACTIVATE:
       if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
@@ -270,9 +302,8 @@ int Run(HINSTANCE inst, int show) {
     }
   } releaseStartup{startup, holdsStartup};
 
-  auto editor = std::make_unique<Editor>();
-  g_editor = editor.get();
-  Editor& e = *editor;
+  auto editor = std::make_unique<EditorWindow>();
+  EditorWindow& e = *editor;
   e.instance = inst;
   // The program folder and the libraries in it: text conversions work only
   // once QORVchar.dll is bound.
@@ -462,7 +493,7 @@ int Run(HINSTANCE inst, int show) {
     if (IsWindow(handle)) owner = handle;
   }
   e.frame = CreateWindowExW(0, L"Gorvane", L"\u65b0\u898f\u30d5\u30a1\u30a4\u30eb", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, inst, nullptr);
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, inst, &e);
   if (!e.frame) return 0;
   Cascade(e.frame);
   GetWindowRect(e.frame, &e.restored);
@@ -470,6 +501,8 @@ int Run(HINSTANCE inst, int show) {
   e.activator.frame = e.frame;
   e.resources = LoadLibraryExW((Wide(e.programFolder) + L"qvres.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   e.dialogs = sh::CreateWin32FileDialogs(&e.frame, e.resources);
+  e.lineDialogs.owner = &e.frame;
+  e.lineDialogs.resources = &e.resources;
   e.commands = std::make_unique<gf::FileCommands>(e.ctx, e.loader, *e.dialogs);
   e.pane[0].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL,
                                    0, 0, 10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
@@ -508,11 +541,11 @@ int Run(HINSTANCE inst, int show) {
   }
   {
     ipc::EditorCallbacks cb;
-    Editor* ed = &e;
+    EditorWindow* ed = &e;
     cb.startingUp = [ed] { return !IsWindowVisible(ed->frame); };
     cb.jumpTo = [ed](const ipc::TagJump& jump) {
-      ed->ScrollTo(ed->active, std::max(1, jump.line - ed->VisibleLines(ed->active) / 2));
       ed->Refresh(false);
+      ed->Apply(ed->editor.JumpTo(doc::LineNo(jump.line), doc::CaretCol(std::max(1, jump.column)), jump.text));
     };
     cb.saveQuietly = [ed] {
       if (!ed->file.modified) {
@@ -567,11 +600,16 @@ int Run(HINSTANCE inst, int show) {
   // Started by the info window: no other editor waits to join it.
   if (args.startedByInfoWindow) releaseStartup.Release();
 
-  if (args.jumpLine && *args.jumpLine > 0)
-    e.pane[0].firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
-  e.store.ShowFrom(0, doc::LineNo(e.pane[0].firstLine));
+  e.editor.SetMetrics(e.metrics, e.tabSize, e.leftMargin);
+  e.editor.SetKeyTables(e.keys);
+  e.editor.SetLateEffects([&e](const sh::Effects& fx) { e.Apply(fx); });
+  RegisterFrameCommands(e);
+  e.Apply(e.editor.DocumentReplaced());
   e.UpdateTitle();
   e.Layout();
+  // "/j": the caret to that line.
+  if (args.jumpLine && *args.jumpLine > 0)
+    e.Apply(e.editor.JumpTo(doc::LineNo(static_cast<std::int32_t>(std::min<std::uint32_t>(*args.jumpLine, 0x7fffffff)))));
   e.RefreshStatus();
   ShowWindow(e.frame, show);
   UpdateWindow(e.frame);
@@ -653,7 +691,6 @@ int Run(HINSTANCE inst, int show) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  g_editor = nullptr;
   return static_cast<int>(msg.wParam);
 }
 

@@ -46,6 +46,7 @@
 #include "shell/status_bar.h"
 #include "commands/key_tables.h"
 #include "shell/edit_render.h"
+#include "shell/editor.h"
 #include "shell/metrics.h"
 
 namespace cc = gorvane::charcode;
@@ -178,21 +179,26 @@ class Activator final : public ipc::WindowActivator {
 
 // ---- the editor ----
 
+// A pane's windows; its view state is the editor's.
 struct Pane {
   HWND view = nullptr, lineNumbers = nullptr;
-  int firstLine = 1;    // the first displayed line
-  int caretLine = 1;    // 1-based
-  int caretColumn = 1;  // 1-based byte column
-  int xOffset = 0;      // pixels scrolled to the left
-  int wantedX = -1;     // the caret's x kept over up and down moves
 };
 
-struct Editor {
+// The line dialogs from the resource library's templates ("JUMP",
+// "SELECTLNUM", "MARKJUMP", "SETAREASEL", "EDITAREASEL").
+class LineDialogsWin32 final : public sh::EditorDialogs {
+ public:
+  bool Ask(sh::DialogKind kind, std::vector<std::string>& fields) override;
+  HWND* owner = nullptr;
+  HMODULE* resources = nullptr;
+};
+
+constexpr UINT_PTR kBracketTimer = 31;  // the matching-bracket search, 250 ms after the caret stopped on a bracket
+
+struct EditorWindow {
   HINSTANCE instance = nullptr;
   HWND frame = nullptr, statusBar = nullptr;
   Pane pane[2];
-  int active = 0;  // the pane with the focus
-  int split = 0;   // 0 one pane, 47 side by side, 48 one above the other
   HFONT font = nullptr, numberFont = nullptr;
   sh::EditMetrics metrics;
   int lineHeight = 16, numberWidth = 48;
@@ -246,8 +252,18 @@ struct Editor {
   std::string shownTitle;
   bool sharedModified = false;  // the modified byte of this editor's entry in the open-file table
   std::function<void()> releaseStartup;  // lets go of the start-up mutex (once)
+  LineDialogsWin32 lineDialogs;
+  // The document's editor: panes, caret, selection, commands.
+  sh::Editor editor{host, store, lineDialogs};
+  std::vector<int> functionLines;  // the function box's items: their lines
 
-  int panes() const { return split == 0 ? 1 : 2; }
+  int panes() const { return editor.paneCount(); }
+  int active() const { return editor.activePane(); }
+  int split() const { return editor.split(); }
+  // Carries out what the editor answered.
+  void Apply(const sh::Effects& fx);
+  // The windows of the second pane follow the editor's split.
+  void SyncPaneWindows();
   // The windows whose keys go through the key tables: the edit views and
   // the search box.
   bool IsKeyTarget(HWND w) const {
@@ -283,7 +299,7 @@ struct Editor {
     // The last line can be scrolled up to the top row.
     si.nMax = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())) + VisibleLines(p) - 1;
     si.nPage = static_cast<UINT>(VisibleLines(p));
-    si.nPos = pane[p].firstLine;
+    si.nPos = editor.pane(p).first.value;
     SetScrollInfo(pane[p].view, SB_VERT, &si, TRUE);
   }
   void Repaint(int p) {
@@ -291,15 +307,7 @@ struct Editor {
     InvalidateRect(pane[p].lineNumbers, nullptr, FALSE);
   }
   // The first displayed line stays between 1 and the line count.
-  void ScrollTo(int p, int line) {
-    line = std::clamp(line, 1, static_cast<int>(std::max<std::uint32_t>(1, store.lineCount())));
-    if (line == pane[p].firstLine) return;
-    pane[p].firstLine = line;
-    store.ShowFrom(p, doc::LineNo(line));
-    UpdateScrollBar(p);
-    Repaint(p);
-    PlaceSystemCaret(p);
-  }
+  void ScrollTo(int p, int line) { Apply(editor.ScrollTo(p, doc::LineNo(line))); }
   // Creates the edit and line-number fonts and measures them.
   void SetUpFonts();
   // Wheel units: every 120 scroll by the system's wheel line count.
@@ -310,7 +318,7 @@ struct Editor {
   void PlaceSystemCaret(int p);
   // Moves the pane's caret (clamped to the document and to character
   // boundaries) and scrolls it into view.
-  void SetCaret(int p, int line, int column, bool keepWantedX = false);
+  void SetCaret(int p, int line, int column) { Apply(editor.SetCaret(p, doc::LineNo(line), doc::CaretCol(column))); }
   // The text of a line (empty when it cannot be read).
   std::string Line(int line) {
     std::string text;
@@ -322,15 +330,15 @@ struct Editor {
     sh::StatusState st;
     st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
     st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
-    st.caretLine = pane[active].caretLine;
-    st.caretColumn = pane[active].caretColumn;
+    st.caretLine = editor.pane(active()).caret.line.value;
+    st.caretColumn = editor.pane(active()).caret.column.value;
     if (store.ReadLine(doc::LineNo(st.caretLine), &caretText)) st.lineText = caretText;
     st.writeProtected = file.readOnly;
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
-    if (HIMC imc = ImmGetContext(pane[active].view)) {
+    if (HIMC imc = ImmGetContext(pane[active()].view)) {
       st.inputMethodOpen = ImmGetOpenStatus(imc) != 0;
-      ImmReleaseContext(pane[active].view, imc);
+      ImmReleaseContext(pane[active()].view, imc);
     }
     st.undoAvailable = false;
     return st;
@@ -347,18 +355,9 @@ struct Editor {
   }
   // After a command that may have replaced or changed the document.
   void Refresh(bool toTop) {
+    if (toTop) widest = 0;
+    Apply(toTop ? editor.DocumentReplaced() : editor.DocumentChanged());
     for (int p = 0; p < panes(); ++p) {
-      if (toTop) {
-        pane[p].firstLine = 1;
-        pane[p].caretLine = pane[p].caretColumn = 1;
-        pane[p].xOffset = 0;
-        pane[p].wantedX = -1;
-        widest = 0;
-        store.ShowFrom(p, doc::LineNo(1));
-      }
-      const int count = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
-      pane[p].firstLine = std::clamp(pane[p].firstLine, 1, count);
-      pane[p].caretLine = std::clamp(pane[p].caretLine, 1, count);
       UpdateScrollBar(p);
       Repaint(p);
     }
@@ -395,14 +394,17 @@ struct Editor {
     auto place = [&](int p, int x, int y, int w, int h) {
       MoveWindow(pane[p].lineNumbers, x, y, numberWidth, h, TRUE);
       MoveWindow(pane[p].view, x + numberWidth, y, std::max(0, w - numberWidth), h, TRUE);
+      RECT c;
+      GetClientRect(pane[p].view, &c);
+      editor.Resize(p, std::max(1, static_cast<int>(c.bottom) / std::max(1, lineHeight)), static_cast<int>(c.right));
       UpdateScrollBar(p);
     };
-    if (split == 47) {
+    if (split() == 47) {
       const int first = FirstPaneSize(width);
       place(0, 0, top, first, height);
       MoveWindow(splitter, first, top, kSplitterBar, height, TRUE);
       place(1, first + kSplitterBar, top, width - first - kSplitterBar, height);
-    } else if (split == 48) {
+    } else if (split() == 48) {
       const int first = FirstPaneSize(height);
       place(0, 0, top, width, first);
       MoveWindow(splitter, 0, top + first, width, kSplitterBar, TRUE);
@@ -423,10 +425,11 @@ struct Editor {
   }
   // Divides the edit area (47 side by side, 48 one above the other) or
   // makes it one pane again (49).
-  void Split(int how);
+  void Split(int how) { Apply(editor.SetSplit(how == 49 ? 0 : how)); }
 };
 
-extern Editor* g_editor;
+// The editor window a frame, view or line-number window belongs to.
+EditorWindow* WindowOf(HWND hwnd);
 
 // ---- edit_view_win32.cpp ----
 // Registers the classes "QVChild" and "QVLineNum".
@@ -436,26 +439,29 @@ bool RegisterSplitterClass(HINSTANCE inst);
 
 // What a key-down to an edit view or the search box does, by the modifier
 // keys held now and the key tables.
-gorvane::commands::KeyDecision DecideKeyNow(const Editor& e, WPARAM vk);
+gorvane::commands::KeyDecision DecideKeyNow(const EditorWindow& e, WPARAM vk);
 
 // ---- frame_bars_win32.cpp ----
 // The rebar with the tool bar.
-bool CreateBars(Editor& e);
+bool CreateBars(EditorWindow& e);
 // The function, font and search bands in the rebar.
-bool CreateControlBands(Editor& e);
+bool CreateControlBands(EditorWindow& e);
 // The main menu, labels with their keys.
-bool BuildMainMenu(Editor& e);
+bool BuildMainMenu(EditorWindow& e);
 // The enable and check marks of a pop-up menu that is about to open.
-void UpdateMenuPopup(Editor& e, HMENU popup);
+void UpdateMenuPopup(EditorWindow& e, HMENU popup);
 // A menu, button or band command; false when the id is not ours.
-bool ExecuteMenuCommand(Editor& e, int id);
-// A command by its code (from a key).
-void ExecuteCode(Editor& e, gorvane::commands::CommandCode code);
+bool ExecuteMenuCommand(EditorWindow& e, int id);
+// The commands the frame carries out itself (files, the info window), given to the editor.
+void RegisterFrameCommands(EditorWindow& e);
+// The function box: the range labels, and the one at or above a line chosen.
+void FillFunctionList(EditorWindow& e);
+void SelectFunctionAt(EditorWindow& e, int line);
 // The tool tip of a tool-bar button.
-const wchar_t* ToolTipText(Editor& e, int id);
-void FontComboChanged(Editor& e, int id);
-void ShowScrollMenu(Editor& e, bool vertical, int x, int y);
+const wchar_t* ToolTipText(EditorWindow& e, int id);
+void FontComboChanged(EditorWindow& e, int id);
+void ShowScrollMenu(EditorWindow& e, bool vertical, int x, int y);
 // The edit view's or the line-number column's right-click menu at a screen point.
-void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y);
+void ShowPopupMenu(EditorWindow& e, bool lineNumbers, int x, int y);
 
 }  // namespace gorvane::shell::win32

@@ -7,7 +7,7 @@
 #include "commands/command_table.h"
 #include "commands/menu_layout.h"
 #include "commands/menu_rules.h"
-#include "shell/caret_moves.h"
+#include "document/caret_moves.h"
 
 namespace gorvane::shell::win32 {
 
@@ -15,34 +15,23 @@ namespace cm = gorvane::commands;
 
 namespace {
 
-// The command codes this editor carries out (ExecuteCode has their handlers).
-bool ImplementedCode(cm::CommandCode code) {
-  switch (code) {
-    case 34: case 35: case 38: case 39: case 40: case 41:
-    case 48: case 49: case 50: case 51: case 52: case 53: case 76: case 78:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The menu, button and band ids this editor carries out: those of the codes
-// above, and the ids without a code that ExecuteMenuCommand handles.
-bool Implemented(int id) {
+// with a handler, and the ids without a code that ExecuteMenuCommand handles.
+bool Implemented(const EditorWindow& e, int id) {
   switch (id) {
     case 4: case 12: case 46: case 47: case 48: case 49: case 54: case 1020:
     case 15: case 61: case 118:  // sub-menus
     case 102: case 103: case 104: case 105: case 106: case 109: case 110: case 111: case 112: case 113:
-    case cm::kFontNameComboId: case cm::kFontSizeComboId:
+    case cm::kFontNameComboId: case cm::kFontSizeComboId: case cm::kFunctionComboId:
       return true;
     default:
-      return ImplementedCode(cm::MenuIdToCode(id));
+      return e.editor.Implemented(cm::MenuIdToCode(id));
   }
 }
 
-std::wstring Label(const Editor& e, const cm::MenuItem& item) { return Wide(cm::MenuLabel(item, e.keys, e.oemKeys)); }
+std::wstring Label(const EditorWindow& e, const cm::MenuItem& item) { return Wide(cm::MenuLabel(item, e.keys, e.oemKeys)); }
 
-HMENU BuildPopup(const Editor& e, std::span<const cm::MenuItem> items) {
+HMENU BuildPopup(const EditorWindow& e, std::span<const cm::MenuItem> items) {
   HMENU menu = CreatePopupMenu();
   for (const cm::MenuItem& item : items) {
     if (item.separator) {
@@ -97,7 +86,7 @@ HIMAGELIST ToolImages() {
   return list;
 }
 
-HWND MakeToolBar(Editor& e, HWND parent, int id, DWORD extraStyle) {
+HWND MakeToolBar(EditorWindow& e, HWND parent, int id, DWORD extraStyle) {
   HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
                                  CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN | extraStyle,
@@ -107,7 +96,7 @@ HWND MakeToolBar(Editor& e, HWND parent, int id, DWORD extraStyle) {
 }
 
 // A control band: a tool bar holding a caption, combo boxes and buttons.
-HWND MakeBand(Editor& e, HWND rebar, const cm::Band& band, int* width, int* height) {
+HWND MakeBand(EditorWindow& e, HWND rebar, const cm::Band& band, int* width, int* height) {
   HWND bar = MakeToolBar(e, rebar, band.id, 0);
   HFONT gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   int x = 4;
@@ -175,7 +164,7 @@ int CALLBACK AddFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM lp) {
   return 1;
 }
 
-void FillFontCombos(Editor& e) {
+void FillFontCombos(EditorWindow& e) {
   HWND names = GetDlgItem(e.fontBand, cm::kFontNameComboId), sizes = GetDlgItem(e.fontBand, cm::kFontSizeComboId);
   LOGFONTW lf{};
   lf.lfCharSet = SHIFTJIS_CHARSET;
@@ -194,7 +183,7 @@ void FillFontCombos(Editor& e) {
 }
 
 // Applies the font chosen in the font band.
-void ApplyChosenFont(Editor& e, int id) {
+void ApplyChosenFont(EditorWindow& e, int id) {
   HWND combo = GetDlgItem(e.fontBand, id);
   const LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (i == CB_ERR) return;
@@ -207,37 +196,40 @@ void ApplyChosenFont(Editor& e, int id) {
   e.Layout();
   for (int p = 0; p < e.panes(); ++p) {
     e.Repaint(p);
-    if (p == e.active && GetFocus() == e.pane[p].view) {
+    if (p == e.active() && GetFocus() == e.pane[p].view) {
       DestroyCaret();
       CreateCaret(e.pane[p].view, nullptr, 2, std::max(1, e.metrics.textHeight));
     }
     e.PlaceSystemCaret(p);
   }
-  SetFocus(e.pane[e.active].view);
+  SetFocus(e.pane[e.active()].view);
 }
 
-cm::MenuState CurrentMenuState(Editor& e) {
+cm::MenuState CurrentMenuState(EditorWindow& e) {
   cm::MenuState s;
   s.writeProtected = e.file.readOnly;
-  const std::string line = e.Line(e.pane[e.active].caretLine);
-  s.caretLineEmpty = LineText(line).empty();
-  s.caretLineHasSuccessor = e.pane[e.active].caretLine < static_cast<int>(e.store.lineCount());
+  const doc::TextPos caret = e.editor.pane(e.active()).caret;
+  const std::string line = e.Line(caret.line.value);
+  s.caretLineEmpty = doc::LineText(line).empty();
+  s.caretLineHasSuccessor = caret.line.value < static_cast<int>(e.store.lineCount());
   s.caretLineEndsWithCrLf = line.size() >= 2 && line.substr(line.size() - 2) == "\r\n";
-  s.caretColumn = e.pane[e.active].caretColumn;
-  s.caretAtLineEnd = s.caretColumn >= EndColumn(line);
-  s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && LineText(e.Line(1)).empty();
+  s.caretColumn = caret.column.value;
+  s.caretAtLineEnd = caret.column >= doc::EndColumn(line);
+  s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && doc::LineText(e.Line(1)).empty();
+  s.hasSelection = e.editor.hasSelection();
+  s.selectionSpansLines = s.hasSelection && e.editor.selection().Normalised().SpansLines();
   s.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != 0;
   s.infoWindowInUse = e.messenger.connectedToInfoWindow();
-  s.caretLineIsRangeLine = e.store.RangeIndex(doc::LineNo(e.pane[e.active].caretLine)) != 0;
+  s.caretLineIsRangeLine = e.store.RangeIndex(caret.line) != 0;
   s.topMost = e.topMost;
-  s.split = e.split == 47 ? cm::SplitState::Vertical : e.split == 48 ? cm::SplitState::Horizontal : cm::SplitState::None;
+  s.split = e.split() == 47 ? cm::SplitState::Vertical : e.split() == 48 ? cm::SplitState::Horizontal : cm::SplitState::None;
   return s;
 }
 
-void ApplyStates(HMENU menu, const std::vector<cm::ItemState>& states) {
+void ApplyStates(const EditorWindow& e, HMENU menu, const std::vector<cm::ItemState>& states) {
   for (const cm::ItemState& st : states) {
     if (st.id == 0) continue;
-    const bool enabled = st.enabled && Implemented(st.id);
+    const bool enabled = st.enabled && Implemented(e, st.id);
     EnableMenuItem(menu, static_cast<UINT>(st.id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     if (st.radio && st.checked)
       CheckMenuRadioItem(menu, static_cast<UINT>(st.id), static_cast<UINT>(st.id), static_cast<UINT>(st.id), MF_BYCOMMAND);
@@ -246,33 +238,25 @@ void ApplyStates(HMENU menu, const std::vector<cm::ItemState>& states) {
   }
 }
 
-void ToggleTopMost(Editor& e) {
+void ToggleTopMost(EditorWindow& e) {
   e.topMost = !e.topMost;
   SetWindowPos(e.frame, e.topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SendMessageW(e.toolBar, TB_CHECKBUTTON, cm::kToolButtonTopMost, MAKELONG(e.topMost ? TRUE : FALSE, 0));
 }
 
-// The split command: divides one pane into two (one above the other) or
-// makes two panes one again.
-void ToggleSplit(Editor& e) {
-  e.Split(e.split == 0 ? 48 : 49);
-  SendMessageW(e.toolBar, TB_CHECKBUTTON, 1018, MAKELONG(e.split != 0 ? TRUE : FALSE, 0));
-}
-
-void ScrollMenu(Editor& e, int id) {
-  const int p = e.active;
+void ScrollMenu(EditorWindow& e, int id) {
+  const int p = e.active();
   Pane& pn = e.pane[p];
-  const int page = e.VisibleLines(p);
-  RECT r;
-  GetClientRect(pn.view, &r);
+  const sh::PaneState& view = e.editor.pane(p);
+  const int page = view.rows;
   switch (id) {
-    case 102: e.ScrollTo(p, pn.caretLine); break;
+    case 102: e.ScrollTo(p, view.caret.line.value); break;
     case 103: e.ScrollTo(p, 1); break;
     case 104: e.ScrollTo(p, static_cast<int>(e.store.lineCount())); break;
-    case 105: e.ScrollTo(p, pn.firstLine - page); break;
-    case 106: e.ScrollTo(p, pn.firstLine + page); break;
-    case 107: e.ScrollTo(p, pn.firstLine - 1); break;
-    case 108: e.ScrollTo(p, pn.firstLine + 1); break;
+    case 105: e.ScrollTo(p, view.first.value - page); break;
+    case 106: e.ScrollTo(p, view.first.value + page); break;
+    case 107: e.ScrollTo(p, view.first.value - 1); break;
+    case 108: e.ScrollTo(p, view.first.value + 1); break;
     case 109: SendMessageW(pn.view, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0); break;
     case 110: SendMessageW(pn.view, WM_HSCROLL, SB_LEFT, 0); break;
     case 111: SendMessageW(pn.view, WM_HSCROLL, SB_RIGHT, 0); break;
@@ -286,7 +270,7 @@ void ScrollMenu(Editor& e, int id) {
 
 }  // namespace
 
-bool CreateBars(Editor& e) {
+bool CreateBars(EditorWindow& e) {
   e.rebar = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, L"MainRebar",
                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT | RBS_BANDBORDERS |
                                 CCS_NODIVIDER | CCS_TOP,
@@ -322,7 +306,7 @@ bool CreateBars(Editor& e) {
   return true;
 }
 
-bool CreateControlBands(Editor& e) {
+bool CreateControlBands(EditorWindow& e) {
   if (!e.rebar || e.functionBand) return e.rebar != nullptr;
 
   // The control bands: the function list and the fonts on one row, the
@@ -344,7 +328,7 @@ bool CreateControlBands(Editor& e) {
   return true;
 }
 
-const wchar_t* ToolTipText(Editor& e, int id) {
+const wchar_t* ToolTipText(EditorWindow& e, int id) {
   for (const cm::ToolButton& b : cm::ToolBarButtons())
     if (b.id == id) {
       e.tipText = Wide(Sjis(b.tip));
@@ -353,7 +337,7 @@ const wchar_t* ToolTipText(Editor& e, int id) {
   return nullptr;
 }
 
-bool BuildMainMenu(Editor& e) {
+bool BuildMainMenu(EditorWindow& e) {
   HMENU bar = CreateMenu();
   if (!bar) return false;
   for (const cm::MenuBarEntry& entry : cm::MainMenu())
@@ -364,7 +348,7 @@ bool BuildMainMenu(Editor& e) {
   return true;
 }
 
-void UpdateMenuPopup(Editor& e, HMENU popup) {
+void UpdateMenuPopup(EditorWindow& e, HMENU popup) {
   // Only the main menu's own pop-ups (and their sub-menus) are ruled here.
   HMENU bar = GetMenu(e.frame);
   const auto menus = cm::MainMenu();
@@ -373,7 +357,7 @@ void UpdateMenuPopup(Editor& e, HMENU popup) {
     const cm::MenuState state = CurrentMenuState(e);
     std::vector<cm::ItemState> states = i < cm::kRuledMenuCount ? cm::EvaluateMainMenu(state, i)
                                                                  : cm::EvaluateMenu(state, cm::MenuPlace::MainMenu, menus[static_cast<std::size_t>(i)].items);
-    ApplyStates(popup, states);
+    ApplyStates(e, popup, states);
     return;
   }
   // A sub-menu: every item by its own rule.
@@ -382,76 +366,80 @@ void UpdateMenuPopup(Editor& e, HMENU popup) {
   for (int k = 0; k < n; ++k) {
     const UINT id = GetMenuItemID(popup, k);
     if (id == 0 || id == static_cast<UINT>(-1)) continue;
-    ApplyStates(popup, {cm::EvaluateItem(state, cm::MenuPlace::MainMenu, static_cast<int>(id))});
+    ApplyStates(e, popup, {cm::EvaluateItem(state, cm::MenuPlace::MainMenu, static_cast<int>(id))});
   }
 }
 
-void ShowPopupMenu(Editor& e, bool lineNumbers, int x, int y) {
+void ShowPopupMenu(EditorWindow& e, bool lineNumbers, int x, int y) {
   const auto items = lineNumbers ? cm::LineNumberPopupMenu() : cm::EditViewPopupMenu();
   HMENU menu = BuildPopup(e, items);
-  ApplyStates(menu, cm::EvaluateMenu(CurrentMenuState(e),
+  ApplyStates(e, menu, cm::EvaluateMenu(CurrentMenuState(e),
                                      lineNumbers ? cm::MenuPlace::LineNumberPopup : cm::MenuPlace::EditViewPopup, items));
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);
   DestroyMenu(menu);
 }
 
-void ShowScrollMenu(Editor& e, bool vertical, int x, int y) {
+void ShowScrollMenu(EditorWindow& e, bool vertical, int x, int y) {
   HMENU menu = BuildPopup(e, vertical ? cm::VerticalScrollMenu() : cm::HorizontalScrollMenu());
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, e.frame, nullptr);
   DestroyMenu(menu);
 }
 
-void ExecuteCode(Editor& e, cm::CommandCode code) {
-  if (!e.commands) return;
-  const int p = e.active;
-  Pane& pn = e.pane[p];
-  switch (code) {
-    case 34: e.SetCaret(p, pn.caretLine, 1); break;
-    case 35: e.SetCaret(p, pn.caretLine, EndColumn(e.Line(pn.caretLine))); break;
-    case 38: e.ScrollTo(p, pn.firstLine - 1); break;
-    case 39: e.ScrollTo(p, pn.firstLine + 1); break;
-    case 40: SendMessageW(pn.view, WM_HSCROLL, SB_LINELEFT, 0); break;
-    case 41: SendMessageW(pn.view, WM_HSCROLL, SB_LINERIGHT, 0); break;
-    case 48:
-      if (e.commands->OpenFileCommand(0)) e.Refresh(true);
-      break;
-    case 49: PostMessageW(e.frame, WM_CLOSE, 0, 0); break;
-    case 50:
-      e.commands->SaveAsCommand();
-      e.Refresh(false);
-      break;
-    case 51:
-      e.commands->SaveCommand();
-      e.Refresh(false);
-      break;
-    case 52:
-      e.commands->SaveWithCodeCommand();
-      e.Refresh(false);
-      break;
-    case 53:
-      if (e.commands->NewFileCommand()) e.Refresh(true);
-      break;
-    case 76:
-      if (!e.protocol || !e.messenger.connectedToInfoWindow() ||
-          !e.protocol->AskInfoWindowForward([&e](bool answered) {
-            if (!answered) Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
-          }))
-        Tell(e.host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
-      break;
-    case 78: ToggleSplit(e); break;
-    default:
-      // Bound in the key definitions but not carried out by this editor yet.
-      MessageBeep(MB_OK);
-      break;
+void RegisterFrameCommands(EditorWindow& e) {
+  EditorWindow* w = &e;
+  const auto files = [w](auto command, bool toTop) {
+    return [w, command, toTop] {
+      if (w->commands) {
+        const bool replaced = command(*w->commands);
+        w->Refresh(toTop && replaced);
+      }
+      return sh::Effects{};
+    };
+  };
+  e.editor.SetWindowHandler(cm::kFileOpen, files([](gf::FileCommands& c) { return c.OpenFileCommand(0); }, true));
+  e.editor.SetWindowHandler(cm::kFileClose, [w] {
+    PostMessageW(w->frame, WM_CLOSE, 0, 0);
+    return sh::Effects{};
+  });
+  e.editor.SetWindowHandler(cm::kFileSaveAs, files([](gf::FileCommands& c) { return (c.SaveAsCommand(), false); }, false));
+  e.editor.SetWindowHandler(cm::kFileSave, files([](gf::FileCommands& c) { return (c.SaveCommand(), false); }, false));
+  e.editor.SetWindowHandler(cm::kFileSaveWithCode,
+                            files([](gf::FileCommands& c) { return (c.SaveWithCodeCommand(), false); }, false));
+  e.editor.SetWindowHandler(cm::kFileNew, files([](gf::FileCommands& c) { return c.NewFileCommand(); }, true));
+  e.editor.SetWindowHandler(cm::kInfoWindowFront, [w] {
+    if (!w->protocol || !w->messenger.connectedToInfoWindow() ||
+        !w->protocol->AskInfoWindowForward([w](bool answered) {
+          if (!answered) Tell(w->host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+        }))
+      Tell(w->host, u8"情報ｳｨﾝﾄﾞｳを手前に表示できませんでした。", sh::BoxIcon::Warning);
+    return sh::Effects{};
+  });
+}
+
+void FillFunctionList(EditorWindow& e) {
+  HWND combo = e.functionBand ? GetDlgItem(e.functionBand, cm::kFunctionComboId) : nullptr;
+  if (!combo) return;
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  e.functionLines.clear();
+  for (const auto& [line, label] : e.editor.RangeLabels()) {
+    // "label:line", as the info window lists functions.
+    const std::string item = label + ":" + std::to_string(line.value);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
+    e.functionLines.push_back(line.value);
   }
 }
 
-bool ExecuteMenuCommand(Editor& e, int id) {
+void SelectFunctionAt(EditorWindow& e, int line) {
+  HWND combo = e.functionBand ? GetDlgItem(e.functionBand, cm::kFunctionComboId) : nullptr;
+  if (!combo) return;
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(e.editor.LabelIndexAt(doc::LineNo(line))), 0);
+}
+
+bool ExecuteMenuCommand(EditorWindow& e, int id) {
   if (!e.commands) return false;
   switch (id) {
     case 4:
-      e.commands->InsertFileCommand(doc::LineNo(e.pane[e.active].caretLine), false,
-                                    doc::LineNo(e.pane[e.active].caretLine));
+      e.commands->InsertFileCommand(e.editor.pane(e.active()).caret.line, false, e.editor.pane(e.active()).caret.line);
       e.Refresh(false);
       return true;
     case 12:
@@ -462,7 +450,6 @@ bool ExecuteMenuCommand(Editor& e, int id) {
     case 48:
     case 49:
       e.Split(id);
-      SendMessageW(e.toolBar, TB_CHECKBUTTON, 1018, MAKELONG(e.split != 0 ? TRUE : FALSE, 0));
       return true;
     case 54:
     case 1020:
@@ -475,13 +462,14 @@ bool ExecuteMenuCommand(Editor& e, int id) {
     ScrollMenu(e, id);
     return true;
   }
+  if (id == cm::kFunctionComboId) return true;
   // Every other id with a code runs that code's handler.
   const cm::CommandCode code = cm::MenuIdToCode(id);
-  if (code == cm::kNoCommand || !ImplementedCode(code)) return false;
-  ExecuteCode(e, code);
+  if (code == cm::kNoCommand || !e.editor.Implemented(code)) return false;
+  e.Apply(e.editor.Run(code, sh::CommandSource::Menu));
   return true;
 }
 
-void FontComboChanged(Editor& e, int id) { ApplyChosenFont(e, id); }
+void FontComboChanged(EditorWindow& e, int id) { ApplyChosenFont(e, id); }
 
 }  // namespace gorvane::shell::win32

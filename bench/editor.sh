@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The editor's moves on the 1,600,000-line document: in the core
+# (editor_bench), and as whole `gvtool edit` processes beside `gvtool load` of
+# the same file (what a move costs beyond loading).
+#   bench/editor.sh            RUNS=9 by default
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+data=$here/data
+runs=${RUNS:-9}
+gvtool=$root/build/release/cli/gvtool
+input=$data/lines-1600000.txt
+
+for tool in python3 cmake; do
+  command -v "$tool" >/dev/null || { echo "editor.sh: $tool is needed" >&2; exit 2; }
+done
+if [ ! -f "$root/build/release/build.ninja" ]; then
+  (cd "$root" && cmake --preset release >/dev/null)
+fi
+(cd "$root" && cmake --build build/release --target gvtool editor_bench >/dev/null)
+mkdir -p "$data"
+stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
+if [ "$(cat "$input.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$input" ]; then
+  echo "generating $input ..."
+  python3 "$here/make_lines.py" "$input" 1600000 100
+  echo "$stamp" >"$input.stamp"
+fi
+
+echo "== in the core (median of $runs, milliseconds)"
+"$root/build/release/bench/editor_bench" "$input" "$runs"
+
+time_one() {
+  local t0 t1
+  t0=${EPOCHREALTIME/[.,]/}
+  "$@" >/dev/null
+  t1=${EPOCHREALTIME/[.,]/}
+  echo $((t1 - t0))
+}
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+
+# Each command, in turns, RUNS times.
+names=(load ctrl_end ctrl_home page_down_1000 jump_800000 next_bookmark)
+pages=$(mktemp)
+trap 'rm -f "$pages"' EXIT
+for _ in $(seq 1000); do echo "key PageDown"; done >"$pages"
+run() {
+  case $1 in
+    load) "$gvtool" load "$input" ;;
+    ctrl_end) "$gvtool" edit -e "key Ctrl+End" "$input" ;;
+    ctrl_home) "$gvtool" edit -e "key Ctrl+End" -e "key Ctrl+Home" "$input" ;;
+    page_down_1000) "$gvtool" edit --script "$pages" "$input" ;;
+    jump_800000) "$gvtool" edit -e "input 800000" -e JUMP "$input" ;;
+    next_bookmark) "$gvtool" edit -e "key Ctrl+End" -e "input last" -e BOOKMARK -e "key Ctrl+Home" -e NEXTBOOKMARK "$input" ;;
+  esac
+}
+declare -A times
+run load >/dev/null  # warm the page cache
+for _ in $(seq "$runs"); do
+  for n in "${names[@]}"; do times[$n]+="$(time_one run "$n") "; done
+done
+echo "== whole gvtool processes (median of $runs, milliseconds)"
+load_us=$(tr ' ' '\n' <<<"${times[load]}" | grep . | median)
+for n in "${names[@]}"; do
+  us=$(tr ' ' '\n' <<<"${times[$n]}" | grep . | median)
+  awk -v n="$n" -v us="$us" -v load="$load_us" 'BEGIN { printf "%-16s %8.1f   beyond load %7.1f\n", n, us / 1000, (us - load) / 1000 }'
+done

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Under Wine (and Xvfb): a held Down key (50 key-downs, 33 ms apart) on the
+# 1,600,000-line document and on the bundled sample; prints how long after the
+# last key-down the status bar shows the caret's final line.
+#   bench/held_key.sh            PRESSES=50 INTERVAL=33 RUNS=3
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+data=$here/data
+presses=${PRESSES:-50}
+interval=${INTERVAL:-33}
+runs=${RUNS:-3}
+lines=$data/lines-1600000.txt
+stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
+if [ "$(cat "$lines.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$lines" ]; then
+  mkdir -p "$data"
+  python3 "$here/make_lines.py" "$lines" 1600000 100
+  echo "$stamp" >"$lines.stamp"
+fi
+(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel held_key >/dev/null)
+"$root/scripts/wine-run.sh" "$root/build/win64" 120 "$root/build/win64/bin/gvtool.exe" detect "$lines" >/dev/null
+
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat >"$inner" <<INNER
+. "$root/scripts/ja-locale.sh"
+gv_ja_locale || exit 1
+export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+cd "$root/build/win64/bin"
+w=/usr/lib/wine/wine64
+z() { echo "Z:\$(echo "\$1" | tr / '\\\\')"; }
+ed="\$(z "$root/build/win64/bin/Gorvane_0174.exe")"
+sleep 600 | "\$w" cmd.exe /c pause >/dev/null 2>&1 &
+keeper=\$!
+sleep 2
+for file in "$root/samples/sample-sjis.txt" "$lines"; do
+  for run in \$(seq $runs); do
+    printf '%-22s run %d  ' "\$(basename "\$file")" "\$run"
+    "\$w" ./held_key.exe "\$ed" "\$(z "\$file")" $presses $interval || echo "failed"
+  done
+done
+kill \$keeper 2>/dev/null || true
+/usr/lib/wine/wineserver -k || true
+INNER
+timeout -k 10 900 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" 2>/dev/null | grep -v '^$'

@@ -1,0 +1,282 @@
+// The editor of one document, without a window: the two panes' view state, the
+// split, the active pane, the caret and the selection, the remembered bracket
+// pair, bookmarks and range-setting labels. It takes translated inputs (keys,
+// command codes, clicks, scroll requests, sizes, focus) and answers with the
+// effects the window has to apply; the window reads back what it paints.
+//
+// Side effects on the user go through the host (boxes, status texts, beeps),
+// dialogs through EditorDialogs, the info window's bookmark list through
+// BookmarkRegistry. Every caret move goes through SetCaret.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "commands/command_table.h"
+#include "commands/key_tables.h"
+#include "document/brackets.h"
+#include "document/delimiters.h"
+#include "document/line_source.h"
+#include "document/line_store.h"
+#include "document/selection.h"
+#include "document/types.h"
+#include "shell/host.h"
+#include "shell/metrics.h"
+
+namespace gorvane::shell {
+
+namespace doc = gorvane::document;
+
+// The highest caret column: one past the longest line the store keeps.
+inline constexpr std::int32_t kMaxCaretColumn = 15361;
+inline constexpr int kBracketDelayMs = 250;
+
+// What the window has to do after an input. Merged with |=.
+struct Effects {
+  enum Bit : std::uint32_t {
+    kRepaintPane0 = 1u << 0,   // the pane's view and its line-number column
+    kRepaintPane1 = 1u << 1,
+    kCaret = 1u << 2,          // the system caret's place
+    kStatus = 1u << 3,         // the caret fields of the status bar
+    kScrollBars = 1u << 4,     // ranges and positions of both panes' bars
+    kLayout = 1u << 5,         // the split changed: place the panes again
+    kFunctionList = 1u << 6,   // the range labels changed: fill the function box again
+    kFocus = 1u << 7,          // give the active pane the keyboard focus
+  };
+  enum class Timer : std::uint8_t { Keep, Start, Stop };
+
+  std::uint32_t bits = 0;
+  Timer bracketTimer = Timer::Keep;  // the 250 ms bracket timer
+  // The line whose nearest label at or above it the function box selects.
+  std::optional<doc::LineNo> functionAt;
+  // The command has no handler here: the window may carry it out.
+  bool unhandled = false;
+
+  bool Has(std::uint32_t b) const { return (bits & b) != 0; }
+  Effects& operator|=(const Effects& o) {
+    bits |= o.bits;
+    if (o.bracketTimer != Timer::Keep) bracketTimer = o.bracketTimer;
+    if (o.functionAt) functionAt = o.functionAt;
+    unhandled = unhandled || o.unhandled;
+    return *this;
+  }
+  static Effects Repaint(int pane) { return Effects{pane == 1 ? kRepaintPane1 : kRepaintPane0}; }
+  static Effects RepaintAll() { return Effects{kRepaintPane0 | kRepaintPane1}; }
+};
+
+// One pane's view of the document.
+struct PaneState {
+  doc::LineNo first{1};               // the first displayed line
+  doc::TextPos caret{doc::LineNo(1), doc::CaretCol(1)};
+  int xOffset = 0;                    // pixels scrolled to the left
+  int wantedX = -1;                   // the caret's x kept over Up and Down
+  int rows = 40;                      // whole rows the view shows
+  int width = 960;                    // the text area's width in pixels
+  std::int64_t lastJump = 0;          // the line last entered in the jump dialog
+};
+
+// The dialogs the editor asks: fields in, edited fields out; false is Cancel.
+enum class DialogKind { Jump, SelectLines, BookmarkName, RangeLabel, EditRangeLabel };
+class EditorDialogs {
+ public:
+  virtual ~EditorDialogs() = default;
+  virtual bool Ask(DialogKind kind, std::vector<std::string>& fields) = 0;
+};
+
+// The info window's list of this file's bookmarks.
+class BookmarkRegistry {
+ public:
+  virtual ~BookmarkRegistry() = default;
+  virtual bool Available() = 0;
+  // done(true) once the info window has taken the bookmark; done(false) when
+  // it refused or went away. done may run later, from another input.
+  virtual void Register(std::uint8_t mark, std::string_view nameSjis, std::function<void(bool)> done) = 0;
+  virtual void Unregister(std::uint8_t mark) = 0;
+};
+
+enum class MacroState { None, Recording, Replaying };
+enum class CommandSource { Key, Menu, Macro };
+
+// A key-down as the window saw it.
+struct KeyPress {
+  std::uint8_t vk = 0;
+  bool ctrl = false, shift = false;
+  bool imeOpen = false, composing = false;
+};
+
+class Editor {
+ public:
+  Editor(Host& host, doc::LineStore& store, EditorDialogs& dialogs);
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  // ---- settings ----
+  void SetMetrics(const EditMetrics& metrics, int tabSize, int leftMargin);
+  void SetKeyTables(const commands::KeyTables& keys) { keys_ = keys; }
+  void SetBookmarkRegistry(BookmarkRegistry* registry) { bookmarks_ = registry; }
+  void SetMacroState(MacroState state) { macro_ = state; }
+  // Where effects of late answers (a bookmark registered) go.
+  void SetLateEffects(std::function<void(const Effects&)> sink) { late_ = std::move(sink); }
+  // A command the window carries out itself (files, the info window).
+  using WindowHandler = std::function<Effects()>;
+  void SetWindowHandler(commands::CommandCode code, WindowHandler handler);
+
+  // ---- inputs ----
+  // A key-down: a bound key runs its command, any other key moves the caret.
+  Effects KeyDown(const KeyPress& key);
+  // A key with no command: caret movement (Shift extends the selection).
+  Effects PlainKey(std::uint8_t vk, bool ctrl, bool shift);
+  Effects Run(commands::CommandCode code, CommandSource source = CommandSource::Menu);
+  // Whether a command has a handler (here or the window's).
+  bool Implemented(commands::CommandCode code) const;
+
+  // Mouse on the text: positions from PositionAt.
+  Effects Press(int pane, doc::TextPos at, bool shift);
+  Effects DragTo(int pane, doc::TextPos at);
+  Effects Release();
+  Effects DoubleClick(int pane, doc::TextPos at);
+  // Mouse on the line-number column: whole lines.
+  Effects LineNumberPress(int pane, doc::LineNo line, bool shift);
+  Effects LineNumberDragTo(int pane, doc::LineNo line);
+  bool dragging() const { return drag_ != Drag::None; }
+  // The position under a point of a pane's text area (client pixels).
+  doc::TextPos PositionAt(int pane, int x, int y);
+  doc::LineNo LineAtY(int pane, int y) const;
+
+  Effects ScrollTo(int pane, doc::LineNo first);
+  Effects ScrollSideways(int pane, int x);
+  Effects Resize(int pane, int rows, int width);
+  Effects Activate(int pane);
+  // 0 one pane, 47 side by side, 48 one above the other.
+  Effects SetSplit(int mode);
+  Effects BracketTimerFired();
+  // A new document in the store (opened, new, reloaded).
+  Effects DocumentReplaced();
+  // The document's lines changed (reloaded, inserted into): every pane's
+  // lines and carets are brought back inside it; the bracket pair is forgotten.
+  Effects DocumentChanged();
+  // The caret to a line (and column) as "/j" and the info window ask.
+  // A line out of view comes to the middle of the pane. With a text, the
+  // text is selected when it stands at the column.
+  Effects JumpTo(doc::LineNo line, std::optional<doc::CaretCol> column = std::nullopt, std::string_view text = {});
+  // The info window deleted a bookmark.
+  Effects BookmarkDeleted(std::uint8_t mark);
+  // The function box chose the label of a line.
+  Effects FunctionChosen(doc::LineNo line);
+
+  // ---- what the window reads ----
+  const PaneState& pane(int p) const { return panes_[p == 1 ? 1 : 0]; }
+  int activePane() const { return active_; }
+  int split() const { return split_; }
+  int paneCount() const { return split_ == 0 ? 1 : 2; }
+  const doc::Selection& selection() const { return selection_; }
+  bool hasSelection() const { return selection_.exists; }
+  // The [from, to) bytes of a line's text selected; to = from for none.
+  std::pair<int, int> SelectedBytes(doc::LineNo line, std::string_view text) const;
+  // The remembered bracket pair, if any.
+  const std::optional<doc::BracketPair>& brackets() const { return pair_; }
+  std::int32_t lineCount() const;
+  std::string Line(doc::LineNo line);
+  bool CaretOnScreen() const;
+  // The range labels in line order, and the index among them of the nearest
+  // label at or above a line (-1 for none).
+  std::vector<std::pair<doc::LineNo, std::string>> RangeLabels();
+  int LabelIndexAt(doc::LineNo line);
+  const EditMetrics& metrics() const { return metrics_; }
+  int tabSize() const { return tabSize_; }
+  int leftMargin() const { return leftMargin_; }
+  int XOfCaret(int pane);
+
+  // The one operation through which every caret move goes: clamps the line to
+  // the document, the column to 1..15361 and a character boundary, scrolls the
+  // pane to show it.
+  Effects SetCaret(int pane, doc::LineNo line, doc::CaretCol column, bool keepWantedX = false);
+
+ private:
+  enum class Drag { None, Text, LineNumbers };
+  using Handler = Effects (Editor::*)();
+
+  Effects Dispatch(commands::CommandCode code);
+  Effects Beeped(std::u8string_view status);
+  Effects CancelSelection();
+  Effects SetSelection(doc::TextPos from, doc::TextPos to);  // caret positions, from anchor to caret
+  Effects SelectBytes(doc::LineNo l1, doc::SelCol c1, doc::LineNo l2, doc::SelCol c2);
+  Effects SelectLines(doc::LineNo first, doc::LineNo last, doc::TextPos caretAfter);
+  Effects MoveLikeKey(std::uint8_t vk, bool ctrl);
+  Effects ExtendTo(std::uint8_t vk, bool ctrl);
+  Effects ClampPane(int pane);
+  Effects UpDown(int pane, std::int64_t to);
+  bool OnScreenOrRefuse(std::u8string_view name);
+  Effects RangeLabelAsk(DialogKind kind, doc::LineNo line, std::string initial);
+
+  // handlers
+  Effects SelectAll();
+  Effects SelectLineNumbers();
+  Effects SelectArea();
+  Effects SelectLine();
+  Effects SelectWord();
+  Effects SelectUp();
+  Effects SelectDown();
+  Effects SelectLeft();
+  Effects SelectRight();
+  Effects SelectMove(std::uint8_t vk);
+  Effects LineTop();
+  Effects LineLast();
+  Effects PrevWord();
+  Effects NextWord();
+  Effects ScrollUpLine();
+  Effects ScrollDownLine();
+  Effects ScrollLeftColumn();
+  Effects ScrollRightColumn();
+  Effects BracketJump();
+  Effects JumpDialog();
+  Effects PrevRange();
+  Effects NextRange();
+  Effects PrevBookmark();
+  Effects NextBookmark();
+  Effects SplitWindow();
+  Effects ToggleBookmark();
+  Effects ToggleRangeLine();
+  Effects EditRangeLine();
+  Effects WalkMarks(doc::MarkKind kind, int step, std::u8string_view none);
+
+  static const std::array<Handler, commands::kCommandCount + 1>& Handlers();
+
+  Host& host_;
+  doc::LineStore& store_;
+  EditorDialogs& dialogs_;
+  doc::StoreLines lines_;
+  BookmarkRegistry* bookmarks_ = nullptr;
+  std::function<void(const Effects&)> late_;
+  std::array<WindowHandler, commands::kCommandCount + 1> window_{};
+  commands::KeyTables keys_{};
+  EditMetrics metrics_;
+  int tabSize_ = 8;
+  int leftMargin_ = 2;
+  std::array<PaneState, 2> panes_{};
+  int active_ = 0;
+  int split_ = 0;
+  MacroState macro_ = MacroState::None;
+  doc::Selection selection_;
+  bool keyAnchorSet_ = false;
+  doc::TextPos keyAnchor_{};
+  Drag drag_ = Drag::None;
+  doc::TextPos dragAnchor_{};
+  doc::LineNo lineAnchor_{1};
+  std::optional<doc::BracketPair> pair_;
+  std::optional<doc::TextPos> pendingBracket_;
+  bool registering_ = false;   // a bookmark registration is open
+  std::uint64_t generation_ = 0;  // counts documents, so a late answer for an old one is dropped
+};
+
+// Metrics of a fixed-pitch font of 8 × 16 pixel cells for runs without a
+// window (scripts, tests): single bytes 8 pixels wide, double-byte 16.
+EditMetrics FixedCellMetrics();
+
+}  // namespace gorvane::shell
