@@ -6,7 +6,7 @@
 #include <imm.h>
 #include <shellapi.h>
 
-#include "shell/caret_moves.h"
+#include "document/caret_moves.h"
 #include "shell/edit_render.h"
 
 namespace gorvane::shell::win32 {
@@ -205,7 +205,7 @@ void PaintView(HWND hwnd) {
   int widest = e.widest;
   const sh::LineSource lines = [&](int line, sh::LineInfo& info) {
     if (!read(line, info)) return false;
-    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, EndColumn(info.text), e.tabSize));
+    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, doc::EndColumn(info.text).value, e.tabSize));
     return true;
   };
   sh::PlainColourer plain;
@@ -262,11 +262,12 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
   };
   switch (vk) {
     case VK_LEFT:
-      if (pane.caretColumn > 1) e.SetCaret(p, pane.caretLine, PreviousColumn(line, pane.caretColumn));
-      else if (pane.caretLine > 1) e.SetCaret(p, pane.caretLine - 1, EndColumn(e.Line(pane.caretLine - 1)));
+      if (pane.caretColumn > 1) e.SetCaret(p, pane.caretLine, doc::PreviousColumn(line, doc::CaretCol(pane.caretColumn)).value);
+      else if (pane.caretLine > 1) e.SetCaret(p, pane.caretLine - 1, doc::EndColumn(e.Line(pane.caretLine - 1)).value);
       break;
     case VK_RIGHT:
-      if (pane.caretColumn < EndColumn(line)) e.SetCaret(p, pane.caretLine, NextColumn(line, pane.caretColumn));
+      if (pane.caretColumn < doc::EndColumn(line).value)
+        e.SetCaret(p, pane.caretLine, doc::NextColumn(line, doc::CaretCol(pane.caretColumn)).value);
       else if (pane.caretLine < count) e.SetCaret(p, pane.caretLine + 1, 1);
       break;
     case VK_UP: upDown(pane.caretLine - 1); break;
@@ -281,8 +282,8 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
       break;
     case VK_HOME: e.SetCaret(p, ctrl ? 1 : pane.caretLine, 1); break;
     case VK_END:
-      if (ctrl) e.SetCaret(p, count, EndColumn(e.Line(count)));
-      else e.SetCaret(p, pane.caretLine, EndColumn(line));
+      if (ctrl) e.SetCaret(p, count, doc::EndColumn(e.Line(count)).value);
+      else e.SetCaret(p, pane.caretLine, doc::EndColumn(line).value);
       break;
     default: break;
   }
@@ -564,7 +565,7 @@ void Editor::SetCaret(int p, int line, int column, bool keepWantedX) {
   const int count = static_cast<int>(std::max<std::uint32_t>(1, store.lineCount()));
   line = std::clamp(line, 1, count);
   const std::string text = Line(line);
-  column = BoundaryColumn(text, std::clamp(column, 1, 15361));
+  column = doc::BoundaryColumn(text, doc::CaretCol(std::clamp(column, 1, 15361))).value;
   const int oldLine = pn.caretLine;
   pn.caretLine = line;
   pn.caretColumn = column;

@@ -7,7 +7,7 @@
 #include "commands/command_table.h"
 #include "commands/menu_layout.h"
 #include "commands/menu_rules.h"
-#include "shell/caret_moves.h"
+#include "document/caret_moves.h"
 
 namespace gorvane::shell::win32 {
 
@@ -220,12 +220,12 @@ cm::MenuState CurrentMenuState(Editor& e) {
   cm::MenuState s;
   s.writeProtected = e.file.readOnly;
   const std::string line = e.Line(e.pane[e.active].caretLine);
-  s.caretLineEmpty = LineText(line).empty();
+  s.caretLineEmpty = doc::LineText(line).empty();
   s.caretLineHasSuccessor = e.pane[e.active].caretLine < static_cast<int>(e.store.lineCount());
   s.caretLineEndsWithCrLf = line.size() >= 2 && line.substr(line.size() - 2) == "\r\n";
   s.caretColumn = e.pane[e.active].caretColumn;
-  s.caretAtLineEnd = s.caretColumn >= EndColumn(line);
-  s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && LineText(e.Line(1)).empty();
+  s.caretAtLineEnd = s.caretColumn >= doc::EndColumn(line).value;
+  s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && doc::LineText(e.Line(1)).empty();
   s.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != 0;
   s.infoWindowInUse = e.messenger.connectedToInfoWindow();
   s.caretLineIsRangeLine = e.store.RangeIndex(doc::LineNo(e.pane[e.active].caretLine)) != 0;
@@ -407,7 +407,7 @@ void ExecuteCode(Editor& e, cm::CommandCode code) {
   Pane& pn = e.pane[p];
   switch (code) {
     case 34: e.SetCaret(p, pn.caretLine, 1); break;
-    case 35: e.SetCaret(p, pn.caretLine, EndColumn(e.Line(pn.caretLine))); break;
+    case 35: e.SetCaret(p, pn.caretLine, doc::EndColumn(e.Line(pn.caretLine)).value); break;
     case 38: e.ScrollTo(p, pn.firstLine - 1); break;
     case 39: e.ScrollTo(p, pn.firstLine + 1); break;
     case 40: SendMessageW(pn.view, WM_HSCROLL, SB_LINELEFT, 0); break;
