@@ -27,4 +27,11 @@ using LineNo = Position<struct LineNoTag>;        // 1-based line number
 using CaretCol = Position<struct CaretColTag>;    // 1-based byte column of the caret
 using SelCol = Position<struct SelColTag>;        // 0-based byte index of a selection end
 
+// A caret position: ordered by line, then column.
+struct TextPos {
+  LineNo line;
+  CaretCol column;
+  constexpr auto operator<=>(const TextPos&) const = default;
+};
+
 }  // namespace gorvane::document

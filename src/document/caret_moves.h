@@ -5,18 +5,20 @@
 
 #include <string_view>
 
-namespace gorvane::shell {
+#include "document/types.h"
+
+namespace gorvane::document {
 
 // The line without its CR LF (or lone CR).
 std::string_view LineText(std::string_view line);
 // The column after the line's last character.
-int EndColumn(std::string_view line);
+CaretCol EndColumn(std::string_view line);
 // The column after the character at column (the end column stays).
-int NextColumn(std::string_view line, int column);
+CaretCol NextColumn(std::string_view line, CaretCol column);
 // The column before the character left of column (column 1 stays).
-int PreviousColumn(std::string_view line, int column);
+CaretCol PreviousColumn(std::string_view line, CaretCol column);
 // The nearest column at or left of column that is a character boundary, and
 // at most the end column; at least 1.
-int BoundaryColumn(std::string_view line, int column);
+CaretCol BoundaryColumn(std::string_view line, CaretCol column);
 
-}  // namespace gorvane::shell
+}  // namespace gorvane::document

@@ -1,8 +1,10 @@
-#include "shell/caret_moves.h"
+#include "document/caret_moves.h"
 
 #include <gtest/gtest.h>
 
-namespace gorvane::shell {
+#include "support/position_printers.h"
+
+namespace gorvane::document {
 namespace {
 
 // "aあb" in Shift-JIS: a (col 1), あ (cols 2-3), b (col 4), end col 5.
@@ -28,18 +30,18 @@ TEST(CaretMoves, StepOverWholeCharacters) {
   };
   for (const Move& m : cases) {
     SCOPED_TRACE(testing::Message() << "line size " << m.line.size() << " from " << m.from);
-    EXPECT_EQ(NextColumn(m.line, m.from), m.next);
-    EXPECT_EQ(PreviousColumn(m.line, m.from), m.previous);
-    EXPECT_EQ(BoundaryColumn(m.line, m.from), m.boundary);
+    EXPECT_EQ(NextColumn(m.line, CaretCol(m.from)), CaretCol(m.next));
+    EXPECT_EQ(PreviousColumn(m.line, CaretCol(m.from)), CaretCol(m.previous));
+    EXPECT_EQ(BoundaryColumn(m.line, CaretCol(m.from)), CaretCol(m.boundary));
   }
 }
 
 TEST(CaretMoves, TheLineEndIsNotText) {
-  EXPECT_EQ(EndColumn("abc\r\n"), 4);
-  EXPECT_EQ(EndColumn("abc"), 4);
-  EXPECT_EQ(EndColumn("abc\r"), 4);
+  EXPECT_EQ(EndColumn("abc\r\n"), CaretCol(4));
+  EXPECT_EQ(EndColumn("abc"), CaretCol(4));
+  EXPECT_EQ(EndColumn("abc\r"), CaretCol(4));
   EXPECT_EQ(LineText("x\r\n"), "x");
 }
 
 }  // namespace
-}  // namespace gorvane::shell
+}  // namespace gorvane::document
