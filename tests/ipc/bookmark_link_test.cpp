@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "companions/vantrel/vantrel_model.h"
+#include "companions/vantrel/vantrel_session.h"
 #include "support/fake_host.h"
 #include "support/fake_kernel.h"
 
 namespace ipc = gorvane::ipc;
+namespace vt = gorvane::vantrel;
 
 namespace {
 
@@ -206,6 +209,54 @@ TEST_F(BookmarkLinkTest, TheInfoWindowDeletesMarks) {
   editor.Run();
   EXPECT_FALSE(called);
   EXPECT_EQ(editor.deleted.size(), 3u);
+}
+
+// With the real info window: the editor's file registered, its bookmarks set
+// (or refused) there, deleted by the user there, and deleted by the editor
+// while the info window's inbox is away for a moment.
+TEST(BookmarksWithVantrel, SetDeletedAndDeletedAgainLater) {
+  gvtest::FakeWorld world;
+  std::uint64_t now = 1000;
+  auto vantrelProcess = world.NewProcess();
+  vt::VantrelModel model(vt::ModelConfig{0, "tester", 4242, "C:\\Tools\\"});
+  auto session = std::make_unique<vt::VantrelSession>(*vantrelProcess, model);
+  ASSERT_TRUE(session->Open());
+  Editor editor(world, &now);
+  const auto exchange = [&] {
+    session->Poll({});
+    editor.Run();
+  };
+  ASSERT_TRUE(editor.messenger.SendToInfoWindow(*ipc::BuildAddFileItemToInfoWindow(1, 1, "C:\\a.txt", "")));
+  exchange();
+  ASSERT_EQ(model.files().size(), 1u);
+
+  std::vector<bool> done;
+  const auto note = [&](bool ok) { done.push_back(ok); };
+  ASSERT_TRUE(editor.link->MarksAvailable());
+  editor.link->SetMark(1, 5, "first", note);
+  exchange();
+  editor.link->SetMark(1, 6, "second", note);
+  exchange();
+  editor.link->SetMark(2, 7, "not ours", note);
+  exchange();
+  EXPECT_EQ(done, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{1, 1, 5, "first"}, {1, 1, 6, "second"}}));
+
+  session->DeleteMark(0, {});
+  exchange();
+  EXPECT_EQ(editor.deleted, std::vector<int>{5});
+
+  // The inbox is away: the delete waits, and reaches the info window once it is back.
+  session.reset();
+  editor.link->DeleteMark(1, 6);
+  editor.link->RetryDeletes();
+  EXPECT_EQ(editor.link->pendingDeletes(), 1u);
+  session = std::make_unique<vt::VantrelSession>(*vantrelProcess, model);
+  ASSERT_TRUE(session->Open());
+  editor.link->RetryDeletes();
+  EXPECT_EQ(editor.link->pendingDeletes(), 0u);
+  exchange();
+  EXPECT_TRUE(model.marks().empty());
 }
 
 }  // namespace
