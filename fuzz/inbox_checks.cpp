@@ -9,6 +9,7 @@
 
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
+#include "ipc/bookmark_link.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
@@ -236,6 +237,8 @@ class Script {
       messenger_.StopDispatching();  // as the window's destruction does
     };
     protocol_ = std::make_unique<ipc::EditorProtocol>(messenger_, stage_.group, activator_, cb, 3000);
+    marks_ = std::make_unique<ipc::BookmarkLink>(messenger_, stage_.group, 3000);
+    marks_->onMarkDeleted = [this](std::uint8_t) { Acted("a bookmark delete"); };
     return "";
   }
 
@@ -330,6 +333,7 @@ class Script {
   ipc::Messenger messenger_;
   Activator activator_;
   std::unique_ptr<ipc::EditorProtocol> protocol_;
+  std::unique_ptr<ipc::BookmarkLink> marks_;
   vantrel::VantrelModel model_;
   vantrel::VantrelSession session_;
   std::string log_, fault_;

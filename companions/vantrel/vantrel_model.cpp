@@ -281,6 +281,12 @@ FileEntry* VantrelModel::FileByNumber(std::int64_t number) {
   return nullptr;
 }
 
+const FileEntry* VantrelModel::FindFile(int number) const {
+  for (const FileEntry& f : files_)
+    if (f.number == number) return &f;
+  return nullptr;
+}
+
 FileEntry* VantrelModel::FileByPath(std::string_view path) {
   for (FileEntry& f : files_)
     if (SamePath(f.path, path)) return &f;
@@ -292,6 +298,7 @@ FileEntry* VantrelModel::AddFile(std::string_view path, int charCode) {
     // Make room by forgetting the oldest file no editor has.
     const auto idle = std::find_if(files_.begin(), files_.end(), [](const FileEntry& f) { return f.instance == 0; });
     if (idle == files_.end()) return nullptr;
+    std::erase_if(marks_, [n = idle->number](const MarkEntry& m) { return m.file == n; });
     files_.erase(idle);
   }
   if (nextFileNumber_ == INT32_MAX) return nullptr;
@@ -301,12 +308,35 @@ FileEntry* VantrelModel::AddFile(std::string_view path, int charCode) {
 
 void VantrelModel::ForgetInstance(int instance) {
   editors_.erase(instance);
+  std::erase_if(marks_, [instance](const MarkEntry& m) { return m.instance == instance; });
   for (FileEntry& f : files_)
     if (f.instance == instance) f.instance = 0;
   for (Listing& l : listings_)
     if (l.owner == instance) l.owner = 0;
   if (pendingJump_ == instance) pendingJump_ = 0;
   if (lastAnnounced_ == instance) lastAnnounced_ = 0;
+}
+
+bool VantrelModel::PutMark(int instance, std::int64_t file, std::int64_t mark, std::string_view note,
+                           Disposition* d) {
+  // Only the editor that has the file sets its marks.
+  const FileEntry* f = FindFile(static_cast<int>(file));
+  if (f == nullptr || f->instance != instance || instance == kForwarderInstance) {
+    *d = Disposition::kOutOfRange;
+    return false;
+  }
+  const auto key = [](const MarkEntry& m) { return std::pair(m.file, m.mark); };
+  const std::pair<int, int> wanted(f->number, static_cast<int>(mark));
+  const auto at = std::lower_bound(marks_.begin(), marks_.end(), wanted,
+                                   [&key](const MarkEntry& m, const std::pair<int, int>& k) { return key(m) < k; });
+  if (at != marks_.end() && key(*at) == wanted) {
+    at->note = std::string(note);
+    return true;
+  }
+  const auto inFile = std::count_if(marks_.begin(), marks_.end(), [&](const MarkEntry& m) { return m.file == f->number; });
+  if (static_cast<std::size_t>(inFile) >= kMaxMarksPerFile || marks_.size() >= kMaxMarks) return false;
+  marks_.insert(at, MarkEntry{instance, f->number, static_cast<int>(mark), std::string(note)});
+  return true;
 }
 
 int VantrelModel::OwnerFor(std::string_view path) const {
@@ -394,7 +424,6 @@ Effects VantrelModel::Dispatch(std::span<const std::uint8_t> received) {
     case MessageId::kCheckProjectOptions:
     case MessageId::kEditPos:
     case MessageId::kCheckEndMarkJump:
-    case MessageId::kDeleteMarkJumpToInfoWindow:
     case MessageId::kSetSearchDataToInfoWindow:
     case MessageId::kSetReplaceDataToInfoWindow:
     case MessageId::kSearchCancel:
@@ -449,7 +478,7 @@ Effects VantrelModel::Dispatch(std::span<const std::uint8_t> received) {
       return fx;
 
     case MessageId::kMarkJumpFile:
-      // We keep no marks: 2 tells the editor to close the mapping again.
+      // We fill no mapping (marks come by message): 2 tells the editor to close it again.
       fx.markFiles.push_back({ipc::ObjectNames::MarkJumpFile(txt(1)), 2});
       return fx;
 
@@ -497,11 +526,25 @@ Effects VantrelModel::Dispatch(std::span<const std::uint8_t> received) {
     }
 
     case MessageId::kSetMarkJumpToInfoWindow:
-      Send(fx, static_cast<int>(num(0)), ipc::BuildSetMarkJumpResult(true));
+    case MessageId::kCheckMarkJumpToInfoWindow: {
+      // Answered whatever becomes of it, so that the editor does not wait.
+      const int instance = static_cast<int>(num(0));
+      const bool set = PutMark(instance, num(1), num(2), txt(4), &fx.disposition);
+      if (set) fx.events.push_back({EventKind::kMarksChanged, 0, {}});
+      Send(fx, instance,
+           m->id == MessageId::kSetMarkJumpToInfoWindow ? ipc::BuildSetMarkJumpResult(set)
+                                                        : ipc::BuildCheckMarkJumpResult(set));
       return fx;
-    case MessageId::kCheckMarkJumpToInfoWindow:
-      Send(fx, static_cast<int>(num(0)), ipc::BuildCheckMarkJumpResult(true));
+    }
+    case MessageId::kDeleteMarkJumpToInfoWindow: {
+      const auto gone = std::erase_if(marks_, [&](const MarkEntry& e) { return e.file == num(0) && e.mark == num(1); });
+      if (gone == 0) {
+        fx.disposition = Disposition::kOutOfRange;
+        return fx;
+      }
+      fx.events.push_back({EventKind::kMarksChanged, 0, {}});
       return fx;
+    }
     case MessageId::kSaveMarkJumpData:
       Send(fx, static_cast<int>(num(0)), ipc::BuildSaveMarkJumpDataOk());
       return fx;
@@ -680,6 +723,36 @@ JumpAction VantrelModel::DoubleClickHit(std::size_t index) {
   a.commandLine = EditorCommandLine(config_.programFolder, listing.path, config_.infoWindow, f->number);
   pendingStart_ = listing.path;
   return a;
+}
+
+JumpAction VantrelModel::DoubleClickMark(std::size_t index) {
+  JumpAction a;
+  if (index >= marks_.size()) {
+    ++counters_.badClicks;
+    return a;
+  }
+  const MarkEntry& m = marks_[index];
+  if (const auto message = ipc::BuildExecMarkJump(m.mark, config_.threadId, config_.infoWindow)) {
+    a.kind = JumpAction::Kind::kSend;
+    a.instance = m.instance;
+    a.message = {EditorInboxName(m.instance), Bytes(*message)};
+    pendingJump_ = m.instance;
+  }
+  return a;
+}
+
+Effects VantrelModel::DeleteMark(std::size_t index) {
+  Effects fx;
+  if (index >= marks_.size()) {
+    ++counters_.badClicks;
+    fx.disposition = Disposition::kOutOfRange;
+    return fx;
+  }
+  const MarkEntry m = marks_[index];
+  marks_.erase(marks_.begin() + static_cast<std::ptrdiff_t>(index));
+  fx.events.push_back({EventKind::kMarksChanged, 0, {}});
+  Send(fx, m.instance, ipc::BuildDeleteMarkJumpToEditor(m.mark));
+  return fx;
 }
 
 void VantrelModel::EditorGone(int instance) {

@@ -1,7 +1,7 @@
 // Vantrel, the info window of a group of editors: what it knows and how it
 // answers, apart from any window. Editors write messages into its inbox; each
 // message goes through Receive(), which keeps the lists (files, editors,
-// search listings and their hits, build output) and returns what to write
+// bookmarks, search listings and their hits, build output) and returns what to write
 // back to which editor inbox and what the window should show. Nothing here
 // touches the system: the session (vantrel_session.h) reads the inbox and
 // writes the answers, the window draws the lists.
@@ -39,6 +39,8 @@ inline constexpr std::size_t kMaxHits = 200000;
 inline constexpr std::size_t kMaxHitTextBytes = 64u << 20;
 inline constexpr std::size_t kMaxOutputLines = 50000;
 inline constexpr std::size_t kMaxOutputLineBytes = 4096;  // a longer line is cut into pieces this long
+inline constexpr std::size_t kMaxMarksPerFile = 255;  // as in the editor: a 256th is refused
+inline constexpr std::size_t kMaxMarks = 65536;
 
 // Exit codes of the program.
 inline constexpr int kExitOk = 0;
@@ -122,6 +124,7 @@ enum class EventKind {
   kHitsChanged,
   kOutputChanged,
   kFilesChanged,
+  kMarksChanged,
   kStatus,  // text: Shift-JIS, for the status line
 };
 
@@ -161,7 +164,7 @@ struct Counters {
   std::uint64_t outOfSequence = 0;
   std::uint64_t droppedHits = 0;         // over kMaxHits or kMaxHitTextBytes
   std::uint64_t droppedOutputLines = 0;  // the oldest, over kMaxOutputLines
-  std::uint64_t badClicks = 0;           // a double click on no hit
+  std::uint64_t badClicks = 0;           // a double click (or a delete) on no hit or bookmark
   bool operator==(const Counters&) const = default;
 };
 
@@ -171,6 +174,17 @@ struct FileEntry {
   std::string path;  // Shift-JIS
   int charCode = 0;
   int instance = 0;  // the editor that has it; 0 none
+};
+
+// A bookmark an editor registered ("@SETMARKJUMP@", or "@CHECKMARKJUMP@"
+// for one it restored with its file): kept for that editor and file until
+// either is gone.
+struct MarkEntry {
+  int instance = 0;  // the editor that has the file
+  int file = 0;      // the file's number in our list
+  int mark = 0;      // 0..255, the bookmark's number in that file
+  std::string note;  // its name (Shift-JIS)
+  bool operator==(const MarkEntry&) const = default;
 };
 
 struct EditorInfo {
@@ -229,6 +243,10 @@ class VantrelModel {
   // A double click on hit `index`: a tag jump for the editor that listed it,
   // or, when no editor has the file any more, an editor to start for it.
   JumpAction DoubleClickHit(std::size_t index);
+  // A double click on bookmark `index`: a mark jump for its editor.
+  JumpAction DoubleClickMark(std::size_t index);
+  // The user deletes bookmark `index`: it is forgotten, and its editor told.
+  Effects DeleteMark(std::size_t index);
   // The editor's inbox could not be written: it is gone.
   void EditorGone(int instance);
   // Starting an editor for `file` failed; returns the status text.
@@ -239,6 +257,9 @@ class VantrelModel {
 
   const std::vector<FileEntry>& files() const { return files_; }
   const std::map<int, EditorInfo>& editors() const { return editors_; }
+  // By file number, then by mark.
+  const std::vector<MarkEntry>& marks() const { return marks_; }
+  const FileEntry* FindFile(int number) const;
   const std::vector<Listing>& listings() const { return listings_; }
   const std::vector<Hit>& hits() const { return hits_; }
   // Build output: whole lines, then the line still being received (if any).
@@ -257,6 +278,9 @@ class VantrelModel {
   FileEntry* FileByPath(std::string_view path);
   FileEntry* AddFile(std::string_view path, int charCode);
   void ForgetInstance(int instance);
+  // Registers a bookmark (a name given again replaces the old one); false
+  // when it cannot be had, *d says why.
+  bool PutMark(int instance, std::int64_t file, std::int64_t mark, std::string_view note, Disposition* d);
   int OwnerFor(std::string_view path) const;
   void CloseListing();
   void AddHit(std::uint32_t column, std::uint32_t span, std::uint32_t length, std::int64_t line, std::string_view text);
@@ -268,6 +292,7 @@ class VantrelModel {
   std::vector<FileEntry> files_;
   int nextFileNumber_ = 1;
   std::map<int, EditorInfo> editors_;
+  std::vector<MarkEntry> marks_;
   int lastAnnounced_ = 0;  // the editor of the latest "@ACTIVE@"
   int pendingJump_ = 0;    // the editor we last asked to jump
   std::string pendingStart_;  // the file of an editor we started that has not registered yet

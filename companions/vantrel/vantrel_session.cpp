@@ -73,4 +73,16 @@ std::string VantrelSession::Jump(std::size_t index, EditorStarter& starter) {
   return a.status;
 }
 
+std::string VantrelSession::JumpToMark(std::size_t index) {
+  const JumpAction a = model_.DoubleClickMark(index);
+  if (a.kind != JumpAction::Kind::kSend) return a.status;
+  if (kernel_.WriteMailslot(a.message.inbox, a.message.bytes)) return {};
+  // The editor is gone, and its bookmarks with it.
+  ++failedWrites_;
+  model_.EditorGone(a.instance);
+  return shell::Sjis(u8"このブックマークのエディタは終了しています。");
+}
+
+void VantrelSession::DeleteMark(std::size_t index, const EventSink& onEvent) { Apply(model_.DeleteMark(index), onEvent); }
+
 }  // namespace gorvane::vantrel

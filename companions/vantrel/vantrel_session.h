@@ -2,7 +2,8 @@
 // message whole, logs it (test mode), hands it to the model and carries out
 // what the model asks: the first byte of a mark-jump mapping, the window's
 // events, the answers into editor inboxes. A double click on a hit becomes a
-// tag jump written to the editor, or an editor started when it is gone.
+// tag jump written to the editor, or an editor started when it is gone; one
+// on a bookmark a mark jump.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,11 @@ class VantrelSession {
   // A double click on hit `index`; returns the text for the status line
   // (Shift-JIS, "" for none).
   std::string Jump(std::size_t index, EditorStarter& starter);
+  // A double click on bookmark `index`: its editor jumps to it. Returns the
+  // text for the status line ("" for none).
+  std::string JumpToMark(std::size_t index);
+  // The user deletes bookmark `index`: its editor is told.
+  void DeleteMark(std::size_t index, const EventSink& onEvent);
 
   std::uint64_t failedWrites() const { return failedWrites_; }
   std::uint64_t failedMarkFiles() const { return failedMarkFiles_; }

@@ -1,5 +1,5 @@
-// Vantrel on Windows: one top-level window with two pages (search hits,
-// build output) and a status line, over the portable model and session. A
+// Vantrel on Windows: one top-level window with three pages (search hits,
+// build output, bookmarks) and a status line, over the portable model and session. A
 // 2 ms timer polls the inbox. Texts are Shift-JIS inside and are shown
 // through our own code page 932 tables.
 //
@@ -46,9 +46,13 @@ constexpr int kTabId = 100;
 constexpr int kHitListId = 101;
 constexpr int kOutputListId = 102;
 constexpr int kStatusId = 103;
+constexpr int kMarkListId = 104;
 constexpr int kMenuClearHits = 200;
 constexpr int kMenuClearOutput = 201;
 constexpr int kMenuClose = 202;
+constexpr int kMenuDeleteMark = 203;
+
+constexpr int kHitsPage = 0, kBuildPage = 1, kMarksPage = 2;
 
 // ---- text ----
 
@@ -73,9 +77,9 @@ struct App {
   std::unique_ptr<vt::VantrelSession> session;
   std::unique_ptr<gorvane::ipc::ProgramStarter> starter = gorvane::ipc::CreateSystemProgramStarter();
   HANDLE log = INVALID_HANDLE_VALUE;
-  HWND window = nullptr, tab = nullptr, hits = nullptr, output = nullptr, status = nullptr;
+  HWND window = nullptr, tab = nullptr, hits = nullptr, output = nullptr, marks = nullptr, status = nullptr;
   int page = 0;
-  bool hitsDirty = false, outputDirty = false;
+  bool hitsDirty = false, outputDirty = false, marksDirty = false;
   bool inboxFailureShown = false;
   DWORD attachedThread = 0;
   std::wstring cell;  // the text handed to a list view for one cell
@@ -91,8 +95,9 @@ void SetStatus(App& app, std::string_view sjis) {
 void ShowPage(App& app, int page) {
   app.page = page;
   SendMessageW(app.tab, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
-  ShowWindow(app.hits, page == 0 ? SW_SHOW : SW_HIDE);
-  ShowWindow(app.output, page == 1 ? SW_SHOW : SW_HIDE);
+  ShowWindow(app.hits, page == kHitsPage ? SW_SHOW : SW_HIDE);
+  ShowWindow(app.output, page == kBuildPage ? SW_SHOW : SW_HIDE);
+  ShowWindow(app.marks, page == kMarksPage ? SW_SHOW : SW_HIDE);
 }
 
 void Layout(App& app) {
@@ -106,7 +111,7 @@ void Layout(App& app) {
   MoveWindow(app.tab, 0, 0, client.right, height, TRUE);
   RECT inner{0, 0, client.right, height};
   SendMessageW(app.tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
-  for (HWND list : {app.hits, app.output})
+  for (HWND list : {app.hits, app.output, app.marks})
     MoveWindow(list, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, TRUE);
 }
 
@@ -142,7 +147,7 @@ void OnEvent(App& app, const vt::Event& e) {
     case vt::EventKind::kShowSearchPage:
     case vt::EventKind::kShowBuildPage:
       if (!IsWindowVisible(app.window)) ShowWindow(app.window, SW_SHOWNOACTIVATE);
-      ShowPage(app, e.kind == vt::EventKind::kShowSearchPage ? 0 : 1);
+      ShowPage(app, e.kind == vt::EventKind::kShowSearchPage ? kHitsPage : kBuildPage);
       break;
     case vt::EventKind::kHitsChanged:
       app.hitsDirty = true;
@@ -150,7 +155,9 @@ void OnEvent(App& app, const vt::Event& e) {
     case vt::EventKind::kOutputChanged:
       app.outputDirty = true;
       break;
-    case vt::EventKind::kFilesChanged:
+    case vt::EventKind::kFilesChanged:  // the bookmarks show their files' names, and go with them
+    case vt::EventKind::kMarksChanged:
+      app.marksDirty = true;
       break;
     case vt::EventKind::kStatus:
       SetStatus(app, e.text);
@@ -172,6 +179,11 @@ void RefreshLists(App& app) {
     if (n != 0) SendMessageW(app.output, LVM_ENSUREVISIBLE, n - 1, FALSE);
     InvalidateRect(app.output, nullptr, FALSE);
   }
+  if (app.marksDirty) {
+    app.marksDirty = false;
+    SendMessageW(app.marks, LVM_SETITEMCOUNT, app.model->marks().size(), LVSICF_NOSCROLL);
+    InvalidateRect(app.marks, nullptr, FALSE);
+  }
 }
 
 // The inbox is polled again whatever happened; a failing one is reported
@@ -182,6 +194,14 @@ void Poll(App& app) {
     app.inboxFailureShown = true;
     SetStatus(app, gorvane::shell::Sjis(u8"メールスロットを読めなくなりました。"));
   }
+  RefreshLists(app);
+}
+
+// The selected bookmark goes, and its editor is told.
+void DeleteSelectedMark(App& app) {
+  const auto selected = static_cast<int>(SendMessageW(app.marks, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (selected < 0) return;
+  app.session->DeleteMark(static_cast<std::size_t>(selected), [&app](const vt::Event& e) { OnEvent(app, e); });
   RefreshLists(app);
 }
 
@@ -206,6 +226,21 @@ void FillCell(App& app, NMLVDISPINFOW& info) {
         app.cell = Cell(hit.text);
         break;
     }
+  } else if (info.hdr.idFrom == static_cast<UINT_PTR>(kMarkListId)) {
+    const auto& marks = app.model->marks();
+    if (index >= marks.size()) return;
+    const vt::MarkEntry& mark = marks[index];
+    switch (info.item.iSubItem) {
+      case 0:
+        if (const vt::FileEntry* f = app.model->FindFile(mark.file)) app.cell = Cell(f->path);
+        break;
+      case 1:
+        app.cell = std::to_wstring(mark.mark);
+        break;
+      default:
+        app.cell = Cell(mark.note);
+        break;
+    }
   } else if (info.hdr.idFrom == static_cast<UINT_PTR>(kOutputListId)) {
     const auto& lines = app.model->outputLines();
     if (index < lines.size())
@@ -228,6 +263,23 @@ LRESULT OnNotify(App& app, NMHDR& hdr) {
       const std::string text = app.session->Jump(static_cast<std::size_t>(activate.iItem), *app.starter);
       if (!text.empty()) SetStatus(app, text);
     }
+    return 0;
+  }
+  // A double click or Enter on a bookmark: its editor jumps to it; Delete
+  // deletes it.
+  if (hdr.idFrom == static_cast<UINT_PTR>(kMarkListId) && hdr.code == LVN_ITEMACTIVATE) {
+    const auto& activate = reinterpret_cast<NMITEMACTIVATE&>(hdr);
+    if (activate.iItem >= 0) {
+      const std::string text = app.session->JumpToMark(static_cast<std::size_t>(activate.iItem));
+      if (!text.empty()) SetStatus(app, text);
+      app.marksDirty = true;  // a gone editor's bookmarks went with it
+      RefreshLists(app);
+    }
+    return 0;
+  }
+  if (hdr.idFrom == static_cast<UINT_PTR>(kMarkListId) && hdr.code == LVN_KEYDOWN &&
+      reinterpret_cast<NMLVKEYDOWN&>(hdr).wVKey == VK_DELETE) {
+    DeleteSelectedMark(app);
     return 0;
   }
   if (hdr.idFrom == static_cast<UINT_PTR>(kTabId) && hdr.code == TCN_SELCHANGE) {
@@ -266,21 +318,26 @@ bool CreateChildren(App& app) {
   const DWORD listStyle = WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL;
   app.hits = Child(w, WC_LISTVIEWW, listStyle, kHitListId);
   app.output = Child(w, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, kOutputListId);
+  app.marks = Child(w, WC_LISTVIEWW, listStyle, kMarkListId);
   app.status = Child(w, STATUSCLASSNAMEW, WS_VISIBLE, kStatusId);
-  if (!app.tab || !app.hits || !app.output || !app.status) return false;
+  if (!app.tab || !app.hits || !app.output || !app.marks || !app.status) return false;
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  for (HWND c : {app.tab, app.hits, app.output, app.status})
+  for (HWND c : {app.tab, app.hits, app.output, app.marks, app.status})
     SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   AddTab(app.tab, 0, u8"検索結果");
   AddTab(app.tab, 1, u8"ビルド出力");
-  for (HWND list : {app.hits, app.output})
+  AddTab(app.tab, 2, u8"ブックマーク");
+  for (HWND list : {app.hits, app.output, app.marks})
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
   AddColumn(app.hits, 0, u8"ファイル", 220);
   AddColumn(app.hits, 1, u8"行", 60);
   AddColumn(app.hits, 2, u8"テキスト", 600);
   AddColumn(app.output, 0, u8"", 2000);
+  AddColumn(app.marks, 0, u8"ファイル", 220);
+  AddColumn(app.marks, 1, u8"番号", 60);
+  AddColumn(app.marks, 2, u8"名前", 600);
   Layout(app);
-  ShowPage(app, 0);
+  ShowPage(app, kHitsPage);
   return true;
 }
 
@@ -290,6 +347,7 @@ HMENU CreateMainMenu() {
   if (!menu || !view) return nullptr;
   AppendMenuW(view, MF_STRING, kMenuClearHits, Utf16Of(u8"検索結果をクリア(&S)").c_str());
   AppendMenuW(view, MF_STRING, kMenuClearOutput, Utf16Of(u8"ビルド出力をクリア(&B)").c_str());
+  AppendMenuW(view, MF_STRING, kMenuDeleteMark, Utf16Of(u8"ブックマークを削除(&D)").c_str());
   AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(view, MF_STRING, kMenuClose, Utf16Of(u8"閉じる(&X)").c_str());
   AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(view), Utf16Of(u8"表示(&V)").c_str());
@@ -330,6 +388,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           app->model->ClearOutput();
           app->outputDirty = true;
           RefreshLists(*app);
+          break;
+        case kMenuDeleteMark:
+          DeleteSelectedMark(*app);
           break;
         case kMenuClose:
           PostMessageW(hwnd, WM_CLOSE, 0, 0);

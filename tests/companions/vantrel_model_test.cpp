@@ -250,7 +250,7 @@ TEST_F(VantrelTest, AnswersEveryRequestIntoTheSendersInbox) {
       {"@ACTIVE@ 7702 778", 7702, "@ACTIVEOK@"},  // a forwarder's inbox carries 7702
       {"@ADDFILEITEM@ 1 12 \"C:\\a.txt\" \"\"", 12, "@ADDFIRET@ 1"},
       {"@SETMARKJUMP@ 12 1 5 4 note", 12, "@SETMARKJUMP@ 1"},
-      {"@CHECKMARKJUMP@ 40 1 255 0 ", 40, "@CHECKMARKJUMP@ 1"},
+      {"@CHECKMARKJUMP@ 12 1 255 0 ", 12, "@CHECKMARKJUMP@ 1"},  // file 1 is 12's
       {"@SAVEMARKJUMPDATA@ 40 2 C:\\a b\\c.txt", 40, "@SAVEMJDATA_OK@"},
       {"@PROJECTSCH@ 12", 12, "@PROJSCHEND@"},
       {"@PROJECTREP@ 40", 40, "@PROJREPEND@"},
@@ -332,6 +332,97 @@ TEST_F(VantrelTest, TellsTheEditorToCloseItsMarkJumpMapping) {
   // No mapping of that name: counted, nothing else happens.
   Deliver(Msg("@MJMMFILE@ 1 C:\\none.txt"));
   EXPECT_EQ(session.failedMarkFiles(), 1u);
+}
+
+// ---- bookmarks -------------------------------------------------------------------------
+
+// Each editor sets the bookmarks of its own file; every request is answered,
+// "0" for what cannot be kept. They are listed by file and mark, and go with
+// their file's editor.
+TEST_F(VantrelTest, KeepsTheBookmarksOfEachEditorsFile) {
+  Editor& a = AddEditor(12);
+  Editor& b = AddEditor(13);
+  AddEditor(7702);
+  ASSERT_EQ(Register(a, "C:\\a.txt"), 1);
+  ASSERT_EQ(Register(b, "C:\\b.txt"), 2);
+  struct Case {
+    std::string request;
+    int inbox;
+    std::string answer;
+  };
+  const std::vector<Case> cases = {
+      {"@SETMARKJUMP@ 12 1 5 9 two words", 12, "@SETMARKJUMP@ 1"},
+      {"@SETMARKJUMP@ 12 1 2 0 ", 12, "@SETMARKJUMP@ 1"},
+      {"@SETMARKJUMP@ 12 1 5 3 new", 12, "@SETMARKJUMP@ 1"},  // named anew
+      {"@CHECKMARKJUMP@ 13 2 0 8 restored", 13, "@CHECKMARKJUMP@ 1"},
+      {"@SETMARKJUMP@ 13 1 6 0 ", 13, "@SETMARKJUMP@ 0"},  // 12's file
+      {"@SETMARKJUMP@ 12 9 6 0 ", 12, "@SETMARKJUMP@ 0"},  // no such file
+      {"@CHECKMARKJUMP@ 7702 1 6 0 ", 7702, "@CHECKMARKJUMP@ 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.request);
+    Deliver(Msg(c.request));
+    const std::map<int, std::vector<std::string>> want = {{c.inbox, {Msg(c.answer)}}};
+    EXPECT_EQ(AllReceived(), want);
+  }
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{12, 1, 2, ""}, {12, 1, 5, "new"}, {13, 2, 0, "restored"}}));
+  EXPECT_EQ(model.counters().outOfRange, 3u);
+
+  // The editor deletes one; a delete of what we do not have changes nothing.
+  events.clear();
+  Deliver({Msg("@DELETEMARKJUMP@ 1 2"), Msg("@DELETEMARKJUMP@ 1 2"), Msg("@DELETEMARKJUMP@ 2 5")});
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{12, 1, 5, "new"}, {13, 2, 0, "restored"}}));
+  EXPECT_EQ(events, (std::vector<vt::Event>{{vt::EventKind::kMarksChanged, 0, ""}}));
+  EXPECT_TRUE(AllReceived().empty());
+
+  // A 256th bookmark in one file is refused; renaming one still works.
+  for (int mark = 0; mark <= 255; ++mark)
+    Deliver(Msg("@SETMARKJUMP@ 13 2 " + std::to_string(mark) + " 1 m"));
+  std::vector<std::string> answers(255, Msg("@SETMARKJUMP@ 1"));
+  answers.push_back(Msg("@SETMARKJUMP@ 0"));
+  EXPECT_EQ(b.Received(), answers);
+  Deliver(Msg("@SETMARKJUMP@ 13 2 0 2 mm"));
+  EXPECT_EQ(b.Received(), std::vector<std::string>{Msg("@SETMARKJUMP@ 1")});
+
+  // Closed editors take their bookmarks with them, and so does an editor
+  // that comes back with another file.
+  Deliver(Msg("@CLOSED@ 2"));
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{12, 1, 5, "new"}}));
+  EXPECT_EQ(Register(a, "C:\\c.txt"), 3);
+  EXPECT_TRUE(model.marks().empty());
+}
+
+// A double click on a bookmark is a mark jump for its editor; a delete in
+// the list tells the editor. An editor that is gone loses its bookmarks.
+TEST_F(VantrelTest, TheUserJumpsToAndDeletesBookmarks) {
+  Editor& a = AddEditor(12);
+  Editor& b = AddEditor(13);
+  ASSERT_EQ(Register(a, "C:\\a.txt"), 1);
+  ASSERT_EQ(Register(b, "C:\\b.txt"), 2);
+  Deliver({Msg("@SETMARKJUMP@ 12 1 5 1 x"), Msg("@SETMARKJUMP@ 12 1 7 1 y"), Msg("@SETMARKJUMP@ 13 2 1 1 z")});
+  AllReceived();
+
+  EXPECT_EQ(session.JumpToMark(1), "");
+  EXPECT_EQ(a.Received(), std::vector<std::string>{Msg("@EXECMJRET@ 7 4242 3")});
+  // The editor could not attach for the jump: we attach to it.
+  Deliver(Msg("@TID@ 3 555"));
+  EXPECT_EQ(a.Received(), std::vector<std::string>{Msg("@TIDSETOK@")});
+
+  events.clear();
+  session.DeleteMark(0, [this](const vt::Event& e) { events.push_back(e); });
+  EXPECT_EQ(a.Received(), std::vector<std::string>{Msg("@DELETEMARKJUMP@ 5")});
+  EXPECT_EQ(events, (std::vector<vt::Event>{{vt::EventKind::kMarksChanged, 0, ""}}));
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{12, 1, 7, "y"}, {13, 2, 1, "z"}}));
+
+  // No such bookmark: nothing happens.
+  session.DeleteMark(2, {});
+  EXPECT_EQ(session.JumpToMark(2), "");
+  EXPECT_TRUE(AllReceived().empty());
+  EXPECT_EQ(model.counters().badClicks, 2u);
+
+  b.inbox.reset();
+  EXPECT_EQ(Utf8(session.JumpToMark(1)), "このブックマークのエディタは終了しています。");
+  EXPECT_EQ(model.marks(), (std::vector<vt::MarkEntry>{{12, 1, 7, "y"}}));
 }
 
 TEST(VantrelSessionOpen, RefusesAnInboxAnotherInfoWindowHolds) {
