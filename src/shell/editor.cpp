@@ -767,6 +767,14 @@ Effects Editor::ToggleBookmark() {
   return Effects::RepaintAll();
 }
 
+Effects Editor::GoToBookmark(std::uint8_t mark) {
+  const auto at = LineOfBookmark(store_, mark);
+  if (!at) return {};
+  Effects fx = JumpTo(*at, CaretCol(1));
+  fx.functionAt = *at;
+  return fx;
+}
+
 Effects Editor::BookmarkDeleted(std::uint8_t mark) {
   const auto at = LineOfBookmark(store_, mark);
   if (!at) return {};

@@ -165,6 +165,8 @@ class Editor {
   // A line out of view comes to the middle of the pane. With a text, the
   // text is selected when it stands at the column.
   Effects JumpTo(doc::LineNo line, std::optional<doc::CaretCol> column = std::nullopt, std::string_view text = {});
+  // The info window asks for the line of one of its bookmarks.
+  Effects GoToBookmark(std::uint8_t mark);
   // The info window deleted a bookmark.
   Effects BookmarkDeleted(std::uint8_t mark);
   // The function box chose the label of a line.

@@ -93,6 +93,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (e->messenger.delivered() != delivered) e->UpdateTitle();
       } else if (wp == kQueueTimer) {
         e->messenger.Tick();
+      } else if (wp == ipc::kMarkDeleteTimerId) {
+        e->marks.RetryDeletes();
+        if (e->marks.pendingDeletes() == 0) KillTimer(hwnd, ipc::kMarkDeleteTimerId);
       } else if (wp == kBracketTimer) {
         KillTimer(hwnd, kBracketTimer);
         e->Apply(e->editor.BracketTimerFired());
@@ -547,6 +550,9 @@ int Run(HINSTANCE inst, int show) {
       ed->Refresh(false);
       ed->Apply(ed->editor.JumpTo(doc::LineNo(jump.line), doc::CaretCol(std::max(1, jump.column)), jump.text));
     };
+    cb.jumpToMark = [ed](int mark) {
+      if (mark > 0 && mark < 256) ed->Apply(ed->editor.GoToBookmark(static_cast<std::uint8_t>(mark)));
+    };
     cb.saveQuietly = [ed] {
       if (!ed->file.modified) {
         sh::Status(ed->host, u8"ﾃﾞｰﾀに変更はありません。");
@@ -604,6 +610,9 @@ int Run(HINSTANCE inst, int show) {
   e.editor.SetKeyTables(e.keys);
   e.editor.SetLateEffects([&e](const sh::Effects& fx) { e.Apply(fx); });
   RegisterFrameCommands(e);
+  e.bookmarks.frame = e.frame;
+  e.editor.SetBookmarkRegistry(&e.bookmarks);
+  e.marks.onMarkDeleted = [&e](std::uint8_t mark) { e.Apply(e.editor.BookmarkDeleted(mark)); };
   e.Apply(e.editor.DocumentReplaced());
   e.UpdateTitle();
   e.Layout();

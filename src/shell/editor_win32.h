@@ -33,6 +33,7 @@
 #include "files/loader.h"
 #include "files/paths.h"
 #include "files/writer.h"
+#include "ipc/bookmark_link.h"
 #include "ipc/document_link.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
@@ -193,6 +194,26 @@ class LineDialogsWin32 final : public sh::EditorDialogs {
   HMODULE* resources = nullptr;
 };
 
+// The info window's list of this file's bookmarks, over the bookmark messages.
+class InfoWindowBookmarks final : public sh::BookmarkRegistry {
+ public:
+  InfoWindowBookmarks(ipc::BookmarkLink& link, ipc::DocumentLink& document) : link_(link), document_(document) {}
+  bool Available() override { return link_.MarksAvailable(); }
+  void Register(std::uint8_t mark, std::string_view name, std::function<void(bool)> done) override {
+    link_.SetMark(document_.fileNumber(), mark, name, std::move(done));
+  }
+  void Unregister(std::uint8_t mark) override {
+    link_.DeleteMark(document_.fileNumber(), mark);
+    // A delete that could not be written yet goes out from the timer.
+    if (link_.pendingDeletes() != 0 && frame) SetTimer(frame, ipc::kMarkDeleteTimerId, ipc::kMarkDeleteRetryMs, nullptr);
+  }
+  HWND frame = nullptr;
+
+ private:
+  ipc::BookmarkLink& link_;
+  ipc::DocumentLink& document_;
+};
+
 constexpr UINT_PTR kBracketTimer = 31;  // the matching-bracket search, 250 ms after the caret stopped on a bracket
 
 struct EditorWindow {
@@ -253,6 +274,8 @@ struct EditorWindow {
   bool sharedModified = false;  // the modified byte of this editor's entry in the open-file table
   std::function<void()> releaseStartup;  // lets go of the start-up mutex (once)
   LineDialogsWin32 lineDialogs;
+  ipc::BookmarkLink marks{messenger, group};
+  InfoWindowBookmarks bookmarks{marks, link};
   // The document's editor: panes, caret, selection, commands.
   sh::Editor editor{host, store, lineDialogs};
   std::vector<int> functionLines;  // the function box's items: their lines
