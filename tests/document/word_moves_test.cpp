@@ -1,6 +1,6 @@
 // Word moves and the word around a byte, written as texts with markers:
 // "^" is the caret (or the clicked byte), "[" and "]" enclose the expected
-// word. Lines are separated by "\n" (each gets CR LF but the last).
+// word.
 #include "document/word_moves.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "shell/host.h"
+#include "support/marked_text.h"
 #include "support/position_printers.h"
-#include "support/text_lines.h"
 
 namespace doc = gorvane::document;
 using doc::CaretCol;
@@ -20,55 +20,19 @@ using doc::TextPos;
 
 namespace {
 
-struct Marked {
-  std::vector<std::string> lines;  // Shift-JIS, without line ends
-  TextPos caret{};
-  std::int32_t open = -1, close = -1;  // bytes of "[" and "]" on the caret's line
-};
-
-Marked Parse(std::u8string_view text) {
-  Marked m;
-  std::u8string piece;
-  m.lines.emplace_back();
-  auto flush = [&] {
-    m.lines.back() += gorvane::shell::Sjis(piece);
-    piece.clear();
-  };
-  auto here = [&] {
-    flush();
-    return static_cast<std::int32_t>(m.lines.back().size());
-  };
-  for (char8_t c : text) {
-    if (c == u8'\n') {
-      flush();
-      m.lines.emplace_back();
-    } else if (c == u8'^') {
-      m.caret = TextPos{LineNo(static_cast<std::int32_t>(m.lines.size())), CaretCol(here() + 1)};
-    } else if (c == u8'[') {
-      m.open = here();
-    } else if (c == u8']') {
-      m.close = here();
-    } else {
-      piece += c;
-    }
-  }
-  flush();
-  return m;
-}
-
 struct Move {
   std::u8string_view from, to;
 };
 
 void ExpectMoves(const Move* begin, const Move* end, bool forward) {
   for (const Move* m = begin; m != end; ++m) {
-    const Marked from = Parse(m->from), to = Parse(m->to);
+    const gvtest::MarkedText from = gvtest::ParseMarked(m->from), to = gvtest::ParseMarked(m->to);
     SCOPED_TRACE(gorvane::shell::Utf8(from.lines[0]));
     ASSERT_EQ(from.lines, to.lines) << "the case's texts differ";
-    gvtest::TextLines lines(from.lines);
+    gvtest::TextLines lines = from.Source();
     const auto& table = doc::DelimiterTable::Default();
-    const TextPos got = forward ? doc::NextWordPos(lines, table, from.caret) : doc::PreviousWordPos(lines, table, from.caret);
-    EXPECT_EQ(got, to.caret);
+    const TextPos got = forward ? doc::NextWordPos(lines, table, from.At('^')) : doc::PreviousWordPos(lines, table, from.At('^'));
+    EXPECT_EQ(got, to.At('^'));
   }
 }
 
@@ -150,18 +114,17 @@ TEST(WordAt, SelectsTheRunAroundTheByte) {
       u8"^",
   };
   for (std::u8string_view c : cases) {
-    const Marked m = Parse(c);
+    const gvtest::MarkedText m = gvtest::ParseMarked(c);
     SCOPED_TRACE(gorvane::shell::Utf8(m.lines[0]));
-    std::string line = m.lines[0];
-    if (m.lines.size() > 1) line += "\r\n";
-    const auto got = doc::WordAt(line, SelCol(m.caret.column.value - 1));
-    if (m.open < 0) {
+    const std::string line = m.Source().Line(LineNo(1));
+    const auto got = doc::WordAt(line, SelCol(m.Byte('^')));
+    if (!m.Has('[')) {
       EXPECT_FALSE(got.has_value());
       continue;
     }
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->first, SelCol(m.open));
-    EXPECT_EQ(got->second, SelCol(m.close - 1));
+    EXPECT_EQ(got->first, SelCol(m.Byte('[')));
+    EXPECT_EQ(got->second, SelCol(m.Byte(']') - 1));
   }
 }
 
