@@ -49,6 +49,7 @@ std::uint32_t SanePageSize(std::uint32_t setting) {
 }
 
 LineStore::LineStore(shell::Host& host, TempCache& cache) : host_(host), cache_(cache) {
+  index_.rangeLabels = labelTable_.data();
   cache_.SetStructPointer(SharedRecords{&chain_, &settings_, &app_, &windows_, &marge_, &index_});
 }
 
@@ -766,6 +767,7 @@ void LineStore::IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset) {
     // Line 1's entry stays and points at the following line; the deleted
     // line's own marks go with it.
     TMPOFFSET& first = index_.entries[0];
+    ReleaseLabel(first.rangeIndex);
     first.offset = nextOffset;
     first.bookmarkMark = 0;
     first.rangeIndex = 0;
@@ -779,6 +781,7 @@ void LineStore::IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset) {
     }
     i = 1;
   } else if (i < index_.used && index_.entries[i].line == line) {
+    ReleaseLabel(index_.entries[i].rangeIndex);
     RemoveIndexEntry(i);
     removed = true;
   }
@@ -851,6 +854,95 @@ std::uint16_t LineStore::RangeIndex(LineNo line) {
   if (r != nullptr) return static_cast<std::uint16_t>(r->rangeIndex);
   RecordHeader h;
   return offset != 0 && RecordAt(offset, &h) != nullptr ? h.rangeIndex : 0;
+}
+
+std::optional<LineNo> LineStore::NextMarkedLine(LineNo from, int step, MarkKind kind) const {
+  auto marked = [kind](const TMPOFFSET& e) { return kind == MarkKind::Bookmark ? e.bookmarkMark != 0 : e.rangeIndex != 0; };
+  const std::int64_t n = from.value;
+  const TMPOFFSET* begin = index_.entries;
+  const TMPOFFSET* end = begin + index_.used;
+  // The entry at or before the line (-1: the line lies above line 1).
+  const std::int64_t at =
+      std::upper_bound(begin, end, n, [](std::int64_t l, const TMPOFFSET& e) { return l < std::int64_t{e.line}; }) -
+      begin - 1;
+  if (step > 0) {
+    for (std::int64_t i = std::max<std::int64_t>(at, 0); i < index_.used; ++i)
+      if (index_.entries[i].line > n && marked(index_.entries[i]))
+        return LineNo(static_cast<std::int32_t>(index_.entries[i].line));
+  } else {
+    for (std::int64_t i = at; i >= 0; --i)
+      if (index_.entries[i].line < n && marked(index_.entries[i]))
+        return LineNo(static_cast<std::int32_t>(index_.entries[i].line));
+  }
+  return std::nullopt;
+}
+
+int LineStore::BookmarkCount() const {
+  return static_cast<int>(std::count_if(index_.entries, index_.entries + index_.used,
+                                        [](const TMPOFFSET& e) { return e.bookmarkMark != 0; }));
+}
+
+std::uint8_t LineStore::FreeBookmarkNumber() const {
+  std::array<bool, kMaxBookmarks + 1> taken{};
+  for (std::uint32_t i = 0; i < index_.used; ++i) taken[index_.entries[i].bookmarkMark] = true;
+  for (int n = 1; n <= kMaxBookmarks; ++n)
+    if (!taken[static_cast<std::size_t>(n)]) return static_cast<std::uint8_t>(n);
+  return 0;
+}
+
+std::string LineStore::RangeLabel(LineNo line) const {
+  const std::int64_t at = IndexEntryOf(static_cast<std::uint32_t>(line.value));
+  const std::uint16_t r = at >= 0 ? index_.entries[at].rangeIndex : 0;
+  return r >= 1 && r <= kRangeLabelSlots ? labels_[r] : std::string();
+}
+
+bool LineStore::SetRangeLabel(LineNo line, std::string_view label) {
+  if (line.value < 1 || static_cast<std::uint32_t>(line.value) > lineCount_) return false;
+  std::uint16_t r = RangeIndex(line);
+  if (r < 1 || r > kRangeLabelSlots) {
+    // The smallest slot no line refers to.
+    std::array<bool, kRangeLabelSlots + 1> taken{};
+    for (std::uint32_t i = 0; i < index_.used; ++i)
+      if (index_.entries[i].rangeIndex <= kRangeLabelSlots) taken[index_.entries[i].rangeIndex] = true;
+    r = 1;
+    while (r <= kRangeLabelSlots && taken[r]) ++r;
+    if (r > kRangeLabelSlots) return false;
+    if (!SetRangeIndex(line, r)) {
+      SetRangeIndex(line, 0);  // the record may have taken it before the index refused
+      return false;
+    }
+  }
+  labels_[r].assign(label);
+  labelTable_[r] = labels_[r].data();
+  return true;
+}
+
+bool LineStore::ClearRangeLabel(LineNo line) {
+  const std::uint16_t r = RangeIndex(line);
+  if (r == 0 || !SetRangeIndex(line, 0)) return false;
+  ReleaseLabel(r);
+  return true;
+}
+
+void LineStore::ReleaseLabel(std::uint16_t r) {
+  if (r < 1 || r > kRangeLabelSlots) return;
+  std::string().swap(labels_[r]);
+  labelTable_[r] = nullptr;
+}
+
+int LineStore::RangeLabelCount() const {
+  return static_cast<int>(std::count_if(index_.entries, index_.entries + index_.used,
+                                        [](const TMPOFFSET& e) { return e.rangeIndex != 0; }));
+}
+
+std::vector<std::pair<LineNo, std::string>> LineStore::RangeLabels() const {
+  std::vector<std::pair<LineNo, std::string>> all;
+  for (std::uint32_t i = 0; i < index_.used; ++i) {
+    const TMPOFFSET& e = index_.entries[i];
+    if (e.rangeIndex != 0)
+      all.emplace_back(LineNo(static_cast<std::int32_t>(e.line)), e.rangeIndex <= kRangeLabelSlots ? labels_[e.rangeIndex] : "");
+  }
+  return all;
 }
 
 bool LineStore::ColourState(LineNo line, std::uint16_t* state) const {
@@ -972,6 +1064,7 @@ std::string LineStore::CheckInvariants() {
   auto fail = [](const std::string& what) { return what; };
   // The chain: links both ways, its length, head and tail.
   std::vector<std::uint32_t> offsets;
+  std::vector<std::uint16_t> ranges;  // each line's rangeIndex
   std::uint32_t prev = 0;
   for (std::uint32_t at = chain_.firstOffset; at != 0;) {
     RecordHeader h;
@@ -980,6 +1073,7 @@ std::string LineStore::CheckInvariants() {
     if (h.prevOffset != prev) return fail("chain: prev link of " + std::to_string(at));
     if (h.length > h.space) return fail("chain: length beyond space at " + std::to_string(at));
     offsets.push_back(at);
+    ranges.push_back(h.rangeIndex);
     if (offsets.size() > lineCount_) return fail("chain: longer than lineCount");
     prev = at;
     at = h.nextOffset;
@@ -1015,6 +1109,28 @@ std::string LineStore::CheckInvariants() {
   }
   const std::vector<LINEDATA_STRC*> held = HeldRecords();
   if (static_cast<int>(held.size()) != liveRecords_) return fail("records: live count");
+  // Range-setting lines: a line's label index (a held record's being newer
+  // than its cache record's) is its index entry's, and refers to a label of
+  // its own.
+  for (const LINEDATA_STRC* r : held)
+    if (r->lineNo >= 1 && static_cast<std::uint32_t>(r->lineNo) <= lineCount_)
+      ranges[static_cast<std::size_t>(r->lineNo - 1)] = static_cast<std::uint16_t>(r->rangeIndex);
+  std::array<bool, kRangeLabelSlots + 1> referred{};
+  std::size_t labelled = 0;
+  for (std::uint32_t i = 0; i < index_.used; ++i) {
+    const TMPOFFSET& e = index_.entries[i];
+    const std::string line = std::to_string(e.line);
+    if (e.rangeIndex != ranges[e.line - 1]) return fail("marks: line " + line + "'s record and index entry differ in rangeIndex");
+    if (e.rangeIndex == 0) continue;
+    ++labelled;
+    if (e.rangeIndex > kRangeLabelSlots) return fail("marks: rangeIndex of line " + line + " beyond the label table");
+    if (referred[e.rangeIndex]) return fail("marks: label " + std::to_string(e.rangeIndex) + " on two lines");
+    referred[e.rangeIndex] = true;
+    if (labelTable_[e.rangeIndex] != labels_[e.rangeIndex].data()) return fail("marks: line " + line + " has no label");
+  }
+  if (static_cast<std::size_t>(std::count_if(ranges.begin(), ranges.end(), [](std::uint16_t r) { return r != 0; })) != labelled)
+    return fail("marks: a range-setting line without an index entry");
+  if (index_.rangeLabels != labelTable_.data()) return fail("marks: the label table is not the index's");
   if (held.size() > 2 * static_cast<std::size_t>(kWindowLines)) return fail("records: more than two windows");
   // Page free counts: every page's free bytes are its size less its live records.
   std::vector<std::uint32_t> liveBytes(cache_.pageCount(), 0);

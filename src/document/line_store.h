@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/support/cache_layout.h"
@@ -21,6 +24,11 @@ namespace gorvane::document {
 // Buffer size for a line of n bytes: the first class above n of 128, 512,
 // 1,024, 2,048, 8,192; 15,360 from 8,192 to 15,360; 30,720 above.
 std::uint32_t LineCapacity(std::uint32_t n);
+
+// The two kinds of marked lines the index carries.
+enum class MarkKind { Bookmark, Range };
+inline constexpr int kMaxBookmarks = 255;      // per file, numbered 1 .. 255
+inline constexpr int kRangeLabelSlots = 1024;  // range-setting labels, rangeIndex 1 .. 1,024
 
 struct LineStoreSettings {
   qorvetc::CacheSettings cache;  // page size (a sane minimum applies), pages in memory
@@ -112,6 +120,26 @@ class LineStore {
   std::uint8_t Bookmark(LineNo line) const;
   bool SetRangeIndex(LineNo line, std::uint16_t index);
   std::uint16_t RangeIndex(LineNo line);
+  // The nearest marked line strictly after (step +1) or before (step -1)
+  // `from`, found by walking the index from its entry at or before `from`.
+  std::optional<LineNo> NextMarkedLine(LineNo from, int step, MarkKind kind) const;
+  int BookmarkCount() const;
+  // The smallest number 1 .. 255 that no bookmark of the file has; 0 when
+  // all are taken.
+  std::uint8_t FreeBookmarkNumber() const;
+  // Range-setting labels, kept in the index's label table at the line's
+  // rangeIndex; they follow their lines as rangeIndex does and are released
+  // with a deleted line. A slot is free when no line refers to it, so a
+  // reload that puts the same rangeIndex values back finds the labels again.
+  std::string RangeLabel(LineNo line) const;
+  // Sets or replaces the line's label; false when the line does not exist,
+  // its index entry cannot be had, or all 1,024 labels are in use.
+  bool SetRangeLabel(LineNo line, std::string_view label);
+  // False when the line has no label.
+  bool ClearRangeLabel(LineNo line);
+  int RangeLabelCount() const;
+  // Every labelled line with its label, in line order.
+  std::vector<std::pair<LineNo, std::string>> RangeLabels() const;
   // Colour state at the start of a line, where the index has an entry there.
   bool ColourState(LineNo line, std::uint16_t* state) const;
   void SetColourState(LineNo line, std::uint16_t state);
@@ -170,6 +198,7 @@ class LineStore {
   template <typename Field>
   bool SetIndexMark(LineNo line, Field TMPOFFSET::*field, Field value);
   void IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset);
+  void ReleaseLabel(std::uint16_t rangeIndex);
   bool UnlinkLine(std::uint32_t lineNo, std::uint32_t offset);
   void WarnLineLimit();
   void Fail(std::u8string_view text);
@@ -181,6 +210,8 @@ class LineStore {
   MEMDATA windows_;
   MARGEDATA marge_;
   TMPOFFSET_MNG index_;
+  std::array<std::string, kRangeLabelSlots + 1> labels_;    // by rangeIndex; 0 unused
+  std::array<void*, kRangeLabelSlots + 1> labelTable_{};    // the labels' texts, as index_.rangeLabels
   ReservedMemory indexMemory_;
   SETTINGDATA settings_;  // the cache settings, read once at start-up
   APPDATA app_;

@@ -15,6 +15,7 @@
 #include "support/fake_host.h"
 #include "support/line_store_model.h"
 #include "support/memory_page_file.h"
+#include "support/position_printers.h"
 
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;
@@ -187,15 +188,98 @@ TEST_F(LineStoreTest, MarksFollowTextPutAboveALine) {
   Start();
   Load(Numbered(20));
   ASSERT_TRUE(store.SetBookmark(LineNo(5), 2));
-  ASSERT_TRUE(store.SetRangeIndex(LineNo(5), 7));
+  ASSERT_TRUE(store.SetRangeLabel(LineNo(5), "five"));
+  const std::uint16_t label = store.RangeIndex(LineNo(5));
+  ASSERT_NE(label, 0);
   const std::string_view upper = "new\r\n";
   ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), 6, &upper, true), nullptr);
   EXPECT_EQ(Line(5), "new\r\n");
   EXPECT_EQ(Line(6), "line 5\r\n");
   EXPECT_EQ(store.Bookmark(LineNo(6)), 2);
-  EXPECT_EQ(store.RangeIndex(LineNo(6)), 7);
+  EXPECT_EQ(store.RangeIndex(LineNo(6)), label);
+  EXPECT_EQ(store.RangeLabel(LineNo(6)), "five");
   EXPECT_EQ(store.Bookmark(LineNo(5)), 0);
   EXPECT_EQ(store.RangeIndex(LineNo(5)), 0);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, NextMarkedLineWalksTheIndexEitherWay) {
+  Start();
+  Load(Numbered(1000));
+  for (int line : {5, 250, 700}) ASSERT_TRUE(store.SetBookmark(LineNo(line), static_cast<std::uint8_t>(line % 200)));
+  for (int line : {150, 900}) ASSERT_TRUE(store.SetRangeLabel(LineNo(line), "l"));
+  const auto bookmark = doc::MarkKind::Bookmark, range = doc::MarkKind::Range;
+  struct {
+    int from, step;
+    doc::MarkKind kind;
+    int found;  // 0: none
+  } cases[] = {
+      {1, 1, bookmark, 5},     {4, 1, bookmark, 5},      {5, 1, bookmark, 250},  // strictly after
+      {300, 1, bookmark, 700}, {700, 1, bookmark, 0},    {0, 1, bookmark, 5},    // from above line 1
+      {1000, -1, bookmark, 700}, {250, -1, bookmark, 5}, {5, -1, bookmark, 0},
+      {2000, -1, bookmark, 700},                                                  // from below the end
+      {1, 1, range, 150},      {150, 1, range, 900},     {900, -1, range, 150},  {149, -1, range, 0},
+      {5, 1, range, 150},      {901, 1, range, 0},
+  };
+  for (const auto& c : cases) {
+    const auto got = store.NextMarkedLine(LineNo(c.from), c.step, c.kind);
+    EXPECT_EQ(got.value_or(LineNo(0)), LineNo(c.found)) << c.from << " step " << c.step;
+  }
+}
+
+TEST_F(LineStoreTest, BookmarkNumbersAreAtMost255) {
+  Start();
+  Load(Numbered(300));
+  EXPECT_EQ(store.FreeBookmarkNumber(), 1);
+  for (int n = 1; n <= 255; ++n) ASSERT_TRUE(store.SetBookmark(LineNo(n), static_cast<std::uint8_t>(n)));
+  EXPECT_EQ(store.BookmarkCount(), 255);
+  EXPECT_EQ(store.FreeBookmarkNumber(), 0);  // a 256th is refused
+  ASSERT_TRUE(store.SetBookmark(LineNo(40), 0));
+  EXPECT_EQ(store.BookmarkCount(), 254);
+  EXPECT_EQ(store.FreeBookmarkNumber(), 40);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, RangeLabelsAreAtMost1024AndSlotsAreReused) {
+  Start();
+  Load(Numbered(1100));
+  for (int line = 1; line <= doc::kRangeLabelSlots; ++line)
+    ASSERT_TRUE(store.SetRangeLabel(LineNo(line), "label " + std::to_string(line))) << line;
+  EXPECT_EQ(store.RangeLabelCount(), 1024);
+  EXPECT_FALSE(store.SetRangeLabel(LineNo(1050), "one too many"));
+  EXPECT_EQ(store.RangeIndex(LineNo(1050)), 0);
+  // Renaming a labelled line needs no slot.
+  ASSERT_TRUE(store.SetRangeLabel(LineNo(7), "renamed"));
+  EXPECT_EQ(store.RangeLabel(LineNo(7)), "renamed");
+  EXPECT_TRUE(store.ClearRangeLabel(LineNo(500)));
+  EXPECT_FALSE(store.ClearRangeLabel(LineNo(500)));
+  EXPECT_EQ(store.RangeLabel(LineNo(500)), "");
+  ASSERT_TRUE(store.SetRangeLabel(LineNo(1050), "now there is room"));
+  EXPECT_EQ(store.RangeIndex(LineNo(1050)), 500);  // the freed slot
+  EXPECT_EQ(store.RangeLabelCount(), 1024);
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, RangeLabelsFollowTheirLines) {
+  Start();
+  Load(Numbered(300));
+  for (int line : {1, 2, 10, 20, 30, 250}) ASSERT_TRUE(store.SetRangeLabel(LineNo(line), "at " + std::to_string(line)));
+  ASSERT_TRUE(store.DeleteLine(LineNo(1)));  // line 1's label goes; line 2's becomes line 1's
+  ASSERT_TRUE(store.DeleteLine(LineNo(9)));  // the former line 10
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(18)), 3), nullptr);  // Enter: the label stays above
+  ASSERT_NE(store.JoinLineWithPrevious(store.WindowLine(0, LineNo(29))), nullptr);  // the former line 30 joins 28
+  using Labels = std::vector<std::pair<LineNo, std::string>>;
+  EXPECT_EQ(store.RangeLabels(), (Labels{{LineNo(1), "at 2"}, {LineNo(18), "at 20"}, {LineNo(248), "at 250"}}));
+  EXPECT_EQ(store.RangeLabelCount(), 3);
+  ExpectConsistent();
+  // A reload that puts the same label indexes back finds the labels again.
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> kept;
+  for (std::uint32_t i = 0; i < store.index().used; ++i)
+    if (store.index().entries[i].rangeIndex != 0) kept.emplace_back(store.index().entries[i].line, store.index().entries[i].rangeIndex);
+  Load(Numbered(300));
+  EXPECT_EQ(store.RangeLabelCount(), 0);
+  for (const auto& [line, index] : kept) ASSERT_TRUE(store.SetRangeIndex(LineNo(static_cast<int>(line)), index));
+  EXPECT_EQ(store.RangeLabel(LineNo(18)), "at 20");
   ExpectConsistent();
 }
 

@@ -1,6 +1,6 @@
 // The model-based test of the line store: splits, joins, edits, deletions,
-// window moves and second-pane opens and closes against a plain vector of
-// lines, with the invariants checked after every step. Small pages and a tiny
+// window moves, second-pane opens and closes and range-setting labels
+// against a plain vector of lines (and one of labels), with the invariants checked after every step. Small pages and a tiny
 // page pool make eviction, relocation, compaction and merging happen. Run
 // over the portable cache natively and over QORVetc.dll under Wine.
 #pragma once
@@ -52,6 +52,13 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
                                             static_cast<std::uint32_t>(model.back().size()), static_cast<std::uint32_t>(i + 1)));
   }
   ASSERT_TRUE(store.EndLoad(static_cast<std::uint32_t>(model.size())));
+  std::vector<std::string> labels(model.size());  // "" for a line without one
+  auto labelList = [&] {
+    std::vector<std::pair<LineNo, std::string>> list;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+      if (!labels[i].empty()) list.emplace_back(LineNo(static_cast<int>(i + 1)), labels[i]);
+    return list;
+  };
 
   auto lineEnd = [&](std::size_t i) { return i + 1 < model.size() ? std::string("\r\n") : std::string(); };
   auto body = [&](std::size_t i) {
@@ -64,7 +71,7 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
     store.SetActivePane(pane);
     const int n = static_cast<int>(model.size());
     const int line = pick(1, n);
-    switch (pick(0, 9)) {
+    switch (pick(0, 10)) {
       case 0:
       case 1: {  // split (Enter), sometimes with new text for the upper part
         op = "split " + std::to_string(line);
@@ -78,10 +85,12 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
           const std::string_view up(upper);
           ASSERT_NE(store.SplitLine(r, static_cast<int>(upper.size()) + 1, &up, true), nullptr) << op;
           model.insert(model.begin() + line - 1, upper);
+          labels.insert(labels.begin() + line - 1, "");  // the label stays with the old text
         } else {
           ASSERT_NE(store.SplitLine(r, col, nullptr), nullptr) << op;
           model[static_cast<std::size_t>(line - 1)] = full.substr(0, static_cast<std::size_t>(col - 1));
           model.insert(model.begin() + line, full.substr(static_cast<std::size_t>(col - 1)));
+          labels.insert(labels.begin() + line, "");  // the label stays on the upper line
           // Enter then ends the upper line.
           doc::LINEDATA_STRC* upperRec = store.BringIntoWindow(pane, LineNo(line));
           ASSERT_NE(upperRec, nullptr) << op;
@@ -98,6 +107,7 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
         ASSERT_NE(store.JoinLineWithPrevious(r), nullptr) << op;
         model[static_cast<std::size_t>(line - 2)] = body(static_cast<std::size_t>(line - 2)) + model[static_cast<std::size_t>(line - 1)];
         model.erase(model.begin() + line - 1);
+        labels.erase(labels.begin() + line - 1);
         break;
       }
       case 3:
@@ -117,6 +127,7 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
           model[0].clear();
         } else {
           model.erase(model.begin() + line - 1);
+          labels.erase(labels.begin() + line - 1);
           if (static_cast<std::size_t>(line - 1) == model.size()) model.back() = body(model.size() - 1);
         }
         break;
@@ -136,6 +147,18 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
         op = "write back";
         ASSERT_TRUE(store.WriteBack());
         break;
+      case 10: {  // a range-setting label set, renamed or cleared
+        std::string& label = labels[static_cast<std::size_t>(line - 1)];
+        op = "label " + std::to_string(line);
+        if (label.empty() || pick(0, 1)) {
+          label = "label " + std::to_string(step);
+          ASSERT_TRUE(store.SetRangeLabel(LineNo(line), label)) << op;
+        } else {
+          ASSERT_TRUE(store.ClearRangeLabel(LineNo(line))) << op;
+          label.clear();
+        }
+        break;
+      }
     }
     ASSERT_EQ(store.lineCount(), model.size()) << "step " << step << " " << op;
     const std::string fault = store.CheckInvariants();
@@ -144,11 +167,15 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
     std::string got;
     ASSERT_TRUE(store.ReadLine(LineNo(probe), &got));
     ASSERT_EQ(got, model[static_cast<std::size_t>(probe - 1)]) << "step " << step << " " << op << " line " << probe;
-    if (step % 97 == 0 || step + 1 == run.steps || std::getenv("GV_MODEL_FULL"))
+    ASSERT_EQ(store.RangeLabel(LineNo(probe)), labels[static_cast<std::size_t>(probe - 1)])
+        << "step " << step << " " << op << " line " << probe;
+    if (step % 97 == 0 || step + 1 == run.steps || std::getenv("GV_MODEL_FULL")) {
+      ASSERT_EQ(store.RangeLabels(), labelList()) << "step " << step << " " << op;
       for (std::size_t i = 0; i < model.size(); ++i) {
         ASSERT_TRUE(store.ReadLine(LineNo(static_cast<int>(i + 1)), &got));
         ASSERT_EQ(got, model[i]) << "step " << step << " " << op << " line " << i + 1;
       }
+    }
   }
   // Walking the whole document either way sees the model's lines.
   std::vector<std::string> forward, backward;
