@@ -137,11 +137,19 @@ Effects Editor::SetCaret(int pane, LineNo line, CaretCol column, bool keepWanted
 
 Effects Editor::ClampPane(int pane) {
   PaneState& p = panes_[pane];
+  Effects fx;
+  if (p.first > LineNo(lineCount())) {
+    p.first = LineNo(lineCount());
+    store_.ShowFrom(pane, p.first);
+    fx = Effects::Repaint(pane);
+    fx.bits |= Effects::kScrollBars;
+  }
   const LineNo line(std::clamp(p.caret.line.value, 1, lineCount()));
   const CaretCol column = doc::BoundaryColumn(Line(line), p.caret.column);
-  if (line == p.caret.line && column == p.caret.column) return {};
+  if (line == p.caret.line && column == p.caret.column) return fx;
   p.caret = TextPos{line, column};
-  return Effects{Effects::kCaret | Effects::kStatus};
+  fx.bits |= Effects::kCaret | Effects::kStatus;
+  return fx;
 }
 
 Effects Editor::ScrollTo(int pane, LineNo first) {

@@ -49,6 +49,8 @@ struct Effects {
     kFocus = 1u << 7,          // give the active pane the keyboard focus
   };
   enum class Timer : std::uint8_t { Keep, Start, Stop };
+  constexpr Effects() = default;
+  constexpr explicit Effects(std::uint32_t b) : bits(b) {}
 
   std::uint32_t bits = 0;
   Timer bracketTimer = Timer::Keep;  // the 250 ms bracket timer
