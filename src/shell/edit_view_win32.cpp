@@ -262,7 +262,8 @@ void PlainKey(Editor& e, int p, WPARAM vk) {
   };
   switch (vk) {
     case VK_LEFT:
-      if (pane.caretColumn > 1) e.SetCaret(p, pane.caretLine, doc::PreviousColumn(line, doc::CaretCol(pane.caretColumn)).value);
+      if (pane.caretColumn > 1)
+        e.SetCaret(p, pane.caretLine, doc::PreviousColumn(line, doc::CaretCol(pane.caretColumn)).value);
       else if (pane.caretLine > 1) e.SetCaret(p, pane.caretLine - 1, doc::EndColumn(e.Line(pane.caretLine - 1)).value);
       break;
     case VK_RIGHT:
