@@ -135,7 +135,7 @@ HWND MakeBand(EditorWindow& e, HWND rebar, const cm::Band& band, int* width, int
     }
     if (w) {
       SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(gui), FALSE);
-      if (!Implemented(c.id) && c.kind != cm::ControlKind::Static) EnableWindow(w, FALSE);
+      if (!Implemented(e, c.id) && c.kind != cm::ControlKind::Static) EnableWindow(w, FALSE);
     }
   }
   *width = x + 4;
@@ -294,7 +294,7 @@ bool CreateBars(EditorWindow& e) {
     TBBUTTON tb{};
     tb.iBitmap = index++;
     tb.idCommand = b.id;
-    tb.fsState = Implemented(b.id) ? TBSTATE_ENABLED : 0;
+    tb.fsState = Implemented(e, b.id) ? TBSTATE_ENABLED : 0;
     tb.fsStyle = b.check ? BTNS_CHECK : BTNS_BUTTON;
     buttons.push_back(tb);
   }

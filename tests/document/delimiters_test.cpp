@@ -46,7 +46,10 @@ TEST(DelimiterTable, CompiledFromSettingsKeepsTheSearchBits) {
   doc::DelimiterTable t;
   t.data()[0x8175] = 0x20;  // search's full-width delimiter bit on 「
   t.data()['#'] = 0x10;
-  t.Compile("#", std::string("x") + Sjis(u8"＃") + "\x82");  // a stray byte and a lone lead are passed over
+  std::string doubles = Sjis(u8"＃");
+  doubles.insert(doubles.begin(), 'x');  // a stray byte and a lone lead are passed over
+  doubles.push_back('\x82');
+  t.Compile("#", doubles);
   EXPECT_TRUE(t.SingleDelimiter('#'));
   EXPECT_FALSE(t.SingleDelimiter('!'));
   EXPECT_FALSE(t.SingleDelimiter('x'));
