@@ -14,7 +14,7 @@
 #include "document/support/reserved_memory.h"
 #include "document/support/temp_cache.h"
 #include "document/types.h"
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::document {
 
@@ -33,7 +33,7 @@ std::uint32_t SanePageSize(std::uint32_t setting);
 class LineStore {
  public:
   // The cache is told of the store's records at once (SetStructPointer).
-  LineStore(shell::Host& host, TempCache& cache);
+  LineStore(base::Host& host, TempCache& cache);
   ~LineStore();
   LineStore(const LineStore&) = delete;
   LineStore& operator=(const LineStore&) = delete;
@@ -175,7 +175,7 @@ class LineStore {
   void Fail(std::u8string_view text);
   bool ResetIndex();
 
-  shell::Host& host_;
+  base::Host& host_;
   TempCache& cache_;
   TPALLCACHE_MNG chain_;
   MEMDATA windows_;

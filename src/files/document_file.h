@@ -9,7 +9,7 @@
 
 #include "document/line_store.h"
 #include "files/file_system.h"
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::files {
 
@@ -111,7 +111,7 @@ class SoleEditor final : public OpenFileRegistry {
 
 // What the loader and the writer work on.
 struct FileContext {
-  shell::Host& host;
+  base::Host& host;
   document::LineStore& store;
   FileSystem& fs;
   OpenFileRegistry& registry;

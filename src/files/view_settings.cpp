@@ -8,7 +8,7 @@ namespace {
 
 std::optional<shell::FontSpec> FontAt(const SettingsGroupValues& values, std::size_t at) {
   SettingsGroupValues copy = values;
-  ipc::RecordView r(copy.record);
+  base::RecordView r(copy.record);
   shell::FontSpec f;
   f.face = r.Text(at + kFontFace, kFontFaceBytes);
   if (f.face.empty()) return std::nullopt;

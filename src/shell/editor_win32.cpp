@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "base/scope_guard.h"
 #include "commands/menu_layout.h"
 #include "files/view_settings.h"
 #include "shell/libraries_win32.h"
@@ -256,19 +257,15 @@ int Run(HINSTANCE inst, int show) {
   // stops the next one for good.
   HANDLE startup = CreateMutexW(nullptr, FALSE, L"GorvaneStartErrorMutex");
   const DWORD got = startup ? WaitForSingleObject(startup, kStartupWaitMs) : WAIT_FAILED;
-  const bool holdsStartup = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-  struct StartupRelease {
-    HANDLE h;
-    bool held;
-    void Release() {
-      if (h && held) ReleaseMutex(h);
-      held = false;
-    }
-    ~StartupRelease() {
-      Release();
-      if (h) CloseHandle(h);
-    }
-  } releaseStartup{startup, holdsStartup};
+  bool holdsStartup = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  const auto releaseStartup = [startup, &holdsStartup] {
+    if (startup && holdsStartup) ReleaseMutex(startup);
+    holdsStartup = false;
+  };
+  const gorvane::base::ScopeGuard startupDone([startup, &releaseStartup] {
+    releaseStartup();
+    if (startup) CloseHandle(startup);
+  });
 
   auto editor = std::make_unique<Editor>();
   g_editor = editor.get();
@@ -480,7 +477,7 @@ int Run(HINSTANCE inst, int show) {
   e.rawHost.statusBar = e.statusBar;
   e.statusView.bar = e.statusBar;
   e.statusView.frame = e.frame;
-  e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
+  e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.clock);
   e.SetUpFonts();
   // The key tables the group publishes (empty when there are none).
   e.group.ReadKeyTables(&e.oemKeys, &e.keys);
@@ -565,7 +562,7 @@ int Run(HINSTANCE inst, int show) {
   if (args.startedByInfoWindow) e.messenger.OpenInfoWindow();
   WriteInstallation(e.host, e.programFolder);
   // Started by the info window: no other editor waits to join it.
-  if (args.startedByInfoWindow) releaseStartup.Release();
+  if (args.startedByInfoWindow) releaseStartup();
 
   if (args.jumpLine && *args.jumpLine > 0)
     e.pane[0].firstLine = static_cast<int>(std::min<std::uint32_t>(*args.jumpLine, e.store.lineCount()));
@@ -619,9 +616,9 @@ int Run(HINSTANCE inst, int show) {
   // The start-up mutex is let go when the first message reaches this
   // editor's inbox (its info window's first probe), so that editors started
   // at the same moment join one info window; never later than a few seconds.
-  if (releaseStartup.held) {
+  if (holdsStartup) {
     e.releaseStartup = [&releaseStartup, &e] {
-      releaseStartup.Release();
+      releaseStartup();
       KillTimer(e.frame, kStartupHoldTimer);
     };
     e.messenger.OnFirstMessage([&e] {

@@ -43,6 +43,7 @@
 #include "shell/deferring_host.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
+#include "base/clock.h"
 #include "shell/status_bar.h"
 #include "commands/key_tables.h"
 #include "shell/edit_render.h"
@@ -114,7 +115,7 @@ class Win32Host final : public sh::Host {
 
 // ---- the status bar control under the portable model ----
 
-class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
+class StatusView final : public sh::StatusBarView {
  public:
   HWND bar = nullptr, frame = nullptr;
   int TextWidth(std::string_view sjis) override {
@@ -142,7 +143,6 @@ class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
     if (ms > 0) SetTimer(frame, sh::kStatusClearTimerId, static_cast<UINT>(ms), nullptr);
     else KillTimer(frame, sh::kStatusClearTimerId);
   }
-  std::int64_t NowMs() const override { return static_cast<std::int64_t>(GetTickCount64()); }
 };
 
 // ---- the window activator for the activation handshake ----
@@ -217,6 +217,7 @@ struct Editor {
   gorvane::commands::OemKeyTable oemKeys = gorvane::commands::DefaultOemKeys();
   std::string programFolder;
 
+  gorvane::base::SystemClock clock;  // timers, deadlines, the status text's clearing
   std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
   Win32Host rawHost;
   // Boxes asked for while painting wait until the paint is over.
@@ -227,7 +228,7 @@ struct Editor {
   doc::LineStore store{host, cache};
   std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
   ipc::InstanceGroup group{*kernel, host};
-  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
+  ipc::Messenger messenger{*kernel, host, group, [this] { return static_cast<std::uint64_t>(clock.NowMs()); }};
   // The group and the info window as the file commands see them.
   ipc::DocumentLink link{*kernel, group, messenger, host};
   gf::DocumentFile file;
