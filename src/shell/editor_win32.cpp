@@ -10,8 +10,8 @@
 
 #include "base/scope_guard.h"
 #include "commands/menu_layout.h"
-#include "files/view_settings.h"
 #include "shell/libraries_win32.h"
+#include "shell/view_settings.h"
 
 namespace gorvane::shell::win32 {
 
@@ -438,7 +438,7 @@ int Run(HINSTANCE inst, int show) {
       found = true;
     });
     if (found) {
-      const gf::ViewLook look = gf::ViewLookOf(record);
+      const sh::ViewLook look = sh::ViewLookOf(record);
       e.tabSize = e.render.tabSize = look.tabSize;
       e.lineSpacing = look.lineSpacing;
       e.colours = look.colours;
