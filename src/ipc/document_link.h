@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/document_file.h"
+#include "files/open_file_registry.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "files/document_file.h"
-#include "files/settings_records.h"
+#include "base/host.h"
+#include "base/record_codec.h"
 #include "commands/key_tables.h"
+#include "files/open_file_registry.h"
+#include "files/settings_records.h"
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
-#include "base/record_codec.h"
-#include "base/host.h"
 
 namespace gorvane::ipc {
 
