@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "companions/qorvetc/tmpcache.h"
 #include "document/line_store.h"
-#include "base/host.h"
 
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;

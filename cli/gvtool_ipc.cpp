@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "gvtool_commands.h"
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "base/host.h"
 
 namespace gorvane::cli {
 

@@ -4,10 +4,10 @@
 #include <charconv>
 #include <utility>
 
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
 #include "ipc/object_names.h"
-#include "base/host.h"
 
 namespace gorvane::vantrel {
 

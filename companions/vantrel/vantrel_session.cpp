@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "ipc/messages.h"
 #include "base/host.h"
+#include "ipc/messages.h"
 
 namespace gorvane::vantrel {
 

@@ -5,6 +5,7 @@
 //
 // Exit codes: see vantrel_model.h (kExit...). A bad command line ends the
 // program at once, without a window or a box.
+#include "base/host.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
@@ -13,7 +14,6 @@
 #include "files/settings_records.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "base/host.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "charcode/charcode.h"
 #include "base/host.h"
+#include "charcode/charcode.h"
 
 namespace gorvane::base {
 

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "document/support/cache_layout.h"
-#include "document/support/records.h"
+#include "base/host.h"
+#include "companions/qorvetc/cache_layout.h"
+#include "companions/qorvetc/records.h"
 #include "document/support/reserved_memory.h"
 #include "document/support/temp_cache.h"
 #include "document/types.h"
-#include "base/host.h"
 
 namespace gorvane::document {
 

@@ -10,7 +10,7 @@
 #include "base/scope_guard.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
-#include "document/support/records.h"
+#include "companions/qorvetc/records.h"
 #include "files/paths.h"
 
 namespace gorvane::files {

@@ -30,8 +30,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/record_codec.h"
 #include "base/host.h"
+#include "base/record_codec.h"
 
 namespace gorvane::files {
 

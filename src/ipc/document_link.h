@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/host.h"
 #include "files/open_file_registry.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/messenger.h"
-#include "base/host.h"
 
 namespace gorvane::ipc {
 

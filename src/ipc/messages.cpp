@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <limits>
 
-#include "ipc/instance_group.h"
 #include "base/host.h"
+#include "ipc/instance_group.h"
 
 namespace gorvane::ipc {
 namespace {

@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/messages.h"
-#include "base/host.h"
 
 namespace gorvane::ipc {
 

@@ -23,9 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
+#include "commands/key_tables.h"
 #include "companions/qorvetc/qorvetc_binding_win32.h"
 #include "document/line_store.h"
 #include "files/document_file.h"
@@ -41,13 +43,11 @@
 #include "shell/close_request.h"
 #include "shell/cmdline.h"
 #include "shell/deferring_host.h"
+#include "shell/edit_render.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
-#include "base/clock.h"
-#include "shell/status_bar.h"
-#include "commands/key_tables.h"
-#include "shell/edit_render.h"
 #include "shell/metrics.h"
+#include "shell/status_bar.h"
 
 namespace cc = gorvane::charcode;
 namespace doc = gorvane::document;

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
 #include "ipc/object_names.h"
-#include "base/host.h"
 #include "support/fake_kernel.h"
 
 namespace vt = gorvane::vantrel;

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "charcode/wide_text.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "base/host.h"
 #include "editor_fixture.h"
 #include "ui_driver.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/record_codec.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
-#include "base/record_codec.h"
 #include "editor_fixture.h"
 #include "ui_driver.h"
 

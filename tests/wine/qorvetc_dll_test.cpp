@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "companions/qorvetc/qorvetc.h"
-#include "document/support/cache_layout.h"
+#include "companions/qorvetc/cache_layout.h"
 
 namespace doc = gorvane::document;
 
