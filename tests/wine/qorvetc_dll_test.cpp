@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "companions/qorvetc/qorvetc.h"
+#include "companions/qorvetc/qorvetc_win32.h"
 #include "companions/qorvetc/cache_layout.h"
 
 namespace doc = gorvane::document;
