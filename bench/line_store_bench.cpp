@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "companions/qorvetc/tmpcache.h"
 #include "document/line_store.h"
 #include "load_lines.h"
-#include "shell/host.h"
 
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;
@@ -25,11 +25,11 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Counts what would be shown; the first message box is printed.
-class CountingHost : public gorvane::shell::Host {
+class CountingHost : public gorvane::base::Host {
  public:
-  gorvane::shell::BoxAnswer ShowMessageBox(const gorvane::shell::MessageBoxRequest& box) override {
-    if (boxes++ == 0) std::fprintf(stderr, "box: %s\n", gorvane::shell::Utf8(box.text).c_str());
-    return gorvane::shell::BoxAnswer::Ok;
+  gorvane::base::BoxAnswer ShowMessageBox(const gorvane::base::MessageBoxRequest& box) override {
+    if (boxes++ == 0) std::fprintf(stderr, "box: %s\n", gorvane::base::Utf8(box.text).c_str());
+    return gorvane::base::BoxAnswer::Ok;
   }
   void ShowStatus(std::string_view) override { ++statuses; }
   void Beep() override {}

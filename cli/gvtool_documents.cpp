@@ -23,13 +23,13 @@ namespace {
 
 // The editor's messages, kept for the error report; questions are answered
 // yes (the command line has asked already).
-class ToolHost final : public shell::Host {
+class ToolHost final : public base::Host {
  public:
-  shell::BoxAnswer ShowMessageBox(const shell::MessageBoxRequest& box) override {
-    last = shell::Utf8(box.text);
-    return box.buttons == shell::BoxButtons::YesNo || box.buttons == shell::BoxButtons::YesNoCancel
-               ? shell::BoxAnswer::Yes
-               : shell::BoxAnswer::Ok;
+  base::BoxAnswer ShowMessageBox(const base::MessageBoxRequest& box) override {
+    last = base::Utf8(box.text);
+    return box.buttons == base::BoxButtons::YesNo || box.buttons == base::BoxButtons::YesNoCancel
+               ? base::BoxAnswer::Yes
+               : base::BoxAnswer::Ok;
   }
   void ShowStatus(std::string_view) override {}
   void Beep() override {}

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "gvtool_commands.h"
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "shell/host.h"
 
 namespace gorvane::cli {
 
@@ -24,12 +24,12 @@ constexpr const char* kIpcUsage =
     "       gvtool ipc record EXTENSION\n";
 
 // Messages go to stderr.
-class ToolHost final : public shell::Host {
+class ToolHost final : public base::Host {
  public:
   explicit ToolHost(std::FILE* err) : err_(err) {}
-  shell::BoxAnswer ShowMessageBox(const shell::MessageBoxRequest& box) override {
-    std::fprintf(err_, "gvtool: %s\n", shell::Utf8(box.text).c_str());
-    return shell::BoxAnswer::Ok;
+  base::BoxAnswer ShowMessageBox(const base::MessageBoxRequest& box) override {
+    std::fprintf(err_, "gvtool: %s\n", base::Utf8(box.text).c_str());
+    return base::BoxAnswer::Ok;
   }
   void ShowStatus(std::string_view) override {}
   void Beep() override {}
@@ -118,10 +118,10 @@ int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (what == "list" && args.size() == 1) {
     std::fputs("instance info modified path\n", out);
     for (const ipc::OpenFileEntry& e : group.OpenFiles())
-      std::fprintf(out, "%8d %4d %8d %s\n", e.instance, e.infoWindow, e.modified ? 1 : 0, shell::Utf8(e.path).c_str());
+      std::fprintf(out, "%8d %4d %8d %s\n", e.instance, e.infoWindow, e.modified ? 1 : 0, base::Utf8(e.path).c_str());
     std::fputs("info project path\n", out);
     for (const ipc::InfoWindowEntry& e : group.InfoWindows())
-      std::fprintf(out, "%4d %7d %s\n", e.number, e.holdsProject ? 1 : 0, shell::Utf8(e.projectPath).c_str());
+      std::fprintf(out, "%4d %7d %s\n", e.number, e.holdsProject ? 1 : 0, base::Utf8(e.projectPath).c_str());
     return kExitOk;
   }
   if (what == "dump" && args.size() == 4) {
@@ -142,7 +142,7 @@ int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
   if (what == "record" && args.size() == 2) {
     std::vector<std::uint8_t> record;
     group.WithSettings([&](files::SettingsArea& s) {
-      const int i = s.FindRecord(shell::Sjis(std::u8string(args[1].begin(), args[1].end())));
+      const int i = s.FindRecord(base::Sjis(std::u8string(args[1].begin(), args[1].end())));
       if (i < 0) return;
       const auto bytes = s.Record(i).Bytes(0, files::kSettingsRecordBytes);
       record.assign(bytes.begin(), bytes.end());

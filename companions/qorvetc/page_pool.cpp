@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "document/support/cache_layout.h"
+#include "companions/qorvetc/cache_layout.h"
 
 namespace gorvane::qorvetc {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "companions/qorvetc/tmpcache.h"
-#include "document/support/records.h"
+#include "companions/qorvetc/records.h"
 
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;

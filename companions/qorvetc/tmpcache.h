@@ -11,8 +11,8 @@
 #include <functional>
 #include <memory>
 
-#include "document/support/cache_layout.h"
-#include "document/support/records.h"
+#include "companions/qorvetc/cache_layout.h"
+#include "companions/qorvetc/records.h"
 #include "document/support/temp_cache.h"
 #include "page_pool.h"
 

@@ -4,10 +4,10 @@
 #include <charconv>
 #include <utility>
 
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
 #include "ipc/object_names.h"
-#include "shell/host.h"
 
 namespace gorvane::vantrel {
 
@@ -94,7 +94,7 @@ bool Number(const Word& w, std::int64_t min, std::int64_t max, int* out) {
 
 std::string Decimal(std::int64_t v) { return std::to_string(v); }
 
-std::string Sjis(std::u8string_view utf8) { return shell::Sjis(utf8); }
+std::string Sjis(std::u8string_view utf8) { return base::Sjis(utf8); }
 
 std::string SearchEndText(std::int64_t count) {
   switch (count) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "base/host.h"
 #include "ipc/messages.h"
-#include "shell/host.h"
 
 namespace gorvane::vantrel {
 
@@ -66,7 +66,7 @@ std::string VantrelSession::Jump(std::size_t index, EditorStarter& starter) {
   }
   if (a.kind == JumpAction::Kind::kStart) {
     if (!starter.Start(a.commandLine)) return model_.StartFailed(a.file);
-    std::string s = shell::Sjis(u8"エディタを起動しています: ");
+    std::string s = base::Sjis(u8"エディタを起動しています: ");
     s.append(a.file);
     return s;
   }

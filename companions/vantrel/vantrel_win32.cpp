@@ -5,6 +5,7 @@
 //
 // Exit codes: see vantrel_model.h (kExit...). A bad command line ends the
 // program at once, without a window or a box.
+#include "base/host.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
@@ -13,7 +14,6 @@
 #include "files/settings_records.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "shell/host.h"
 
 #include <windows.h>
 
@@ -67,7 +67,7 @@ std::wstring Cell(std::string_view sjis) {
   return w;
 }
 
-std::wstring Utf16Of(std::u8string_view utf8) { return Wide(gorvane::shell::Sjis(utf8)); }
+std::wstring Utf16Of(std::u8string_view utf8) { return Wide(gorvane::base::Sjis(utf8)); }
 
 // ---- the window ----
 
@@ -192,7 +192,7 @@ void Poll(App& app) {
   const int read = app.session->Poll([&app](const vt::Event& e) { OnEvent(app, e); });
   if (read < 0 && !app.inboxFailureShown) {
     app.inboxFailureShown = true;
-    SetStatus(app, gorvane::shell::Sjis(u8"メールスロットを読めなくなりました。"));
+    SetStatus(app, gorvane::base::Sjis(u8"メールスロットを読めなくなりました。"));
   }
   RefreshLists(app);
 }
@@ -439,11 +439,11 @@ std::string ProgramFolder() {
 // The editors' shared settings keep where the window stood last; they are
 // read and written under the group's main lock. Boxes about the lock are
 // shown as any box of ours.
-class BoxHost final : public gorvane::shell::Host {
+class BoxHost final : public gorvane::base::Host {
  public:
-  gorvane::shell::BoxAnswer ShowMessageBox(const gorvane::shell::MessageBoxRequest& box) override {
+  gorvane::base::BoxAnswer ShowMessageBox(const gorvane::base::MessageBoxRequest& box) override {
     MessageBoxW(nullptr, Wide(box.text).c_str(), Wide(box.caption).c_str(), MB_OK | MB_ICONWARNING | MB_TOPMOST);
-    return gorvane::shell::BoxAnswer::Ok;
+    return gorvane::base::BoxAnswer::Ok;
   }
   void ShowStatus(std::string_view) override {}
   void Beep() override {}

@@ -11,7 +11,7 @@
 
 #include "charcode/charcode.h"
 #include "charcode/export_calls.h"
-#include "charcode/qorvchar.h"
+#include "charcode/qorvchar_win32.h"
 
 namespace gorvane::charcode {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::commands {
 
@@ -166,7 +166,7 @@ CommandCode FindCommand(std::string_view name) {
 
 std::string CommandDescription(CommandCode code) {
   const CommandRow* row = FindCommandRow(code);
-  return row ? shell::Sjis(row->description) : std::string();
+  return row ? base::Sjis(row->description) : std::string();
 }
 
 std::string DescriptionResource(CommandCode code) {
@@ -174,7 +174,7 @@ std::string DescriptionResource(CommandCode code) {
   if (!row) return {};
   char digits[8];
   std::snprintf(digits, sizeof digits, "%03d", static_cast<int>(code));
-  return digits + shell::Sjis(row->description);
+  return digits + base::Sjis(row->description);
 }
 
 std::span<const CommandListRow> CommandList() { return kTables.list; }

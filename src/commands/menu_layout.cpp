@@ -1,6 +1,6 @@
 #include "commands/menu_layout.h"
 
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::commands {
 
@@ -330,9 +330,9 @@ std::span<const MenuItem> VerticalScrollMenu() { return kVerticalScrollMenu; }
 std::span<const MenuItem> HorizontalScrollMenu() { return kHorizontalScrollMenu; }
 
 std::string MenuLabel(const MenuItem& item, const KeyTables& tables, const OemKeyTable& oem) {
-  std::string label = shell::Sjis(item.text);
+  std::string label = base::Sjis(item.text);
   if (item.separator || !item.subMenu.empty()) return label;
-  std::string key = item.fixedKey.empty() ? KeyLabel(tables, oem, MenuIdToCode(item.id)) : shell::Sjis(item.fixedKey);
+  std::string key = item.fixedKey.empty() ? KeyLabel(tables, oem, MenuIdToCode(item.id)) : base::Sjis(item.fixedKey);
   if (!key.empty()) label += "\t" + key;
   return label;
 }

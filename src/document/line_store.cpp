@@ -48,7 +48,7 @@ std::uint32_t SanePageSize(std::uint32_t setting) {
   return std::max(kMinimum, std::min(setting, 1u << 24) / 16 * 16);
 }
 
-LineStore::LineStore(shell::Host& host, TempCache& cache) : host_(host), cache_(cache) {
+LineStore::LineStore(base::Host& host, TempCache& cache) : host_(host), cache_(cache) {
   index_.rangeLabels = labelTable_.data();
   cache_.SetStructPointer(SharedRecords{&chain_, &settings_, &app_, &windows_, &marge_, &index_});
 }
@@ -60,7 +60,7 @@ LineStore::~LineStore() {
   }
 }
 
-void LineStore::Fail(std::u8string_view text) { shell::Tell(host_, text, shell::BoxIcon::Error); }
+void LineStore::Fail(std::u8string_view text) { base::Tell(host_, text, base::BoxIcon::Error); }
 
 // ---- cache records in their pages -------------------------------------------------------
 
@@ -538,9 +538,9 @@ bool LineStore::SetLineText(LINEDATA_STRC* line, std::string_view bytes) {
 void LineStore::WarnLineLimit() {
   if (!limitWarned_) {
     limitWarned_ = true;
-    shell::Tell(host_, kLimitBox, shell::BoxIcon::Warning);
+    base::Tell(host_, kLimitBox, base::BoxIcon::Warning);
   } else {
-    shell::Status(host_, kLimitStatus);
+    base::Status(host_, kLimitStatus);
     host_.Beep();
   }
 }
@@ -694,7 +694,7 @@ bool LineStore::ResizeTmpOffset(std::int32_t add) {
   if (add <= 0) return true;  // committed entries are never given back
   const std::uint64_t want = std::uint64_t{index_.committed} + static_cast<std::uint64_t>(add);
   if (want > kIndexReserveEntries || !indexMemory_.Commit(static_cast<std::size_t>(want) * sizeof(TMPOFFSET))) {
-    shell::Tell(host_, kIndexCommitFailed, shell::BoxIcon::None, shell::BoxButtons::Ok, kDebugCaption);
+    base::Tell(host_, kIndexCommitFailed, base::BoxIcon::None, base::BoxButtons::Ok, kDebugCaption);
     return false;
   }
   std::memset(index_.entries + index_.committed, 0, static_cast<std::size_t>(add) * sizeof(TMPOFFSET));

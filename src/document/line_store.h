@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "document/support/cache_layout.h"
-#include "document/support/records.h"
+#include "base/host.h"
+#include "companions/qorvetc/cache_layout.h"
+#include "companions/qorvetc/records.h"
 #include "document/support/reserved_memory.h"
 #include "document/support/temp_cache.h"
 #include "document/types.h"
-#include "shell/host.h"
 
 namespace gorvane::document {
 
@@ -41,7 +41,7 @@ std::uint32_t SanePageSize(std::uint32_t setting);
 class LineStore {
  public:
   // The cache is told of the store's records at once (SetStructPointer).
-  LineStore(shell::Host& host, TempCache& cache);
+  LineStore(base::Host& host, TempCache& cache);
   ~LineStore();
   LineStore(const LineStore&) = delete;
   LineStore& operator=(const LineStore&) = delete;
@@ -204,7 +204,7 @@ class LineStore {
   void Fail(std::u8string_view text);
   bool ResetIndex();
 
-  shell::Host& host_;
+  base::Host& host_;
   TempCache& cache_;
   TPALLCACHE_MNG chain_;
   MEMDATA windows_;

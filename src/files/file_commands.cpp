@@ -4,9 +4,9 @@
 
 namespace gorvane::files {
 
-using shell::BoxAnswer;
-using shell::BoxButtons;
-using shell::BoxIcon;
+using base::BoxAnswer;
+using base::BoxButtons;
+using base::BoxIcon;
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr std::u8string_view kDiscarding = u8"ﾃﾞｰﾀを破棄します。"
 constexpr std::u8string_view kBusy = u8"何らかの処理中です。";
 
 BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButtons buttons) {
-  return shell::Tell(ctx.host, text, icon, buttons);
+  return base::Tell(ctx.host, text, icon, buttons);
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ BoxAnswer Ask(FileContext& ctx, std::u8string_view text, BoxIcon icon, BoxButton
 class FileCommands::Turn {
  public:
   explicit Turn(FileContext& ctx) : turn_(ctx.registry, /*wait=*/false) {
-    if (!turn_.ok()) shell::Status(ctx.host, kBusy);
+    if (!turn_.ok()) base::Status(ctx.host, kBusy);
   }
   bool ok() const { return turn_.ok(); }
 
@@ -57,10 +57,10 @@ CloseDecision CloseOnRequest(FileContext& ctx, int mode) {
     }
     saved = true;
   } else if (!saving && ctx.file.modified) {
-    shell::Status(ctx.host, kDiscarding);
+    base::Status(ctx.host, kDiscarding);
     ctx.file.modified = false;
   } else {
-    shell::Status(ctx.host, kNoChange);
+    base::Status(ctx.host, kNoChange);
   }
   if (!(mode == 1 && saved)) d.statusFlag = mode <= 1 ? 1 : 0;
   return d;
@@ -130,7 +130,7 @@ int FileCommands::SaveWithCodeCommand() {
   const Turn turn(ctx_);
   if (!turn.ok()) return kSaveFailed;
   if (ctx_.file.readOnly) {
-    shell::Status(ctx_.host, kWriteProtected);
+    base::Status(ctx_.host, kWriteProtected);
     return kSaveFailed;
   }
   SaveOptions options = DefaultSaveOptions(ctx_.file);
@@ -158,7 +158,7 @@ void FileCommands::ToggleWriteProtect(bool busyWithMacro) {
     const int saved = SaveFile(ctx_, false, 0, nullptr);
     if ((saved == kSaveNeedsName ? SaveAsCommand() : saved) != kSaved) return;
   } else {
-    shell::Status(ctx_.host, kNoChange);
+    base::Status(ctx_.host, kNoChange);
   }
   doc.readOnly = true;
   doc.writeProtectMode = true;

@@ -7,17 +7,18 @@
 #include <utility>
 #include <vector>
 
+#include "base/scope_guard.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
-#include "document/support/records.h"
+#include "companions/qorvetc/records.h"
 #include "files/paths.h"
 
 namespace gorvane::files {
 
 namespace cc = gorvane::charcode;
-using shell::BoxAnswer;
-using shell::BoxButtons;
-using shell::BoxIcon;
+using base::BoxAnswer;
+using base::BoxButtons;
+using base::BoxIcon;
 
 namespace {
 
@@ -98,7 +99,7 @@ Loader::Loader(FileContext& ctx) : ctx_(ctx) {}
 Loader::~Loader() = default;
 
 void Loader::Message(std::u8string_view text, BoxIcon icon, std::u8string_view caption) {
-  shell::Tell(ctx_.host, text, icon, BoxButtons::Ok, caption.empty() ? shell::kCaption : caption);
+  base::Tell(ctx_.host, text, icon, BoxButtons::Ok, caption.empty() ? base::kCaption : caption);
 }
 
 bool Loader::EnsureWorkArea() {
@@ -271,7 +272,7 @@ int Loader::LoadFile(File& file, std::uint64_t size, bool* modified) {
 
   // A fresh chain in the cache's default page.
   if (!ctx_.store.BeginLoad()) {
-    if (shell::Tell(ctx_.host, kDefaultMemory, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) return 0;
+    if (base::Tell(ctx_.host, kDefaultMemory, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) return 0;
     if (!ctx_.store.BeginLoad()) return 0;  // a second try: there is no page to go on with
   }
 
@@ -387,7 +388,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
   if (ctx_.fs.Info(path, &info) && info.exists && info.readOnly) {
     file = ctx_.fs.Open(path, Access::Read, Share::Read, Disposition::OpenExisting, true);
     if (file) {
-      shell::Status(ctx_.host, kReadOnlyFile);
+      base::Status(ctx_.host, kReadOnlyFile);
       readOnly = true;
     }
   } else {
@@ -395,7 +396,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
     if (!file) {
       file = ctx_.fs.Open(path, Access::Read, Share::Read, Disposition::OpenExisting, true);
       if (file) {
-        shell::Status(ctx_.host, kNoWritePermission);
+        base::Status(ctx_.host, kNoWritePermission);
         readOnly = true;
       }
     }
@@ -467,12 +468,12 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
     for (const auto& [line, label] : labels)
       if (line <= ctx_.store.lineCount()) ctx_.store.SetRangeIndex(LineNo(static_cast<std::int32_t>(line)), label);
   }
-  shell::Status(ctx_.host, kLoaded);
+  base::Status(ctx_.host, kLoaded);
   return result == 0 ? 0 : 1;
 }
 
 std::string Loader::NewFileName() {
-  const std::string stem = std::string(kNewFileFolder) + shell::Sjis(kNewFileName);
+  const std::string stem = std::string(kNewFileFolder) + base::Sjis(kNewFileName);
   for (int n = 1;; ++n) {
     std::string name = stem + std::to_string(n);
     if (!ctx_.registry.HeldElsewhere(name)) return name;
@@ -487,7 +488,7 @@ bool Loader::NewDocument() {
   DocumentFile& doc = ctx_.file;
   doc = DocumentFile{};
   doc.path = name;
-  shell::Status(ctx_.host, kInitializeOk);
+  base::Status(ctx_.host, kInitializeOk);
   return true;
 }
 
@@ -499,10 +500,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
     Message(kOpenFailed, BoxIcon::Error);
     return 0;
   }
-  struct Closer {
-    File& f;
-    ~Closer() { f.Close(); }
-  } closer{*file};
+  const base::ScopeGuard closer([&file] { file->Close(); });
   std::uint64_t size = 0;
   if (!file->Size(&size)) {
     Message(kSizeFailed, BoxIcon::Error);
@@ -622,7 +620,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
   }
   if (report_.cut) Message(kInsertCut, BoxIcon::Warning);
   if (report_.replaced) Message(kInsertReplaced, BoxIcon::Warning, kConfirm);
-  shell::Status(ctx_.host, kInserted);
+  base::Status(ctx_.host, kInserted);
   return 1;
 }
 
@@ -662,7 +660,7 @@ bool Loader::CheckFileChanged(bool busy) {
   if (doc.changedOnDisk != 1 || busy) return false;
   DisarmFileWatch();
   doc.changedOnDisk = -1;
-  const BoxAnswer a = shell::Tell(ctx_.host, kChangedOnDisk, BoxIcon::Question, BoxButtons::YesNo);
+  const BoxAnswer a = base::Tell(ctx_.host, kChangedOnDisk, BoxIcon::Question, BoxButtons::YesNo);
   doc.changedOnDisk = 0;
   bool reread = false;
   if (a == BoxAnswer::Yes) reread = OpenPath(-1, OpenEntry{}) == 1;

@@ -83,7 +83,7 @@ class Loader {
  private:
   bool ReadFully(File& file, std::uint8_t* dst, std::uint32_t n, std::uint32_t* got);
   void ProtectPartialLoad();
-  void Message(std::u8string_view text, shell::BoxIcon icon, std::u8string_view caption = u8"");
+  void Message(std::u8string_view text, base::BoxIcon icon, std::u8string_view caption = u8"");
 
   FileContext& ctx_;
   std::unique_ptr<std::uint8_t[]> work_;     // the reader's output, kWorkBufferBytes

@@ -9,7 +9,7 @@
 namespace gorvane::files {
 namespace {
 
-using ipc::RecordView;
+using base::RecordView;
 
 constexpr std::size_t kHeaderCheckBytes = kGlobalCapacity + 4;  // kind, ident, count, capacity
 
@@ -57,7 +57,7 @@ void PutFont(RecordView& r, std::size_t at, std::int32_t height) {
   r.Put<std::int32_t>(at + kFontWeight, 400);
   r.Put<std::uint8_t>(at + kFontCharSet, 128);          // Shift-JIS
   r.Put<std::uint8_t>(at + kFontPitchAndFamily, 0x31);  // fixed pitch, modern
-  r.PutText(at + kFontFace, kFontFaceBytes, shell::Sjis(kDefaultFontFace));
+  r.PutText(at + kFontFace, kFontFaceBytes, base::Sjis(kDefaultFontFace));
 }
 
 void PutDefaultRecord(RecordView r) {
@@ -78,9 +78,9 @@ void PutDefaultRecord(RecordView r) {
   r.Put<std::int32_t>(kRecPrintCharWidth, 26);
   r.Put<std::int32_t>(kRecPrintWeight, 1);
   for (std::size_t i = 4; i <= 8; ++i) r.Put<std::uint8_t>(kRecPrintFlags + i, 1);  // marks hidden
-  r.PutText(kRecPrintFontFace, kRecPrintFontFaceBytes, shell::Sjis(kDefaultFontFace));
-  r.PutText(kRecPrintHeader, kPrintFormatBytes, shell::Sjis(kDefaultPrintHeader));
-  r.PutText(kRecPrintFooter, kPrintFormatBytes, shell::Sjis(kDefaultPrintFooter));
+  r.PutText(kRecPrintFontFace, kRecPrintFontFaceBytes, base::Sjis(kDefaultFontFace));
+  r.PutText(kRecPrintHeader, kPrintFormatBytes, base::Sjis(kDefaultPrintHeader));
+  r.PutText(kRecPrintFooter, kPrintFormatBytes, base::Sjis(kDefaultPrintFooter));
 
   r.Put<std::uint8_t>(kRecIntervalUnit, 2);  // seconds
   r.Put<std::int16_t>(kRecSlideInterval, 60);
@@ -162,7 +162,7 @@ int SettingsArea::MaxRecords() const {
   return static_cast<int>((limit - kSettingsGlobalBytes) / kSettingsRecordBytes);
 }
 
-ipc::RecordView SettingsArea::Global() {
+base::RecordView SettingsArea::Global() {
   return RecordView(memory_.first(std::min(memory_.size(), kSettingsGlobalBytes)));
 }
 
@@ -178,8 +178,8 @@ bool SettingsArea::Initialise(std::uint32_t pageSize) {
   g.Put<std::int16_t>(kGlobalRecordCount, 0);
   g.Put<std::int32_t>(kGlobalCapacity, std::min(perPage, max));
   SetMargins({kDefaultMargin, kDefaultMargin, kDefaultMargin, kDefaultMargin});
-  g.PutText(kGlobalPrintHeader, kPrintFormatBytes, shell::Sjis(kDefaultPrintHeader));
-  g.PutText(kGlobalPrintFooter, kPrintFormatBytes, shell::Sjis(kDefaultPrintFooter));
+  g.PutText(kGlobalPrintHeader, kPrintFormatBytes, base::Sjis(kDefaultPrintHeader));
+  g.PutText(kGlobalPrintFooter, kPrintFormatBytes, base::Sjis(kDefaultPrintFooter));
   g.Put<std::int32_t>(kGlobalSearchHitLimit, kDefaultSearchHitLimit);
   g.Put<std::int32_t>(kGlobalSettingsLimit, kDefaultSettingsLimit);
 
@@ -247,7 +247,7 @@ int SettingsArea::RecordCount() {
   return std::min(n + 1, max);
 }
 
-ipc::RecordView SettingsArea::Record(int i) {
+base::RecordView SettingsArea::Record(int i) {
   if (i < 0 || i >= RecordCount()) return RecordView({});
   return RecordView(memory_.subspan(kSettingsGlobalBytes + static_cast<std::size_t>(i) * kSettingsRecordBytes,
                                     kSettingsRecordBytes));
@@ -284,7 +284,7 @@ int SettingsArea::RecordFor(std::string_view fileName) {
 }
 
 StoreResult SettingsArea::StoreSettingsGroup(int group, std::string_view extensionList,
-                                             const SettingsGroupValues& current, shell::Host& host) {
+                                             const SettingsGroupValues& current, base::Host& host) {
   // The caller holds the settings lock for the whole change.
   StoreResult result;
   if (group < 0 || group >= kSettingsGroupCount || !Valid()) return result;
@@ -305,10 +305,10 @@ StoreResult SettingsArea::StoreSettingsGroup(int group, std::string_view extensi
   for (const std::string& name : missing) {
     const int n = StoredCount();  // Valid() above: 0 <= n and n + 1 <= MaxRecords()
     if (n + 2 > MaxRecords()) {
-      shell::Tell(host,
+      base::Tell(host,
                   u8"拡張子名に対するデータ格納領域が不足しています。\n"
                   u8"一部の拡張子に対して設定データを登録することができません。",
-                  shell::BoxIcon::Warning);
+                  base::BoxIcon::Warning);
       result.outOfRoom = true;
       break;
     }

@@ -30,8 +30,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ipc/record_codec.h"
-#include "shell/host.h"
+#include "base/host.h"
+#include "base/record_codec.h"
 
 namespace gorvane::files {
 
@@ -221,7 +221,7 @@ class SettingsArea {
   // that fit; 0 when not even the defaults record fits.
   int RecordCount();
   // Record i (0 = defaults); an empty view when i is out of range.
-  ipc::RecordView Record(int i);
+  base::RecordView Record(int i);
   // A copy of record i (zeros when out of range).
   SettingsGroupValues Values(int i);
 
@@ -242,7 +242,7 @@ class SettingsArea {
   // past that the user is told and no more records are appended. The caller
   // holds the settings lock and rewrites the .wi1 file afterwards.
   StoreResult StoreSettingsGroup(int group, std::string_view extensionList, const SettingsGroupValues& current,
-                                 shell::Host& host);
+                                 base::Host& host);
 
   // The used bytes (block and records), as the .wi1 file stores them; empty
   // when the area is not valid.
@@ -254,7 +254,7 @@ class SettingsArea {
   bool Load(std::span<const std::uint8_t> image, std::uint32_t pageSize);
 
   // Global block fields.
-  ipc::RecordView Global();
+  base::RecordView Global();
   int StoredCount();  // the raw count at offset 50
   int Capacity();
   PrintMargins Margins();

@@ -62,13 +62,13 @@ std::u8string WithLine(std::u8string_view before, std::uint32_t line, std::u8str
   return text;
 }
 
-shell::BoxAnswer Box(FileContext& ctx, std::u8string_view text, shell::BoxIcon icon = shell::BoxIcon::None,
-                     shell::BoxButtons buttons = shell::BoxButtons::Ok,
-                     std::u8string_view caption = shell::kCaption) {
-  return shell::Tell(ctx.host, text, icon, buttons, caption);
+base::BoxAnswer Box(FileContext& ctx, std::u8string_view text, base::BoxIcon icon = base::BoxIcon::None,
+                     base::BoxButtons buttons = base::BoxButtons::Ok,
+                     std::u8string_view caption = base::kCaption) {
+  return base::Tell(ctx.host, text, icon, buttons, caption);
 }
 
-void Status(FileContext& ctx, std::u8string_view text) { shell::Status(ctx.host, text); }
+void Status(FileContext& ctx, std::u8string_view text) { base::Status(ctx.host, text); }
 
 void TellSaveFailed(FileContext& ctx, bool quiet) {
   if (quiet) Status(ctx, kTextSaveFailedStatus);
@@ -241,13 +241,13 @@ void ArmWatchAfterSave(FileContext& ctx, const std::string& path, bool quiet) {
     return;
   }
   ctx.file.watchArmed = false;
-  if (!quiet) Box(ctx, kTextWatchFailed, shell::BoxIcon::Warning);
+  if (!quiet) Box(ctx, kTextWatchFailed, base::BoxIcon::Warning);
 }
 
 // The user is told of a close that failed, in a box or (quiet) on the status bar.
 void TellCloseFailed(FileContext& ctx, bool quiet) {
   if (quiet) Status(ctx, kTextCloseFailed);
-  else Box(ctx, kTextCloseFailed, shell::BoxIcon::Error);
+  else Box(ctx, kTextCloseFailed, base::BoxIcon::Error);
 }
 
 // ---- saving through a temporary file ---------------------------------------------------------
@@ -300,8 +300,8 @@ Staged StageDocument(FileContext& ctx, const std::string& target, const SaveOpti
   }
   if (staged->report.replaced > 0 && !quiet) {
     const auto answer = Box(ctx, WithLine(kTextLossyAsk1, staged->report.firstLossyLine, kTextLossyAsk2),
-                            shell::BoxIcon::Warning, shell::BoxButtons::OkCancel, kTextConfirmCaption);
-    if (answer != shell::BoxAnswer::Ok) {
+                            base::BoxIcon::Warning, base::BoxButtons::OkCancel, kTextConfirmCaption);
+    if (answer != base::BoxAnswer::Ok) {
       ctx.fs.DeleteFile(staged->tempPath);
       return Staged::Cancelled;
     }
@@ -416,7 +416,7 @@ int SaveFile(FileContext& ctx, bool quiet, int statusFlag, const SaveOptions* op
   // The info window checks the project's options for the file.
   if (ctx.registry.connectedToInfoWindow() && !ctx.registry.CheckProjectOptions(ctx.file.code, path)) {
     if (quiet) Status(ctx, kTextProjectCheckFailed);
-    else Box(ctx, kTextProjectCheckFailed, shell::BoxIcon::Warning);
+    else Box(ctx, kTextProjectCheckFailed, base::BoxIcon::Warning);
   }
   // Later: update the status files with statusFlag, mark the undo position as saved.
   Status(ctx, kTextSaved);
@@ -428,7 +428,7 @@ int SaveFile(FileContext& ctx, bool quiet, int statusFlag, const SaveOptions* op
 int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& options) {
   if (SamePath(newPath, ctx.file.path)) return SaveFile(ctx, false, 0, &options);
   if (ctx.registry.HeldElsewhere(newPath)) {
-    Box(ctx, kTextHeldElsewhere, shell::BoxIcon::Error);
+    Box(ctx, kTextHeldElsewhere, base::BoxIcon::Error);
     return kSaveFailed;
   }
   FileInfo info;
@@ -441,7 +441,7 @@ int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& 
       Box(ctx, kTextReadOnlyFile);
       return kSaveFailed;
     }
-    if (Box(ctx, kTextOverwrite, shell::BoxIcon::Question, shell::BoxButtons::YesNo) != shell::BoxAnswer::Yes)
+    if (Box(ctx, kTextOverwrite, base::BoxIcon::Question, base::BoxButtons::YesNo) != base::BoxAnswer::Yes)
       return kSaveFailed;
     if (!MakeBackup(ctx, newPath, false)) return kSaveFailed;
   }
@@ -473,7 +473,7 @@ int SaveAsPath(FileContext& ctx, const std::string& newPath, const SaveOptions& 
   const std::string oldPath = ctx.file.path;
   if (!ctx.registry.Claim(newPath)) {
     ctx.fs.DeleteFile(staged.tempPath);
-    Box(ctx, kTextHeldElsewhere, shell::BoxIcon::Error);
+    Box(ctx, kTextHeldElsewhere, base::BoxIcon::Error);
     return kSaveFailed;
   }
   if (!ctx.fs.ReplaceFile(staged.tempPath, newPath)) {

@@ -37,7 +37,7 @@ void DocumentLink::FileRenamed(int code, std::string_view path, bool addToInfoWi
     if (number > 0) {
       fileNumber_ = number;
     } else if (number == 0) {
-      shell::Tell(host_, kNotAdded, shell::BoxIcon::Error);
+      base::Tell(host_, kNotAdded, base::BoxIcon::Error);
       if (hooks_.close) hooks_.close();
     }
     // No answer in time: the document stays as it is.

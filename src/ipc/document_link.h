@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "files/document_file.h"
+#include "base/host.h"
+#include "files/open_file_registry.h"
 #include "ipc/editor_protocol.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/messenger.h"
-#include "shell/host.h"
 
 namespace gorvane::ipc {
 
@@ -35,7 +35,7 @@ struct DocumentLinkHooks {
 
 class DocumentLink final : public files::OpenFileRegistry {
  public:
-  DocumentLink(Kernel& kernel, InstanceGroup& group, Messenger& messenger, shell::Host& host)
+  DocumentLink(Kernel& kernel, InstanceGroup& group, Messenger& messenger, base::Host& host)
       : kernel_(kernel), group_(group), messenger_(messenger), host_(host) {}
   DocumentLink(const DocumentLink&) = delete;
   DocumentLink& operator=(const DocumentLink&) = delete;
@@ -71,7 +71,7 @@ class DocumentLink final : public files::OpenFileRegistry {
   Kernel& kernel_;
   InstanceGroup& group_;
   Messenger& messenger_;
-  shell::Host& host_;
+  base::Host& host_;
   EditorProtocol* protocol_ = nullptr;
   DocumentLinkHooks hooks_;
   int fileNumber_ = 1;

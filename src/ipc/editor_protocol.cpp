@@ -52,7 +52,7 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
     auto p = Parse(m);
     if (!p || p->id != MessageId::kTidInstance) return;
     if (!activator_.AttachTo(static_cast<std::uint32_t>(p->Number(1)))) {
-      shell::Tell(group_.host(), kAttachFailed, shell::BoxIcon::Error);
+      base::Tell(group_.host(), kAttachFailed, base::BoxIcon::Error);
       return;
     }
     messenger_.SendToEditor(static_cast<int>(p->Number(0)), BuildTidSetOkToOtherEditor());
@@ -61,7 +61,7 @@ EditorProtocol::EditorProtocol(Messenger& messenger, InstanceGroup& group, Windo
     auto p = Parse(m);
     if (!p || p->id != MessageId::kTidToEditor) return;
     if (!activator_.AttachTo(static_cast<std::uint32_t>(p->Number(1)))) {
-      shell::Tell(group_.host(), kAttachFailed, shell::BoxIcon::Error);
+      base::Tell(group_.host(), kAttachFailed, base::BoxIcon::Error);
       return;
     }
     if (auto ok = BuildTidSetOkToInfoWindow(static_cast<int>(p->Number(0)))) messenger_.QueueToInfoWindow(*ok);

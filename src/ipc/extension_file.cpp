@@ -1,8 +1,10 @@
 #include "ipc/extension_file.h"
 
-#include "ipc/record_codec.h"
+#include "base/record_codec.h"
 
 namespace gorvane::ipc {
+
+using base::RecordView;
 
 namespace {
 

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/scope_guard.h"
 #include "charcode/sjis_case.h"
 #include "ipc/extension_file.h"
 
 namespace gorvane::ipc {
 
-using shell::BoxButtons;
-using shell::BoxIcon;
+using base::BoxButtons;
+using base::BoxIcon;
+using base::RecordView;
 
 namespace {
 
@@ -64,8 +66,8 @@ std::unique_ptr<Mailslot> CreateEditorInbox(Kernel& kernel, const std::string& n
   }
 }
 
-void TellNoInbox(shell::Host& host, const std::string& name, const std::string& reason) {
-  const std::string caption = shell::Sjis(shell::kCaption);
+void TellNoInbox(base::Host& host, const std::string& name, const std::string& reason) {
+  const std::string caption = base::Sjis(base::kCaption);
   host.ShowMessageBox({std::string(kInboxNamePrefix) + name, caption, BoxIcon::Error, BoxButtons::Ok, true});
   host.ShowMessageBox({reason, caption, BoxIcon::Error, BoxButtons::Ok, true});
 }
@@ -100,7 +102,7 @@ void SharedLock::AdoptOwned(std::unique_ptr<NamedMutex> mutex) {
 
 // ---- the group ----
 
-InstanceGroup::InstanceGroup(Kernel& kernel, shell::Host& host) : kernel_(kernel), host_(host) {}
+InstanceGroup::InstanceGroup(Kernel& kernel, base::Host& host) : kernel_(kernel), host_(host) {}
 
 InstanceGroup::~InstanceGroup() {
   main_.Drop();
@@ -112,16 +114,16 @@ InstanceGroup::~InstanceGroup() {
 }
 
 void InstanceGroup::Fail(std::u8string_view text, std::u8string_view caption) {
-  shell::Tell(host_, text, BoxIcon::Error, BoxButtons::Ok, caption);
+  base::Tell(host_, text, BoxIcon::Error, BoxButtons::Ok, caption);
 }
 
 // The system's text for the last failure (already Shift-JIS) in an error box.
 void InstanceGroup::FailWithSystemText(std::u8string_view caption) {
-  const std::string text = kernel_.LastErrorText(), c = shell::Sjis(caption);
+  const std::string text = kernel_.LastErrorText(), c = base::Sjis(caption);
   host_.ShowMessageBox({text, c, BoxIcon::Error, BoxButtons::Ok, true});
 }
 
-void InstanceGroup::TellLockTimeout() { shell::Tell(host_, kLockTimeout, BoxIcon::Warning); }
+void InstanceGroup::TellLockTimeout() { base::Tell(host_, kLockTimeout, BoxIcon::Warning); }
 
 bool InstanceGroup::LockMain() {
   bool abandoned = false;
@@ -336,10 +338,7 @@ JoinResult InstanceGroup::Join(const JoinRequest& request, const Handover& hando
     TellLockTimeout();
     return result;
   }
-  struct StartupRelease {
-    SharedLock& lock;
-    ~StartupRelease() { lock.Drop(); }
-  } releaseStartup{startup_};
+  const base::ScopeGuard releaseStartup([this] { startup_.Drop(); });
 
   // Created owned, or opened when it exists: never both editors initialise.
   Created created;
@@ -371,10 +370,7 @@ JoinResult InstanceGroup::Join(const JoinRequest& request, const Handover& hando
       }
     }
   }
-  struct MainRelease {
-    SharedLock& lock;
-    ~MainRelease() { lock.Drop(); }
-  } releaseMain{main_};
+  const base::ScopeGuard releaseMain([this] { main_.Drop(); });
 
   if (initialise ? !CreateShared() : !OpenShared()) return result;
   first_ = initialise;

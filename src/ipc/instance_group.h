@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "files/document_file.h"
-#include "files/settings_records.h"
+#include "base/host.h"
+#include "base/record_codec.h"
 #include "commands/key_tables.h"
+#include "files/open_file_registry.h"
+#include "files/settings_records.h"
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
-#include "ipc/record_codec.h"
-#include "shell/host.h"
 
 namespace gorvane::ipc {
 
@@ -61,7 +61,7 @@ using SleepFor = std::function<void(std::uint32_t ms)>;
 std::unique_ptr<Mailslot> CreateEditorInbox(Kernel& kernel, const std::string& name, const SleepFor& sleep);
 // Tells the user that the inbox could not be made: its name
 // ("MailSlotName = ...") and then the system's reason, both as error boxes.
-void TellNoInbox(shell::Host& host, const std::string& name, const std::string& reason);
+void TellNoInbox(base::Host& host, const std::string& name, const std::string& reason);
 
 // The size of a view of the main file: 256 KiB, or the allocation
 // granularity when larger, rounded up to a multiple of it.
@@ -127,7 +127,7 @@ struct InfoWindowEntry {
 
 class InstanceGroup final : public files::OpenFileRegistry {
  public:
-  InstanceGroup(Kernel& kernel, shell::Host& host);
+  InstanceGroup(Kernel& kernel, base::Host& host);
   ~InstanceGroup() override;
   InstanceGroup(const InstanceGroup&) = delete;
   InstanceGroup& operator=(const InstanceGroup&) = delete;
@@ -144,7 +144,7 @@ class InstanceGroup final : public files::OpenFileRegistry {
   bool first() const { return first_; }
   std::uint32_t pageSize() const { return pageSize_; }
   const ObjectNames& names() const { return names_; }
-  shell::Host& host() { return host_; }
+  base::Host& host() { return host_; }
   // The inbox created at joining (CreateEditorInbox; the messaging layer
   // takes it over).
   std::unique_ptr<Mailslot> TakeInbox() { return std::move(inbox_); }
@@ -204,21 +204,21 @@ class InstanceGroup final : public files::OpenFileRegistry {
  private:
   bool CreateShared();
   bool OpenShared();
-  bool ValidHeader(RecordView& page0);
+  bool ValidHeader(base::RecordView& page0);
   std::unique_ptr<MappedView> MapMain(int page);
   std::unique_ptr<MappedView> MapFileNames();
   std::unique_ptr<MappedView> MapSettingsView();
-  int LookUp(RecordView& table, std::string_view lowerPath, bool reclaimDead);
-  int Register(RecordView& page0, RecordView& table, std::string_view lowerPath);
+  int LookUp(base::RecordView& table, std::string_view lowerPath, bool reclaimDead);
+  int Register(base::RecordView& page0, base::RecordView& table, std::string_view lowerPath);
   bool Alive(int instance);
-  void WriteEntry(RecordView& table, int instance, std::string_view lowerPath);
-  int CountUsed(RecordView& table);
-  void Fail(std::u8string_view text, std::u8string_view caption = shell::kCaption);
+  void WriteEntry(base::RecordView& table, int instance, std::string_view lowerPath);
+  int CountUsed(base::RecordView& table);
+  void Fail(std::u8string_view text, std::u8string_view caption = base::kCaption);
   void FailWithSystemText(std::u8string_view caption);
   void TellLockTimeout();
 
   Kernel& kernel_;
-  shell::Host& host_;
+  base::Host& host_;
   ObjectNames names_{""};
   std::uint32_t pageSize_ = 0;
   std::unique_ptr<SharedMapping> mainFile_, fileNames_, settings_;

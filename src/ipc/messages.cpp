@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <limits>
 
+#include "base/host.h"
 #include "ipc/instance_group.h"
-#include "shell/host.h"
 
 namespace gorvane::ipc {
 namespace {
@@ -567,7 +567,7 @@ std::optional<std::string> BuildSearchFile(bool range, std::string_view path) {
   return Build(Id::kSearchFile, {N(Bit(range)), T(path)});
 }
 std::optional<std::string> BuildSearchLine(const MatchPlace& match, std::string_view text) {
-  static const std::string kTooLong = shell::Sjis(u8"マッチデータが長すぎます。\r\n");
+  static const std::string kTooLong = base::Sjis(u8"マッチデータが長すぎます。\r\n");
   MatchPlace m = match;
   std::string line;
   if (text.size() + kSearchLineReserve >= kSearchLineLimit) {

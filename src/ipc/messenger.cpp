@@ -6,8 +6,8 @@
 
 namespace gorvane::ipc {
 
-using shell::BoxButtons;
-using shell::BoxIcon;
+using base::BoxButtons;
+using base::BoxIcon;
 
 namespace {
 
@@ -56,7 +56,7 @@ std::string ProjectInfoWindowCommandLine(std::string_view programFolder, int cha
              " \"", file, "\"");
 }
 
-Messenger::Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock)
+Messenger::Messenger(Kernel& kernel, base::Host& host, InstanceGroup& group, Clock clock)
     : kernel_(kernel), host_(host), group_(group), clock_(std::move(clock)), buffer_(kInboxBufferBytes) {}
 
 bool Messenger::CreateInbox(int instance, const SleepFor& sleep) {
@@ -75,7 +75,7 @@ PollResult Messenger::InboxFailed() {
   if (!failureTold_) {
     failureTold_ = true;
     const std::string reason = kernel_.LastErrorText();
-    host_.ShowMessageBox({reason, shell::Sjis(shell::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
+    host_.ShowMessageBox({reason, base::Sjis(base::kCaption), BoxIcon::Error, BoxButtons::Ok, true});
   }
   return PollResult::kFailed;
 }
@@ -174,7 +174,7 @@ bool Messenger::SendToOtherInfoWindow(int number, std::string_view message) {
 
 bool Messenger::QueueToInfoWindow(std::string_view message) {
   if (own_.size() >= kQueueLimit) {
-    shell::Tell(host_, kQueueFullOwn, BoxIcon::Error);
+    base::Tell(host_, kQueueFullOwn, BoxIcon::Error);
     return false;
   }
   own_.push_back({-1, std::string(message), 0});  // written by the next Tick
@@ -183,7 +183,7 @@ bool Messenger::QueueToInfoWindow(std::string_view message) {
 
 bool Messenger::QueueToOtherInfoWindow(int number, std::string_view message) {
   if (other_.size() >= kQueueLimit) {
-    shell::Tell(host_, kQueueFullOther, BoxIcon::Error);
+    base::Tell(host_, kQueueFullOther, BoxIcon::Error);
     return false;
   }
   other_.push_back({number, std::string(message), 0});
@@ -193,7 +193,7 @@ bool Messenger::QueueToOtherInfoWindow(int number, std::string_view message) {
 void Messenger::TellUndeliverable() {
   if (failureShown_) return;
   failureShown_ = true;
-  shell::Tell(host_, kUndeliverable, BoxIcon::Warning);
+  base::Tell(host_, kUndeliverable, BoxIcon::Warning);
 }
 
 // Writes entries in order until one fails; that one stays (counting its

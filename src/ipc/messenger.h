@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/host.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/messages.h"
-#include "shell/host.h"
 
 namespace gorvane::ipc {
 
@@ -56,7 +56,7 @@ class Messenger {
   using Handler = std::function<void(std::string_view message)>;
   using Clock = std::function<std::uint64_t()>;  // milliseconds
 
-  Messenger(Kernel& kernel, shell::Host& host, InstanceGroup& group, Clock clock);
+  Messenger(Kernel& kernel, base::Host& host, InstanceGroup& group, Clock clock);
 
   // The inbox the group created at joining (or a fresh one for instance).
   bool TakeInbox(std::unique_ptr<Mailslot> inbox) {
@@ -154,7 +154,7 @@ class Messenger {
   void Dispatch(std::string_view text);
 
   Kernel& kernel_;
-  shell::Host& host_;
+  base::Host& host_;
   InstanceGroup& group_;
   Clock clock_;
   std::unique_ptr<Mailslot> inbox_;

@@ -8,9 +8,10 @@
 
 #include <array>
 
+#include "base/scope_guard.h"
 #include "commands/menu_layout.h"
-#include "files/view_settings.h"
 #include "shell/libraries_win32.h"
+#include "shell/view_settings.h"
 
 namespace gorvane::shell::win32 {
 
@@ -291,19 +292,15 @@ int Run(HINSTANCE inst, int show) {
   // stops the next one for good.
   HANDLE startup = CreateMutexW(nullptr, FALSE, L"GorvaneStartErrorMutex");
   const DWORD got = startup ? WaitForSingleObject(startup, kStartupWaitMs) : WAIT_FAILED;
-  const bool holdsStartup = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-  struct StartupRelease {
-    HANDLE h;
-    bool held;
-    void Release() {
-      if (h && held) ReleaseMutex(h);
-      held = false;
-    }
-    ~StartupRelease() {
-      Release();
-      if (h) CloseHandle(h);
-    }
-  } releaseStartup{startup, holdsStartup};
+  bool holdsStartup = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  const auto releaseStartup = [startup, &holdsStartup] {
+    if (startup && holdsStartup) ReleaseMutex(startup);
+    holdsStartup = false;
+  };
+  const gorvane::base::ScopeGuard startupDone([startup, &releaseStartup] {
+    releaseStartup();
+    if (startup) CloseHandle(startup);
+  });
 
   auto editor = std::make_unique<EditorWindow>();
   EditorWindow& e = *editor;
@@ -475,7 +472,7 @@ int Run(HINSTANCE inst, int show) {
       found = true;
     });
     if (found) {
-      const gf::ViewLook look = gf::ViewLookOf(record);
+      const sh::ViewLook look = sh::ViewLookOf(record);
       e.tabSize = e.render.tabSize = look.tabSize;
       e.lineSpacing = look.lineSpacing;
       e.colours = look.colours;
@@ -516,7 +513,7 @@ int Run(HINSTANCE inst, int show) {
   e.rawHost.statusBar = e.statusBar;
   e.statusView.bar = e.statusBar;
   e.statusView.frame = e.frame;
-  e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.statusView);
+  e.statusModel = std::make_unique<sh::StatusBar>(e.statusView, e.clock);
   e.SetUpFonts();
   // The key tables the group publishes (empty when there are none).
   e.group.ReadKeyTables(&e.oemKeys, &e.keys);
@@ -604,7 +601,7 @@ int Run(HINSTANCE inst, int show) {
   if (args.startedByInfoWindow) e.messenger.OpenInfoWindow();
   WriteInstallation(e.host, e.programFolder);
   // Started by the info window: no other editor waits to join it.
-  if (args.startedByInfoWindow) releaseStartup.Release();
+  if (args.startedByInfoWindow) releaseStartup();
 
   e.editor.SetMetrics(e.metrics, e.tabSize, e.leftMargin);
   e.editor.SetKeyTables(e.keys);
@@ -666,9 +663,9 @@ int Run(HINSTANCE inst, int show) {
   // The start-up mutex is let go when the first message reaches this
   // editor's inbox (its info window's first probe), so that editors started
   // at the same moment join one info window; never later than a few seconds.
-  if (releaseStartup.held) {
+  if (holdsStartup) {
     e.releaseStartup = [&releaseStartup, &e] {
-      releaseStartup.Release();
+      releaseStartup();
       KillTimer(e.frame, kStartupHoldTimer);
     };
     e.messenger.OnFirstMessage([&e] {

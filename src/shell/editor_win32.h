@@ -23,9 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "charcode/charcode.h"
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
+#include "commands/key_tables.h"
 #include "companions/qorvetc/qorvetc_binding_win32.h"
 #include "document/line_store.h"
 #include "files/document_file.h"
@@ -42,13 +44,12 @@
 #include "shell/close_request.h"
 #include "shell/cmdline.h"
 #include "shell/deferring_host.h"
+#include "shell/edit_render.h"
 #include "shell/file_dialogs_win32.h"
 #include "shell/host.h"
-#include "shell/status_bar.h"
-#include "commands/key_tables.h"
-#include "shell/edit_render.h"
 #include "shell/editor.h"
 #include "shell/metrics.h"
+#include "shell/status_bar.h"
 
 namespace cc = gorvane::charcode;
 namespace doc = gorvane::document;
@@ -116,7 +117,7 @@ class Win32Host final : public sh::Host {
 
 // ---- the status bar control under the portable model ----
 
-class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
+class StatusView final : public sh::StatusBarView {
  public:
   HWND bar = nullptr, frame = nullptr;
   int TextWidth(std::string_view sjis) override {
@@ -144,7 +145,6 @@ class StatusView final : public sh::StatusBarView, public sh::MillisecondClock {
     if (ms > 0) SetTimer(frame, sh::kStatusClearTimerId, static_cast<UINT>(ms), nullptr);
     else KillTimer(frame, sh::kStatusClearTimerId);
   }
-  std::int64_t NowMs() const override { return static_cast<std::int64_t>(GetTickCount64()); }
 };
 
 // ---- the window activator for the activation handshake ----
@@ -244,6 +244,7 @@ struct EditorWindow {
   gorvane::commands::OemKeyTable oemKeys = gorvane::commands::DefaultOemKeys();
   std::string programFolder;
 
+  gorvane::base::SystemClock clock;  // timers, deadlines, the status text's clearing
   std::unique_ptr<ipc::Kernel> kernel = ipc::CreateSystemKernel();
   Win32Host rawHost;
   // Boxes asked for while painting wait until the paint is over.
@@ -254,7 +255,7 @@ struct EditorWindow {
   doc::LineStore store{host, cache};
   std::unique_ptr<gf::FileSystem> fs = gf::CreateSystemFileSystem();
   ipc::InstanceGroup group{*kernel, host};
-  ipc::Messenger messenger{*kernel, host, group, [] { return static_cast<std::uint64_t>(GetTickCount64()); }};
+  ipc::Messenger messenger{*kernel, host, group, [this] { return static_cast<std::uint64_t>(clock.NowMs()); }};
   // The group and the info window as the file commands see them.
   ipc::DocumentLink link{*kernel, group, messenger, host};
   gf::DocumentFile file;

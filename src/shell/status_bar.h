@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/clock.h"
 #include "charcode/charcode.h"
 
 namespace gorvane::shell {
@@ -78,13 +79,6 @@ class StatusBarView {
   virtual void SetClearTimer(int ms) = 0;
 };
 
-// Milliseconds from any fixed start (GetTickCount on Windows).
-class MillisecondClock {
- public:
-  virtual ~MillisecondClock() = default;
-  virtual std::int64_t NowMs() const = 0;
-};
-
 // ---- field texts (Shift-JIS) -------------------------------------------------
 
 // "%d 行, %d ﾊﾞｲﾄ"
@@ -117,7 +111,7 @@ std::string StartupMessage();
 
 class StatusBar {
  public:
-  StatusBar(StatusBarView& view, const MillisecondClock& clock) : view_(view), clock_(clock) {}
+  StatusBar(StatusBarView& view, const base::Clock& clock) : view_(view), clock_(clock) {}
 
   // Sets the tool tips and does the first full refresh with "起動OK".
   void Start(const StatusState& state);
@@ -163,7 +157,7 @@ class StatusBar {
   void SetEncoding(int encoding);
 
   StatusBarView& view_;
-  const MillisecondClock& clock_;
+  const base::Clock& clock_;
   std::string message_;
   std::string persistent_;
   std::optional<std::int64_t> clearAt_;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::commands {
 namespace {
@@ -52,12 +52,12 @@ TEST(CommandTable, DescriptionsAreExactShiftJis) {
   };
   for (const auto& c : cases) {
     const std::string sjis = CommandDescription(static_cast<CommandCode>(c.code));
-    EXPECT_EQ(sjis, shell::Sjis(c.text)) << c.code;
-    EXPECT_EQ(shell::Utf8(sjis), U8(c.text)) << c.code;  // nothing was lost on the way
+    EXPECT_EQ(sjis, base::Sjis(c.text)) << c.code;
+    EXPECT_EQ(base::Utf8(sjis), U8(c.text)) << c.code;  // nothing was lost on the way
   }
   EXPECT_EQ(CommandDescription(0), "");
-  EXPECT_EQ(DescriptionResource(1), shell::Sjis(u8"001空行挿入"));
-  EXPECT_EQ(DescriptionResource(81), shell::Sjis(u8"081範囲設定行編集"));
+  EXPECT_EQ(DescriptionResource(1), base::Sjis(u8"001空行挿入"));
+  EXPECT_EQ(DescriptionResource(81), base::Sjis(u8"081範囲設定行編集"));
   EXPECT_EQ(DescriptionResource(0), "");
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::commands {
 namespace {
@@ -122,15 +122,15 @@ TEST(MenuLabels, TextTabAndBoundKey) {
     const MenuItem* item;
     std::string expected;
   } cases[] = {
-      {FindInMainMenu(6), shell::Sjis(u8"カット") + "\tCtrl+X"},
-      {FindInMainMenu(7), shell::Sjis(u8"コピー")},  // no key for its command
-      {FindInMainMenu(12), shell::Sjis(u8"書き込み禁止") + "\tPause Break"},
-      {FindInMainMenu(96), shell::Sjis(u8"記録開始") + "\tCtrl+Shift+M"},
-      {FindInMainMenu(97), shell::Sjis(u8"記録終了") + "\tCtrl+Shift+M"},
-      {FindInMainMenu(117), shell::Sjis(u8"下方向検索") + "\tF3"},
-      {FindInMainMenu(15), shell::Sjis(u8"ｷｰﾎﾞｰﾄﾞ検索")},
-      {Find(VerticalScrollMenu(), 108), shell::Sjis(u8"下にスクロール") + "\tShift+Down"},
-      {Find(LineNumberPopupMenu(), 6), shell::Sjis(u8"カット") + "\tCtrl+X"},
+      {FindInMainMenu(6), base::Sjis(u8"カット") + "\tCtrl+X"},
+      {FindInMainMenu(7), base::Sjis(u8"コピー")},  // no key for its command
+      {FindInMainMenu(12), base::Sjis(u8"書き込み禁止") + "\tPause Break"},
+      {FindInMainMenu(96), base::Sjis(u8"記録開始") + "\tCtrl+Shift+M"},
+      {FindInMainMenu(97), base::Sjis(u8"記録終了") + "\tCtrl+Shift+M"},
+      {FindInMainMenu(117), base::Sjis(u8"下方向検索") + "\tF3"},
+      {FindInMainMenu(15), base::Sjis(u8"ｷｰﾎﾞｰﾄﾞ検索")},
+      {Find(VerticalScrollMenu(), 108), base::Sjis(u8"下にスクロール") + "\tShift+Down"},
+      {Find(LineNumberPopupMenu(), 6), base::Sjis(u8"カット") + "\tCtrl+X"},
   };
   for (const auto& c : cases) {
     ASSERT_NE(c.item, nullptr);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "companions/qorvetc/page_pool.h"
-#include "document/support/cache_layout.h"
+#include "companions/qorvetc/cache_layout.h"
 #include "support/memory_page_file.h"
 
 namespace qv = gorvane::qorvetc;

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "companions/vantrel/vantrel_model.h"
 #include "companions/vantrel/vantrel_session.h"
 #include "ipc/object_names.h"
-#include "shell/host.h"
 #include "support/fake_kernel.h"
 
 namespace vt = gorvane::vantrel;
@@ -26,7 +26,7 @@ std::string Msg(const std::string& text) { return text + std::string(1, '\0'); }
 std::span<const std::uint8_t> Span(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
-std::string Utf8(const std::string& sjis) { return gorvane::shell::Utf8(sjis); }
+std::string Utf8(const std::string& sjis) { return gorvane::base::Utf8(sjis); }
 
 // A simulated editor: its own process and inbox.
 struct Editor {

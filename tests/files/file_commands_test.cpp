@@ -15,7 +15,7 @@
 namespace gf = gorvane::files;
 namespace doc = gorvane::document;
 using gorvane::document::LineNo;
-using gorvane::shell::BoxAnswer;
+using gorvane::base::BoxAnswer;
 
 namespace {
 

@@ -18,7 +18,7 @@ namespace gf = gorvane::files;
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;
 using gorvane::document::LineNo;
-using gorvane::shell::BoxAnswer;
+using gorvane::base::BoxAnswer;
 
 namespace {
 
@@ -522,12 +522,12 @@ TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
 }
 
 TEST_F(LoaderTest, NewDocumentsTakeTheFirstFreeName) {
-  others.held = {gorvane::shell::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ1"), gorvane::shell::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ2")};
+  others.held = {gorvane::base::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ1"), gorvane::base::Sjis(u8"NO FolderName\\新規ﾌｧｲﾙ2")};
   fs.Put("/a.txt", "text");
   ASSERT_EQ(Open("/a.txt"), 1);
   file.modified = true;
   ASSERT_TRUE(loader.NewDocument());
-  EXPECT_EQ(gorvane::shell::Utf8(file.path), "NO FolderName\\新規ﾌｧｲﾙ3");
+  EXPECT_EQ(gorvane::base::Utf8(file.path), "NO FolderName\\新規ﾌｧｲﾙ3");
   EXPECT_TRUE(file.isNew());
   EXPECT_EQ(file.code, 0);
   EXPECT_FALSE(file.modified);

@@ -9,7 +9,7 @@
 #include "support/fake_host.h"
 
 namespace gf = gorvane::files;
-namespace gs = gorvane::shell;
+namespace gs = gorvane::base;
 
 namespace {
 
@@ -107,7 +107,7 @@ TEST(SettingsArea, InitialiseWritesHeaderGlobalsAndDefaults) {
   EXPECT_EQ(a.area.Global().Get<std::int32_t>(gf::kGlobalSettingsLimit), 1048576);
   EXPECT_TRUE(a.area.InfoWindowRect().empty());  // the screen's centre
 
-  gorvane::ipc::RecordView d = a.area.Record(0);
+  gorvane::base::RecordView d = a.area.Record(0);
   EXPECT_EQ(d.Text(0, 16), ".???");
   EXPECT_EQ(d.Get<std::uint8_t>(gf::kRecTabWidth), 8);
   EXPECT_EQ(d.Get<std::int32_t>(gf::kRecPrintCharHeight), 26);

@@ -20,7 +20,7 @@
 namespace gf = gorvane::files;
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;
-namespace sh = gorvane::shell;
+namespace sh = gorvane::base;
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "support/fake_kernel.h"
 
 namespace ipc = gorvane::ipc;
-using gorvane::ipc::RecordView;
+using gorvane::base::RecordView;
 
 namespace {
 
@@ -401,7 +401,7 @@ TEST_F(InstanceGroupTest, TheInboxIsTriedAgainWhileItsNameIsTaken) {
     EXPECT_EQ(e.host.boxes[1].text, "simulated failure");
     for (const auto& box : e.host.boxes) {
       EXPECT_EQ(box.caption, "Gorvane");
-      EXPECT_EQ(box.icon, gorvane::shell::BoxIcon::Error);
+      EXPECT_EQ(box.icon, gorvane::base::BoxIcon::Error);
     }
     // The slot was given back and the main lock let go: the next editor
     // joins with the number once the name is free.

@@ -337,7 +337,7 @@ TEST_F(InboxTest, AFailingInboxIsToldOnceAndPolledAgain) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kFailed);
   ASSERT_EQ(editor->host.boxes.size(), 1u);
   EXPECT_EQ(editor->host.boxes[0].text, "the inbox is unwell");
-  EXPECT_EQ(editor->host.boxes[0].icon, gorvane::shell::BoxIcon::Error);
+  EXPECT_EQ(editor->host.boxes[0].icon, gorvane::base::BoxIcon::Error);
   world.failInboxRead = true;
   EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kFailed);
   EXPECT_EQ(editor->messenger.Poll(), ipc::PollResult::kIdle);

@@ -59,7 +59,7 @@ struct FakeView : StatusBarView {
   int layouts = 0;
 };
 
-struct FakeClock : MillisecondClock {
+struct FakeClock : base::Clock {
   std::int64_t NowMs() const override { return now; }
   std::int64_t now = 100000;
 };

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "companions/qorvimage/qorvimage.h"
+#include "companions/qorvimage/qorvimage_win32.h"
 #include "companions/qvres/qvres_ids.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "charcode/wide_text.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
-#include "shell/host.h"
 #include "editor_fixture.h"
 #include "ui_driver.h"
 
@@ -24,10 +24,10 @@ namespace {
 using gvdrive::EditorProcess;
 using gvdrive::InfoInbox;
 
-class NoBoxes final : public gorvane::shell::Host {
+class NoBoxes final : public gorvane::base::Host {
  public:
-  gorvane::shell::BoxAnswer ShowMessageBox(const gorvane::shell::MessageBoxRequest&) override {
-    return gorvane::shell::BoxAnswer::Ok;
+  gorvane::base::BoxAnswer ShowMessageBox(const gorvane::base::MessageBoxRequest&) override {
+    return gorvane::base::BoxAnswer::Ok;
   }
   void ShowStatus(std::string_view) override {}
   void Beep() override {}

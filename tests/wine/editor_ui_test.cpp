@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/record_codec.h"
 #include "ipc/instance_group.h"
 #include "ipc/kernel.h"
 #include "ipc/object_names.h"
-#include "ipc/record_codec.h"
 #include "editor_fixture.h"
 #include "ui_driver.h"
 
@@ -218,7 +218,7 @@ TEST_F(EditorUi, AKeyBoundInTheGroupsTablesRunsItsCommand) {
     ASSERT_TRUE(mapping);
     auto view = mapping->Map(0, 0x40000);
     ASSERT_TRUE(view);
-    gorvane::ipc::RecordView page0(view->bytes());
+    gorvane::base::RecordView page0(view->bytes());
     page0.Put<std::uint8_t>(gorvane::ipc::header::kKeyTables + 0 * 256 + 'E', 35);  // Ctrl+E: line end
   }
   EditorProcess editor;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "charcode/qorvchar.h"
+#include "charcode/qorvchar_win32.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "companions/qorvetc/qorvetc.h"
-#include "document/support/cache_layout.h"
+#include "companions/qorvetc/qorvetc_win32.h"
+#include "companions/qorvetc/cache_layout.h"
 
 namespace doc = gorvane::document;
 

@@ -9,7 +9,7 @@
 
 #include "companions/qorvetc/page_file.h"
 #include "companions/qorvetc/page_pool.h"
-#include "document/support/records.h"
+#include "companions/qorvetc/records.h"
 
 namespace gorvane::document {
 

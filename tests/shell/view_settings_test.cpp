@@ -1,6 +1,6 @@
 // A file's look from its extension record: what a fresh installation holds,
 // what a changed record says, and bytes no record should hold.
-#include "files/view_settings.h"
+#include "shell/view_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ gf::SettingsGroupValues FreshDefaults() {
 }
 
 TEST(ViewLook, AFreshInstallationShowsTheBuiltInLook) {
-  const gf::ViewLook look = gf::ViewLookOf(FreshDefaults());
+  const sh::ViewLook look = sh::ViewLookOf(FreshDefaults());
   EXPECT_EQ(look.tabSize, 8);
   EXPECT_EQ(look.lineSpacing, 2);
   ASSERT_TRUE(look.editFont);
@@ -57,7 +57,7 @@ TEST(ViewLook, ARecordsOwnValuesAndItsPalette) {
   v.record[gf::kRecPalette + 9] = 10;                     // ... which is now (10, 20, 30)
   v.record[gf::kRecPalette + 10] = 20;
   v.record[gf::kRecPalette + 11] = 30;
-  const gf::ViewLook look = gf::ViewLookOf(v);
+  const sh::ViewLook look = sh::ViewLookOf(v);
   EXPECT_EQ(look.tabSize, 4);
   EXPECT_EQ(look.lineSpacing, 0);
   EXPECT_EQ(look.colours.Text(sh::kSlotText), sh::Rgb(10, 20, 30));
@@ -72,7 +72,7 @@ TEST(ViewLook, BytesNoRecordShouldHoldFallBack) {
   v.record[gf::kRecEditFont + gf::kFontHeight] = 0x10;    // a height of 0x7f000010
   v.record[gf::kRecEditFont + gf::kFontHeight + 3] = 0x7f;
   std::fill_n(v.record.begin() + gf::kRecLineNumberFont + gf::kFontFace, gf::kFontFaceBytes, 0);
-  const gf::ViewLook look = gf::ViewLookOf(v);
+  const sh::ViewLook look = sh::ViewLookOf(v);
   EXPECT_EQ(look.tabSize, 8);
   EXPECT_EQ(look.lineSpacing, 2);
   EXPECT_EQ(look.colours.Text(sh::kSlotEof), builtIn.Text(sh::kSlotEof));

@@ -9,19 +9,19 @@
 #include "shell/edit_render.h"
 #include "shell/metrics.h"
 
-namespace gorvane::files {
+namespace gorvane::shell {
 
 struct ViewLook {
   int tabSize = 8;      // columns, 1 to 32
   int lineSpacing = 2;  // pixels between rows, 0 to 100
   // The fonts as the record describes them (height in logical units,
   // negative for a character height); none when the record names no face.
-  std::optional<shell::FontSpec> editFont, lineNumberFont;
-  shell::DrawColours colours;
+  std::optional<FontSpec> editFont, lineNumberFont;
+  DrawColours colours;
 };
 
 // The look of a record. Out-of-range values (another process may have
 // written anything) fall back to the built-in ones.
-ViewLook ViewLookOf(const SettingsGroupValues& record);
+ViewLook ViewLookOf(const files::SettingsGroupValues& record);
 
-}  // namespace gorvane::files
+}  // namespace gorvane::shell

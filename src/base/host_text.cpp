@@ -1,9 +1,9 @@
 #include <vector>
 
+#include "base/host.h"
 #include "charcode/charcode.h"
-#include "shell/host.h"
 
-namespace gorvane::shell {
+namespace gorvane::base {
 
 namespace cc = gorvane::charcode;
 
@@ -31,4 +31,4 @@ BoxAnswer Tell(Host& host, std::u8string_view text, BoxIcon icon, BoxButtons but
 
 void Status(Host& host, std::u8string_view text) { host.ShowStatus(Sjis(text)); }
 
-}  // namespace gorvane::shell
+}  // namespace gorvane::base

@@ -1,15 +1,17 @@
-#include "files/view_settings.h"
+#include "shell/view_settings.h"
 
 #include <string>
 
-namespace gorvane::files {
+namespace gorvane::shell {
+
+using namespace files;  // the record's offsets and sizes
 
 namespace {
 
-std::optional<shell::FontSpec> FontAt(const SettingsGroupValues& values, std::size_t at) {
+std::optional<FontSpec> FontAt(const SettingsGroupValues& values, std::size_t at) {
   SettingsGroupValues copy = values;
-  ipc::RecordView r(copy.record);
-  shell::FontSpec f;
+  base::RecordView r(copy.record);
+  FontSpec f;
   f.face = r.Text(at + kFontFace, kFontFaceBytes);
   if (f.face.empty()) return std::nullopt;
   f.height = r.Get<std::int32_t>(at + kFontHeight);
@@ -17,7 +19,7 @@ std::optional<shell::FontSpec> FontAt(const SettingsGroupValues& values, std::si
   f.charset = r.Get<std::uint8_t>(at + kFontCharSet);
   // A height or weight beyond what a font can have reads as the default.
   if (f.height < -400 || f.height > 400) f.height = 0;
-  if (f.weight < 0 || f.weight > 1000) f.weight = shell::kNormalWeight;
+  if (f.weight < 0 || f.weight > 1000) f.weight = kNormalWeight;
   return f;
 }
 
@@ -37,10 +39,10 @@ ViewLook ViewLookOf(const SettingsGroupValues& values) {
       const std::size_t index = rec[kRecColourSlots + 2 * k + which];
       if (index >= kPaletteColours) continue;  // keeps the built-in colour
       const std::size_t at = kRecPalette + 3 * index;
-      look.colours.entry[2 * k + which] = shell::Rgb(rec[at], rec[at + 1], rec[at + 2]);
+      look.colours.entry[2 * k + which] = Rgb(rec[at], rec[at + 1], rec[at + 2]);
     }
   }
   return look;
 }
 
-}  // namespace gorvane::files
+}  // namespace gorvane::shell

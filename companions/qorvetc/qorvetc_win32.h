@@ -1,11 +1,11 @@
 // Win32: the exported functions of QORVetc.dll (calling convention WINAPI,
 // names undecorated), for programs that load the library by name. The records
-// are those of document/support/records.h.
+// are those of companions/qorvetc/records.h.
 #pragma once
 
 #include <windows.h>
 
-#include "document/support/records.h"
+#include "companions/qorvetc/records.h"
 
 extern "C" {
 typedef int(WINAPI* GetQORVetc_version_t)(void);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace gorvane::ipc {
+namespace gorvane::base {
 
 // A view of a record's bytes. Reads outside the bytes give 0 or "" and set
 // the fault flag; writes outside them do nothing and set it.
@@ -74,4 +74,4 @@ class RecordView {
   bool faulted_ = false;
 };
 
-}  // namespace gorvane::ipc
+}  // namespace gorvane::base
