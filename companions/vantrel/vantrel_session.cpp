@@ -80,7 +80,7 @@ std::string VantrelSession::JumpToMark(std::size_t index) {
   // The editor is gone, and its bookmarks with it.
   ++failedWrites_;
   model_.EditorGone(a.instance);
-  return shell::Sjis(u8"このブックマークのエディタは終了しています。");
+  return base::Sjis(u8"このブックマークのエディタは終了しています。");
 }
 
 void VantrelSession::DeleteMark(std::size_t index, const EventSink& onEvent) { Apply(model_.DeleteMark(index), onEvent); }

@@ -1,7 +1,7 @@
 #include "document/delimiters.h"
 
 #include "charcode/class_tables.h"
-#include "shell/host.h"
+#include "base/host.h"
 
 namespace gorvane::document {
 
@@ -20,7 +20,7 @@ std::string DefaultSingleDelimiters() {
 }
 
 std::string DefaultDoubleDelimiters() {
-  return shell::Sjis(
+  return base::Sjis(
       u8"☆★○●◇◇◆□■△▲▽▼※→←↑↓、，（）｛｝「」［］【】『』〈〉《》〔〕。・”’．～＋－×÷＊／＝？！；：＃＄％＆￥＠"
       u8"　");
 }
