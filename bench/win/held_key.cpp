@@ -5,6 +5,7 @@
 // field shows the line the caret must have reached, then ends the editor.
 //   held_key.exe PROGRAM FILE [PRESSES] [INTERVAL_MS]
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
