@@ -162,14 +162,84 @@ TEST_F(EditorUi, KeysMoveTheCaret) {
   EXPECT_NE(paged, CaretText(1, 1)) << "a page down moves the caret a page";
   EXPECT_TRUE(paged.ends_with(L", 1 \uff8a\uff9e\uff72\uff84"));
 
-  // A click on the line-number column puts the caret at that line's start.
+  // The left button on the line-number column selects the line (the caret
+  // after it); the right button puts the caret at the line's start.
   HWND numbers = gvdrive::ChildByClass(frame, L"QVLineNum", L"QVLineNumWindow1");
   gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL});
   ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
   PostMessageW(numbers, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2));
   PostMessageW(numbers, WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(2, 1)));
+  PostMessageW(numbers, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 2));
   EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::PressKeyIn(frame, VK_ESCAPE);  // the right button's menu
 
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(editor.Wait(), 0);
+}
+
+// How many pixels of two shots of one window differ.
+int Differing(const gvdrive::Image& a, const gvdrive::Image& b) {
+  if (a.width != b.width || a.height != b.height) return a.width * a.height;
+  int n = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) n += a.pixels[i] != b.pixels[i];
+  return n;
+}
+
+// Menu commands and the mouse reach the editor: a selection is painted and
+// taken away again, a drag selects, the jump dialog puts the caret on a line.
+TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
+  std::string lines;
+  for (int i = 1; i <= 300; ++i) lines += "line number " + std::to_string(i) + "\r\n";
+  const std::wstring file = File(L"ui-select.txt", lines);
+  EditorProcess editor;
+  HWND frame = Open(editor, file);
+  ASSERT_NE(frame, nullptr);
+  HWND view = gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1");
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::Settle(frame);
+  const gvdrive::Image plain = gvdrive::ClientScreenshot(view);
+
+  // 全行選択 from the menu: every row's text on the selection's background.
+  PostMessageW(frame, WM_COMMAND, MAKEWPARAM(11, 0), 0);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 1)));
+  gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL, VK_SHIFT});  // back up, still selecting
+  gvdrive::Settle(frame);
+  Sleep(200);
+  const gvdrive::Image selected = gvdrive::ClientScreenshot(view);
+  EXPECT_GT(Differing(plain, selected), 2000) << "the selection is painted";
+  // An arrow key takes it away again.
+  gvdrive::PressKeyIn(frame, VK_RIGHT);
+  gvdrive::PressKeyIn(frame, VK_LEFT);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  gvdrive::Settle(frame);
+  Sleep(200);
+  EXPECT_LT(Differing(plain, gvdrive::ClientScreenshot(view)), 200) << "the selection is gone";
+
+  // A drag with the left button from the first row down to the third.
+  PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  PostMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 40));
+  PostMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(40, 40));
+  gvdrive::Settle(frame);
+  Sleep(200);
+  const std::wstring dragged = CaretField(frame);
+  EXPECT_FALSE(dragged.starts_with(L"1 ")) << "the caret follows the drag";
+  EXPECT_GT(Differing(plain, gvdrive::ClientScreenshot(view)), 300) << "the dragged selection is painted";
+
+  // 指定行へジャンプ: the dialog takes the line number.
+  PostMessageW(frame, WM_COMMAND, MAKEWPARAM(83, 0), 0);
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200 && !dialog; ++i) {
+    dialog = FindWindowW(L"#32770", L"\u6307\u5b9a\u884c\u3078\u30b8\u30e3\u30f3\u30d7");
+    if (!dialog) Sleep(25);
+  }
+  ASSERT_NE(dialog, nullptr) << "the jump dialog opens";
+  SetDlgItemTextW(dialog, 1006, L"250");
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(250, 1)));
+
+  gvdrive::Screenshot(frame).SaveBmp(gvdrive::ScreenshotPath(L"editor-selection.bmp"));
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
 }
