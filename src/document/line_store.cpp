@@ -201,8 +201,7 @@ bool LineStore::BeginLoad() {
   lineCount_ = 0;
   memo_ = Memo{};
   divided_ = false;
-  activePane_ = 0;
-  firstDisplayed_[0] = firstDisplayed_[1] = LineNo(1);
+  own_ = OwnViews{};
   // The default page is the first append page.
   std::uint8_t* page = cache_.GetTmpCachePage(2, 0, 0);
   if (page == nullptr) return false;
@@ -467,11 +466,17 @@ void LineStore::MoveLineWindow(int pane, LineNo wanted) {
   MergeCandidatePages();
 }
 
-void LineStore::ShowFrom(int pane, LineNo firstDisplayed) {
+void LineStore::ShowFrom(int pane, LineNo first) {
   if (pane == 1 && !divided_) pane = 0;
   const std::int32_t top = std::max<std::int32_t>(1, static_cast<std::int32_t>(lineCount_));
-  firstDisplayed_[pane] = LineNo(std::clamp(firstDisplayed.value, 1, top));
-  MoveLineWindow(pane, WindowStartFor(firstDisplayed_[pane], lineCount_));
+  first = LineNo(std::clamp(first.value, 1, top));
+  own_.first[pane] = first;
+  MoveLineWindow(pane, WindowStartFor(first, lineCount_));
+}
+
+LineNo LineStore::firstDisplayed(int pane) const {
+  const std::int32_t top = std::max<std::int32_t>(1, static_cast<std::int32_t>(lineCount_));
+  return LineNo(std::clamp(views_->firstDisplayed(pane == 1 ? 1 : 0).value, 1, top));
 }
 
 LINEDATA_STRC* LineStore::BringIntoWindow(int pane, LineNo line) {
@@ -486,14 +491,14 @@ LINEDATA_STRC* LineStore::BringIntoWindow(int pane, LineNo line) {
 
 bool LineStore::OpenSecondPane(LineNo first) {
   divided_ = true;
-  firstDisplayed_[1] = first;
+  own_.first[1] = first;
   return Reconcile(WindowFirst(0), first);
 }
 
 void LineStore::CloseSecondPane() {
   if (!divided_) return;
   divided_ = false;
-  activePane_ = 0;
+  own_.active = 0;
   Reconcile(WindowFirst(0), WindowFirst(0));
 }
 
@@ -598,7 +603,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
     if (lineCount_ < static_cast<std::uint32_t>(kWindowLines) || WindowLine(p, LineNo(line->lineNo)) == nullptr)
       continue;
     const std::int32_t last = WindowFirst(p).value + WindowSize(p) - 1;
-    const bool keepsEnd = p == activePane_ && upper == nullptr && WindowFirst(p) < firstDisplayed_[p] &&
+    const bool keepsEnd = p == activePane() && upper == nullptr && WindowFirst(p) < firstDisplayed(p) &&
                           static_cast<std::uint32_t>(last) == lineCount_;
     if (line->lineNo == last || keepsEnd) firsts[p] += 1;
   }
@@ -638,7 +643,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::
 LINEDATA_STRC* LineStore::JoinLineWithPrevious(LINEDATA_STRC* line) {
   if (!InWindow(line) || line->lineNo <= 1) return nullptr;
   const LineNo at(line->lineNo);
-  int pane = WindowLine(activePane_, at) ? activePane_ : 0;
+  int pane = WindowLine(activePane(), at) ? activePane() : 0;
   LINEDATA_STRC* prev = WindowLine(pane, at - 1);
   if (prev == nullptr) {
     // Bring the previous line in, keeping this one.
@@ -666,10 +671,10 @@ LINEDATA_STRC* LineStore::JoinLineWithPrevious(LINEDATA_STRC* line) {
 
 bool LineStore::DeleteLine(LineNo line) {
   if (line.value < 1 || static_cast<std::uint32_t>(line.value) > lineCount_) return false;
-  if (lineCount_ == 1) return SetLineText(BringIntoWindow(activePane_, line), "");
+  if (lineCount_ == 1) return SetLineText(BringIntoWindow(activePane(), line), "");
   if (static_cast<std::uint32_t>(line.value) == lineCount_) {
     // The line end before the last line goes with it.
-    LINEDATA_STRC* prev = BringIntoWindow(activePane_, line - 1);
+    LINEDATA_STRC* prev = BringIntoWindow(activePane(), line - 1);
     if (prev == nullptr) return false;
     std::string text(reinterpret_cast<const char*>(prev->text), prev->length);
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);

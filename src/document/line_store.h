@@ -38,6 +38,16 @@ struct LineStoreSettings {
 // longest line's record.
 std::uint32_t SanePageSize(std::uint32_t setting);
 
+// The panes that show a document, as their editor keeps them: which one is
+// active and which line each shows first. The store reads them when it moves
+// its line windows; without an editor (tools, tests) it keeps its own.
+class PaneViews {
+ public:
+  virtual ~PaneViews() = default;
+  virtual int activePane() const = 0;
+  virtual LineNo firstDisplayed(int pane) const = 0;
+};
+
 class LineStore {
  public:
   // The cache is told of the store's records at once (SetStructPointer).
@@ -105,15 +115,19 @@ class LineStore {
   // The pane's view now starts at firstDisplayed: its window follows in
   // 66-line steps.
   void ShowFrom(int pane, LineNo firstDisplayed);
-  LineNo firstDisplayed(int pane) const { return firstDisplayed_[pane == 1 ? 1 : 0]; }
+  LineNo firstDisplayed(int pane) const;
   // First line a pane's window should start at for a first displayed line.
   static LineNo WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount);
   bool OpenSecondPane(LineNo first);
   void CloseSecondPane();
   bool WriteBack() { return cache_.WriteBackLineListToTmpCache(); }
   void ReleaseLineWindows();
-  int activePane() const { return activePane_; }
-  void SetActivePane(int pane) { activePane_ = divided_ ? pane : 0; }
+  // The pane the editor works in (0 unless the view is divided).
+  int activePane() const { return divided_ ? views_->activePane() : 0; }
+  // The editor whose panes show the document (nullptr: the store's own).
+  void SetPaneViews(const PaneViews* views) { views_ = views ? views : &own_; }
+  // Without an editor: the pane to work in.
+  void SetActivePane(int pane) { own_.active = pane == 1 ? 1 : 0; }
 
   // ---- the index's marks ----
   bool SetBookmark(LineNo line, std::uint8_t mark);
@@ -217,12 +231,17 @@ class LineStore {
   APPDATA app_;
   std::uint32_t& lineCount_ = app_.lineCount;
   bool divided_ = false;
-  int activePane_ = 0;
   int liveRecords_ = 0;
   Memo memo_;
   std::vector<LINEDATA_STRC*> stranded_;  // left every window, write-back failed
   bool limitWarned_ = false;
-  LineNo firstDisplayed_[2] = {LineNo(1), LineNo(1)};
+  struct OwnViews final : PaneViews {
+    int active = 0;
+    LineNo first[2] = {LineNo(1), LineNo(1)};
+    int activePane() const override { return active; }
+    LineNo firstDisplayed(int pane) const override { return first[pane == 1 ? 1 : 0]; }
+  } own_;
+  const PaneViews* views_ = &own_;
 };
 
 }  // namespace gorvane::document

@@ -66,9 +66,12 @@ EditMetrics FixedCellMetrics() {
 }
 
 Editor::Editor(Host& host, doc::LineStore& store, EditorDialogs& dialogs)
-    : host_(host), store_(store), dialogs_(dialogs), lines_(store), metrics_(FixedCellMetrics()) {}
+    : host_(host), store_(store), dialogs_(dialogs), lines_(store), metrics_(FixedCellMetrics()) {
+  // The store moves its line windows where these panes look.
+  store_.SetPaneViews(this);
+}
 
-Editor::~Editor() = default;
+Editor::~Editor() { store_.SetPaneViews(nullptr); }
 
 void Editor::SetMetrics(const EditMetrics& metrics, int tabSize, int leftMargin) {
   metrics_ = metrics;
@@ -185,7 +188,6 @@ Effects Editor::Activate(int pane) {
   Effects fx = ClampPane(pane);
   if (pane == active_) return fx;
   active_ = pane;
-  store_.SetActivePane(pane);
   fx |= Effects::RepaintAll();
   fx.bits |= Effects::kCaret | Effects::kStatus;
   return fx;
@@ -197,7 +199,6 @@ Effects Editor::SetSplit(int mode) {
   if (mode == 0) {
     store_.CloseSecondPane();
     active_ = 0;
-    store_.SetActivePane(0);
   } else if (split_ == 0) {
     if (!store_.OpenSecondPane(panes_[0].first)) return {};
     panes_[1] = panes_[0];

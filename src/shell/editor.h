@@ -111,10 +111,10 @@ struct KeyPress {
   bool imeOpen = false, composing = false;
 };
 
-class Editor {
+class Editor final : public doc::PaneViews {
  public:
   Editor(Host& host, doc::LineStore& store, EditorDialogs& dialogs);
-  ~Editor();
+  ~Editor() override;
   Editor(const Editor&) = delete;
   Editor& operator=(const Editor&) = delete;
 
@@ -176,7 +176,8 @@ class Editor {
 
   // ---- what the window reads ----
   const PaneState& pane(int p) const { return panes_[p == 1 ? 1 : 0]; }
-  int activePane() const { return active_; }
+  int activePane() const override { return active_; }
+  doc::LineNo firstDisplayed(int pane) const override { return panes_[pane == 1 ? 1 : 0].first; }
   int split() const { return split_; }
   int paneCount() const { return split_ == 0 ? 1 : 2; }
   const doc::Selection& selection() const { return selection_; }
