@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < edits; ++i) {
     r = store.BringIntoWindow(0, doc::LineNo(middle));
     t = Clock::now();
-    doc::LINEDATA_STRC* lower = store.SplitLine(r, 3);
+    doc::LINEDATA_STRC* lower = store.SplitLine(r, doc::CaretCol(3));
     splitS += Seconds(t);
     if (lower == nullptr) return 3;
     t = Clock::now();

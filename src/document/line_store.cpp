@@ -550,8 +550,9 @@ void LineStore::WarnLineLimit() {
   }
 }
 
-LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, int column, const std::string_view* upper,
+LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, CaretCol at, const std::string_view* upper,
                                     bool marksFollowText) {
+  const int column = at.value;
   if (!InWindow(line) || line->cacheOffset == 0) return nullptr;
   if (lineCount_ > kMaxLines - 1) WarnLineLimit();
   const std::uint32_t lineNo = static_cast<std::uint32_t>(line->lineNo);

@@ -103,7 +103,7 @@ class LineStore {
   // upper part (else it keeps bytes 1 .. column - 1); marksFollowText: the
   // bookmark and label move to the lower line (text put above a line).
   // Returns the new lower line's record, or null.
-  LINEDATA_STRC* SplitLine(LINEDATA_STRC* line, int column, const std::string_view* upper = nullptr,
+  LINEDATA_STRC* SplitLine(LINEDATA_STRC* line, CaretCol column, const std::string_view* upper = nullptr,
                            bool marksFollowText = false);
   // Appends line L to the previous line (the line end between them is
   // deleted). Returns the previous line's record, or null.

@@ -586,7 +586,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
   std::string last;
   auto insertAbove = [&](std::string_view text) {
     LINEDATA_STRC* r = ctx_.store.BringIntoWindow(ctx_.store.activePane(), at);
-    if (r == nullptr || ctx_.store.SplitLine(r, static_cast<int>(text.size()) + 1, &text, true) == nullptr) return false;
+    if (r == nullptr || ctx_.store.SplitLine(r, document::CaretCol(static_cast<std::int32_t>(text.size()) + 1), &text, true) == nullptr) return false;
     at += 1;
     return true;
   };

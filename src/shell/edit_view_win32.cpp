@@ -214,7 +214,7 @@ void PaintView(EditorWindow& e, HWND hwnd) {
   int widest = e.widest;
   const sh::LineSource lines = [&](int line, sh::LineInfo& info) {
     if (!read(line, info)) return false;
-    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, doc::EndColumn(info.text).value, e.tabSize));
+    widest = std::max(widest, sh::XOfColumn(e.metrics, info.text, doc::EndColumn(info.text), e.tabSize));
     return true;
   };
   sh::PlainColourer plain;

@@ -98,7 +98,7 @@ bool Editor::CaretOnScreen() const {
 
 int Editor::XOfCaret(int pane) {
   const PaneState& p = panes_[pane];
-  return XOfColumn(metrics_, Line(p.caret.line), p.caret.column.value, tabSize_);
+  return XOfColumn(metrics_, Line(p.caret.line), p.caret.column, tabSize_);
 }
 
 // ---- the caret -----------------------------------------------------------------
@@ -116,7 +116,7 @@ Effects Editor::SetCaret(int pane, LineNo line, CaretCol column, bool keepWanted
   const int rows = std::max(1, p.rows);
   if (line < p.first) fx |= ScrollTo(pane, line);
   else if (line >= p.first + rows) fx |= ScrollTo(pane, line - (rows - 1));
-  const int x = XOfColumn(metrics_, text, column.value, tabSize_);
+  const int x = XOfColumn(metrics_, text, column, tabSize_);
   const int room = std::max(metrics_.columnWidth, p.width - leftMargin_ - metrics_.columnWidth * 2);
   if (x < p.xOffset) fx |= ScrollSideways(pane, std::max(0, x - room / 4));
   else if (x > p.xOffset + room) fx |= ScrollSideways(pane, x - room * 3 / 4);
@@ -211,9 +211,9 @@ Effects Editor::SetSplit(int mode) {
 
 Effects Editor::UpDown(int pane, std::int64_t to) {
   PaneState& p = panes_[pane];
-  const int x = p.wantedX >= 0 ? p.wantedX : XOfColumn(metrics_, Line(p.caret.line), p.caret.column.value, tabSize_);
+  const int x = p.wantedX >= 0 ? p.wantedX : XOfColumn(metrics_, Line(p.caret.line), p.caret.column, tabSize_);
   const LineNo line(static_cast<std::int32_t>(std::clamp<std::int64_t>(to, 1, lineCount())));
-  Effects fx = SetCaret(pane, line, CaretCol(ColumnOfX(metrics_, Line(line), x, tabSize_)), true);
+  Effects fx = SetCaret(pane, line, ColumnOfX(metrics_, Line(line), x, tabSize_), true);
   p.wantedX = x;
   return fx;
 }
@@ -545,7 +545,7 @@ LineNo Editor::LineAtY(int pane, int y) const {
 TextPos Editor::PositionAt(int pane, int x, int y) {
   const LineNo line = LineAtY(pane, y);
   const PaneState& p = panes_[pane == 1 ? 1 : 0];
-  return {line, CaretCol(ColumnOfX(metrics_, Line(line), x - leftMargin_ + p.xOffset, tabSize_))};
+  return {line, ColumnOfX(metrics_, Line(line), x - leftMargin_ + p.xOffset, tabSize_)};
 }
 
 Effects Editor::Press(int pane, TextPos at, bool shift) {

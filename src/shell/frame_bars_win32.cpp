@@ -15,18 +15,23 @@ namespace cm = gorvane::commands;
 
 namespace {
 
-// The menu, button and band ids this editor carries out: those of the codes
-// with a handler, and the ids without a code that ExecuteMenuCommand handles.
+// The menu ids the frame carries out itself (the others with a command code
+// go to the editor): one table, "carried out" is "has a handler here or there".
+struct MenuHandler {
+  int first, last;
+  void (*run)(EditorWindow& e, int id);
+};
+const MenuHandler* FindMenuHandler(int id);
+
+// Ids that only hold others (sub-menus) and the band controls with their own messages.
+bool Container(int id) {
+  for (const int c : {15, 46, 61, 118, cm::kFontNameComboId, cm::kFontSizeComboId, cm::kFunctionComboId})
+    if (id == c) return true;
+  return false;
+}
+
 bool Implemented(const EditorWindow& e, int id) {
-  switch (id) {
-    case 4: case 12: case 46: case 47: case 48: case 49: case 54: case 1020:
-    case 15: case 61: case 118:  // sub-menus
-    case 102: case 103: case 104: case 105: case 106: case 109: case 110: case 111: case 112: case 113:
-    case cm::kFontNameComboId: case cm::kFontSizeComboId: case cm::kFunctionComboId:
-      return true;
-    default:
-      return e.editor.Implemented(cm::MenuIdToCode(id));
-  }
+  return Container(id) || FindMenuHandler(id) != nullptr || e.editor.Implemented(cm::MenuIdToCode(id));
 }
 
 std::wstring Label(const EditorWindow& e, const cm::MenuItem& item) { return Wide(cm::MenuLabel(item, e.keys, e.oemKeys)); }
@@ -435,34 +440,43 @@ void SelectFunctionAt(EditorWindow& e, int line) {
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(e.editor.LabelIndexAt(doc::LineNo(line))), 0);
 }
 
+namespace {
+
+void InsertFile(EditorWindow& e, int) {
+  if (!e.commands) return;
+  const doc::LineNo line = e.editor.pane(e.active()).caret.line;
+  e.commands->InsertFileCommand(line, false, line);
+  e.Refresh(false);
+}
+
+void WriteProtect(EditorWindow& e, int) {
+  if (!e.commands) return;
+  e.commands->ToggleWriteProtect(false);
+  e.Refresh(false);
+}
+
+void SplitMenu(EditorWindow& e, int id) { e.Split(id); }
+void TopMost(EditorWindow& e, int) { ToggleTopMost(e); }
+
+constexpr MenuHandler kMenuHandlers[] = {
+    {4, 4, InsertFile},     {12, 12, WriteProtect}, {47, 49, SplitMenu},
+    {54, 54, TopMost},      {1020, 1020, TopMost},  {102, 115, ScrollMenu},
+};
+
+const MenuHandler* FindMenuHandler(int id) {
+  for (const MenuHandler& h : kMenuHandlers)
+    if (id >= h.first && id <= h.last) return &h;
+  return nullptr;
+}
+
+}  // namespace
+
 bool ExecuteMenuCommand(EditorWindow& e, int id) {
-  if (!e.commands) return false;
-  switch (id) {
-    case 4:
-      e.commands->InsertFileCommand(e.editor.pane(e.active()).caret.line, false, e.editor.pane(e.active()).caret.line);
-      e.Refresh(false);
-      return true;
-    case 12:
-      e.commands->ToggleWriteProtect(false);
-      e.Refresh(false);
-      return true;
-    case 47:
-    case 48:
-    case 49:
-      e.Split(id);
-      return true;
-    case 54:
-    case 1020:
-      ToggleTopMost(e);
-      return true;
-    default:
-      break;
-  }
-  if (id >= 102 && id <= 115) {
-    ScrollMenu(e, id);
+  if (const MenuHandler* h = FindMenuHandler(id)) {
+    h->run(e, id);
     return true;
   }
-  if (id == cm::kFunctionComboId) return true;
+  if (Container(id)) return true;
   // Every other id with a code runs that code's handler.
   const cm::CommandCode code = cm::MenuIdToCode(id);
   if (code == cm::kNoCommand || !e.editor.Implemented(code)) return false;

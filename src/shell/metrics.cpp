@@ -128,7 +128,8 @@ int NextTabStop(int x, int columnWidth, int tabSize) {
   return (least + stop - 1) / stop * stop;
 }
 
-int XOfColumn(const EditMetrics& m, std::string_view line, int column, int tabSize) {
+int XOfColumn(const EditMetrics& m, std::string_view line, document::CaretCol caret, int tabSize) {
+  const int column = caret.value;
   const std::size_t limit = column > 1 ? std::min(line.size(), static_cast<std::size_t>(column - 1)) : 0;
   int x = 0;
   for (std::size_t i = 0; i < limit;) {
@@ -140,7 +141,7 @@ int XOfColumn(const EditMetrics& m, std::string_view line, int column, int tabSi
   return x;
 }
 
-int ColumnOfX(const EditMetrics& m, std::string_view line, int x, int tabSize) {
+document::CaretCol ColumnOfX(const EditMetrics& m, std::string_view line, int x, int tabSize) {
   int left = 0;
   std::size_t i = 0;
   while (i < line.size()) {
@@ -151,7 +152,7 @@ int ColumnOfX(const EditMetrics& m, std::string_view line, int x, int tabSize) {
     left += s.width;
     i += s.bytes;
   }
-  return static_cast<int>(i) + 1;
+  return document::CaretCol(static_cast<std::int32_t>(i) + 1);
 }
 
 int LineNumberColumnWidth(int lineCount, int digitWidth, int minDigits) {

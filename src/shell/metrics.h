@@ -16,6 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "document/types.h"
+
+
 namespace gorvane::shell {
 
 // One font selected for measuring, as the platform measures it.
@@ -107,13 +110,13 @@ int NextTabStop(int x, int columnWidth, int tabSize);
 // Shift-JIS line. The walk over the bytes before the column stops at a CR,
 // which takes one column; a lead byte whose trail byte is not before the
 // column counts as a single byte.
-int XOfColumn(const EditMetrics& m, std::string_view line, int column, int tabSize);
+int XOfColumn(const EditMetrics& m, std::string_view line, document::CaretCol column, int tabSize);
 
 // The 1-based byte column nearest to x: a hit left of a character's middle is
 // before it, from the middle on after it. Never inside a double-byte
 // character, never past the line end (the CR, or the end of a line without
 // one).
-int ColumnOfX(const EditMetrics& m, std::string_view line, int x, int tabSize);
+document::CaretCol ColumnOfX(const EditMetrics& m, std::string_view line, int x, int tabSize);
 
 // The line-number column: as many digits as the line count has (at least
 // minDigits), half a digit before them and 5 pixels after them (the numbers

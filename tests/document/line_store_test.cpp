@@ -97,7 +97,7 @@ TEST_F(LineStoreTest, FourHundredLinesStayInOneWindowAndTheFourHundredFirstEvict
   EXPECT_EQ(store.WindowFirst(0), LineNo(1));
   EXPECT_EQ(store.liveRecords(), 400);
   doc::LINEDATA_STRC* l = store.WindowLine(0, LineNo(10));
-  ASSERT_NE(store.SplitLine(l, 3), nullptr);
+  ASSERT_NE(store.SplitLine(l, doc::CaretCol(3)), nullptr);
   EXPECT_EQ(store.lineCount(), 401u);
   EXPECT_EQ(store.liveRecords(), 400);
   EXPECT_EQ(Line(10), "li");
@@ -111,7 +111,7 @@ TEST_F(LineStoreTest, SplitLeavesTheOldRecordWithTheLowerHalf) {
   Load(Numbered(150));
   doc::LINEDATA_STRC* l = store.WindowLine(0, LineNo(101));
   const std::uint32_t before = l->cacheOffset;
-  doc::LINEDATA_STRC* lower = store.SplitLine(l, 6);
+  doc::LINEDATA_STRC* lower = store.SplitLine(l, doc::CaretCol(6));
   ASSERT_NE(lower, nullptr);
   EXPECT_EQ(lower->cacheOffset, before);
   EXPECT_NE(store.WindowLine(0, LineNo(101))->cacheOffset, before);
@@ -126,7 +126,7 @@ TEST_F(LineStoreTest, SplitOfTheWindowsLastLineKeepsTheNewLineInTheWindow) {
   Load(Numbered(800));
   doc::LINEDATA_STRC* last = store.WindowLine(0, LineNo(400));
   ASSERT_NE(last, nullptr);
-  doc::LINEDATA_STRC* lower = store.SplitLine(last, 5);
+  doc::LINEDATA_STRC* lower = store.SplitLine(last, doc::CaretCol(5));
   ASSERT_NE(lower, nullptr);
   EXPECT_EQ(lower->lineNo, 401);
   EXPECT_NE(store.WindowLine(0, LineNo(401)), nullptr);
@@ -161,7 +161,7 @@ TEST_F(LineStoreTest, SplitChoosesWhichRecordLeavesTheWindow) {
     ASSERT_NE(l, nullptr);
     ASSERT_EQ(store.WindowFirst(0), first);
     const std::string_view upper = "up\r\n";
-    ASSERT_NE(store.SplitLine(l, 3, c.replacement ? &upper : nullptr), nullptr);
+    ASSERT_NE(store.SplitLine(l, doc::CaretCol(3), c.replacement ? &upper : nullptr), nullptr);
     EXPECT_EQ(store.WindowFirst(0), LineNo(c.firstAfter));
     EXPECT_EQ(store.WindowSize(0), 400);
     EXPECT_EQ(store.liveRecords(), 400);
@@ -192,7 +192,7 @@ TEST_F(LineStoreTest, MarksFollowTextPutAboveALine) {
   const std::uint16_t label = store.RangeIndex(LineNo(5));
   ASSERT_NE(label, 0);
   const std::string_view upper = "new\r\n";
-  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), 6, &upper, true), nullptr);
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), doc::CaretCol(6), &upper, true), nullptr);
   EXPECT_EQ(Line(5), "new\r\n");
   EXPECT_EQ(Line(6), "line 5\r\n");
   EXPECT_EQ(store.Bookmark(LineNo(6)), 2);
@@ -266,7 +266,7 @@ TEST_F(LineStoreTest, RangeLabelsFollowTheirLines) {
   for (int line : {1, 2, 10, 20, 30, 250}) ASSERT_TRUE(store.SetRangeLabel(LineNo(line), "at " + std::to_string(line)));
   ASSERT_TRUE(store.DeleteLine(LineNo(1)));  // line 1's label goes; line 2's becomes line 1's
   ASSERT_TRUE(store.DeleteLine(LineNo(9)));  // the former line 10
-  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(18)), 3), nullptr);  // Enter: the label stays above
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(18)), doc::CaretCol(3)), nullptr);  // Enter: the label stays above
   ASSERT_NE(store.JoinLineWithPrevious(store.WindowLine(0, LineNo(29))), nullptr);  // the former line 30 joins 28
   using Labels = std::vector<std::pair<LineNo, std::string>>;
   EXPECT_EQ(store.RangeLabels(), (Labels{{LineNo(1), "at 2"}, {LineNo(18), "at 20"}, {LineNo(248), "at 250"}}));
@@ -313,8 +313,8 @@ TEST_F(LineStoreTest, LineLimitWarnsOnceByBoxThenByStatus) {
   for (std::uint32_t i = 1; i <= doc::kMaxLines; ++i)
     ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(text.data()), 3, i));
   ASSERT_TRUE(store.EndLoad(doc::kMaxLines));
-  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), 2), nullptr);
-  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), 1), nullptr);
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), doc::CaretCol(2)), nullptr);
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(1)), doc::CaretCol(1)), nullptr);
   EXPECT_EQ(store.lineCount(), doc::kMaxLines + 2);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text,
@@ -339,7 +339,7 @@ TEST_F(LineStoreTest, FullIndexRefusesMarksButStaysValid) {
             "テンポラリオフセット配列の再コミットに失敗しました。\nバグの可能性が大きいです。\nResizeTmpOffset関数 (file = le_memory)");
   ExpectConsistent();
   // Splits still work; the index only stays sparser.
-  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(50)), 2), nullptr);
+  ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(50)), doc::CaretCol(2)), nullptr);
   ExpectConsistent();
 }
 
@@ -406,7 +406,7 @@ TEST_F(LineStoreTest, EditsNeedTheLinesWindowRecord) {
   Load(lines);
   doc::LINEDATA_STRC stranger = *store.WindowLine(0, LineNo(5));
   EXPECT_FALSE(store.SetLineText(&stranger, "x\r\n"));
-  EXPECT_EQ(store.SplitLine(&stranger, 2), nullptr);
+  EXPECT_EQ(store.SplitLine(&stranger, doc::CaretCol(2)), nullptr);
   EXPECT_EQ(store.JoinLineWithPrevious(&stranger), nullptr);
   EXPECT_EQ(store.WindowLine(0, LineNo(900)), nullptr);
   doc::LINEDATA_STRC* far = store.BringIntoWindow(0, LineNo(900));
@@ -430,7 +430,7 @@ TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
         ASSERT_EQ(store.FindMemLine(r->cacheOffset), r);
       }
     store.MoveLineWindow(1, LineNo(700 + 100 * round));
-    ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), 2), nullptr);
+    ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), doc::CaretCol(2)), nullptr);
   }
   ExpectConsistent();
 }

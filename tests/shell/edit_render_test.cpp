@@ -200,7 +200,7 @@ TEST_F(EditRenderTest, TabsAdvanceToTheNextStop) {
     ASSERT_NE(x, glyphs.end());
     EXPECT_EQ(x->x, kM - c.xOffset + c.x);
     // Where the caret code puts the column of the "x".
-    EXPECT_EQ(XOfColumn(m, c.text, static_cast<int>(c.text.find('x')) + 1, c.tabSize), c.x);
+    EXPECT_EQ(XOfColumn(m, c.text, gorvane::document::CaretCol(static_cast<std::int32_t>(c.text.find('x')) + 1), c.tabSize), c.x);
   }
 }
 

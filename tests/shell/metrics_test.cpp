@@ -11,6 +11,8 @@
 #include "shell/host.h"
 
 namespace gorvane::shell {
+using gorvane::document::CaretCol;
+
 namespace {
 
 namespace cc = gorvane::charcode;
@@ -263,7 +265,7 @@ TEST(Metrics, XOfColumn) {
       {&prop, "\x81\x7F", 3, 4, 7 + 40},  // a lead byte before a non-trail byte
   };
   for (const Case& c : cases)
-    EXPECT_EQ(XOfColumn(*c.m, c.line, c.column, c.tabSize), c.x)
+    EXPECT_EQ(XOfColumn(*c.m, c.line, CaretCol(c.column), c.tabSize), c.x)
         << Utf8(c.line) << " column " << c.column << (c.m == &fixed ? " fixed" : " proportional");
 }
 
@@ -280,7 +282,7 @@ TEST(Metrics, ColumnOfX) {
       {"a\tb", 19, 2}, {"a\tb", 20, 3}, {"a\tb", 35, 3}, {"a\tb", 36, 4},
       {"", 40, 1},
   };
-  for (const Case& c : cases) EXPECT_EQ(ColumnOfX(fixed, c.line, c.x, 4), c.column) << Utf8(c.line) << " x " << c.x;
+  for (const Case& c : cases) EXPECT_EQ(ColumnOfX(fixed, c.line, c.x, 4).value, c.column) << Utf8(c.line) << " x " << c.x;
 }
 
 // Byte columns where a character starts, and the line end.
@@ -309,16 +311,16 @@ TEST(Metrics, ColumnOfXIsTheNearestCharacterBoundary) {
     for (const std::string& line : lines) {
       const std::vector<int> columns = Boundaries(line);
       for (int k : columns) {
-        const int x = XOfColumn(*m, line, k, 4);
+        const int x = XOfColumn(*m, line, CaretCol(k), 4);
         EXPECT_EQ(XOfColumn(*m, line, ColumnOfX(*m, line, x, 4), 4), x) << Utf8(line) << " column " << k;
       }
-      const int end = XOfColumn(*m, line, columns.back(), 4);
+      const int end = XOfColumn(*m, line, CaretCol(columns.back()), 4);
       for (int x = -10; x <= end + 40; ++x) {
-        const int column = ColumnOfX(*m, line, x, 4);
+        const int column = ColumnOfX(*m, line, x, 4).value;
         ASSERT_NE(std::find(columns.begin(), columns.end(), column), columns.end())
             << Utf8(line) << " x " << x << " gave " << column;
-        const int distance = std::abs(x - XOfColumn(*m, line, column, 4));
-        for (int k : columns) EXPECT_LE(distance, std::abs(x - XOfColumn(*m, line, k, 4))) << Utf8(line) << " x " << x;
+        const int distance = std::abs(x - XOfColumn(*m, line, CaretCol(column), 4));
+        for (int k : columns) EXPECT_LE(distance, std::abs(x - XOfColumn(*m, line, CaretCol(k), 4))) << Utf8(line) << " x " << x;
       }
     }
   }

@@ -83,11 +83,11 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
         if (pick(0, 3) == 0) {
           const std::string upper = text(30) + "\r\n";
           const std::string_view up(upper);
-          ASSERT_NE(store.SplitLine(r, static_cast<int>(upper.size()) + 1, &up, true), nullptr) << op;
+          ASSERT_NE(store.SplitLine(r, doc::CaretCol(static_cast<std::int32_t>(upper.size()) + 1), &up, true), nullptr) << op;
           model.insert(model.begin() + line - 1, upper);
           labels.insert(labels.begin() + line - 1, "");  // the label stays with the old text
         } else {
-          ASSERT_NE(store.SplitLine(r, col, nullptr), nullptr) << op;
+          ASSERT_NE(store.SplitLine(r, doc::CaretCol(col), nullptr), nullptr) << op;
           model[static_cast<std::size_t>(line - 1)] = full.substr(0, static_cast<std::size_t>(col - 1));
           model.insert(model.begin() + line, full.substr(static_cast<std::size_t>(col - 1)));
           labels.insert(labels.begin() + line, "");  // the label stays on the upper line
