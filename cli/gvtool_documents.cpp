@@ -264,6 +264,7 @@ int EditCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* 
       std::string text = value, name = "-e " + std::to_string(++expression);
       if (a == "--script") {
         name = value;
+        text.clear();
         std::string error;
         if (!ReadWholeFile(value, &text, &error)) {
           std::fprintf(err, "gvtool: %s\n", error.c_str());

@@ -287,3 +287,25 @@ TEST_F(Gvtool, RoundtripKeepsOrChangesTheForm) {
 }
 
 }  // namespace
+
+// gvtool edit: steps from scripts and -e in order, the transcript and the
+// final line, the document saved when OUT is named, and the script's line for
+// a step it cannot read.
+TEST_F(Gvtool, EditRunsStepsAndPrintsWhatWasSeen) {
+  const fs::path in = Write("in.txt", "alpha\r\nbeta\r\ngamma");
+  const fs::path script = Write("steps.txt", "# to the end\nkey Ctrl+End\nSELECTLINE\n");
+  ASSERT_EQ(Run({"edit", "--script", script.string(), "-e", "NEXTAREA", in.string()}), 0) << err_;
+  EXPECT_EQ(out_,
+            "status: \xe7\xaf\x84\xe5\x9b\xb2\xe8\xa8\xad\xe5\xae\x9a\xe8\xa1\x8c\xe3\x81\xab\xe8\xa8\xad\xe5\xae\x9a\xe3\x81\x95"
+            "\xe3\x82\x8c\xe3\x81\xa6\xe3\x81\x84\xe3\x82\x8b\xe8\xa1\x8c\xe3\x81\xaf\xe8\xa6\x8b\xe3\x81\xa4\xe3\x81\x8b\xe3\x82"
+            "\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\xe3\x81\xa7\xe3\x81\x97\xe3\x81\x9f\xe3\x80\x82\nbeep\n"
+            "caret=3:6 sel=3:0-3:4 lines=3 modified=0\n");
+  // Saved through the writer when OUT is named, changed or not.
+  const fs::path out = dir_ / "out.txt";
+  ASSERT_EQ(Run({"edit", "-e", "SELECTALL", in.string(), out.string()}), 0) << err_;
+  EXPECT_EQ(Slurp(std::fopen(out.string().c_str(), "rb")), "alpha\r\nbeta\r\ngamma");
+  EXPECT_EQ(Run({"edit", "--script", Write("bad.txt", "SELECTALL\n\nkey Ctrl+Nothing\n").string(), in.string()}), 2);
+  EXPECT_NE(err_.find("bad.txt:3:"), std::string::npos) << err_;
+  EXPECT_EQ(Run({"edit", "-e", "caret 1", in.string()}), 2);
+  EXPECT_EQ(Run({"edit"}), 2);
+}
