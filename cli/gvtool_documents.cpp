@@ -147,6 +147,25 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
   return ok;
 }
 
+// The document through the writer, as convert writes: beside the target and
+// put in its place when complete, or to standard output ("-").
+bool Save(Session& s, const std::string& path, const files::SaveOptions& options, std::FILE* out, std::FILE* err,
+          files::WriteReport* written) {
+  AtomicWriter sink(path, out);
+  if (!sink.ok()) {
+    std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
+    return false;
+  }
+  WriterFile f(sink);
+  s.store.WriteBack();
+  if (files::WriteDocument(s.ctx, f, options, written) != 1 || !sink.Commit()) {
+    if (sink.error().empty()) std::fprintf(err, "gvtool: %s: writing failed\n", path.c_str());
+    else std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
+    return false;
+  }
+  return true;
+}
+
 std::string Hex(const std::uint8_t* p, std::size_t n) {
   static const char kDigits[] = "0123456789abcdef";
   std::string s;
@@ -217,21 +236,8 @@ int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::F
   if (toCode != 0) options.code = toCode;
   options.crlfKind = crlfKind;
   s.settings.saveWithBom = toCode != 0 ? toBom : loaded.markBytes > 0;
-  // Written as convert writes: beside the target and put in its place when
-  // complete, or to standard output.
-  AtomicWriter sink(paths[1], out);
-  if (!sink.ok()) {
-    std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
-    return kExitError;
-  }
-  WriterFile f(sink);
-  s.store.WriteBack();
   files::WriteReport written;
-  if (files::WriteDocument(s.ctx, f, options, &written) != 1 || !sink.Commit()) {
-    if (sink.error().empty()) std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
-    else std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
-    return kExitError;
-  }
+  if (!Save(s, paths[1], options, out, err, &written)) return kExitError;
 
   int status = kExitOk;
   if (loaded.cut) {
@@ -301,18 +307,9 @@ int EditCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* 
   std::fprintf(out, "%s\n", shell::Summary(editor, s.file.modified).c_str());
 
   if (paths.size() == 2) {
-    AtomicWriter sink(paths[1], out);
-    if (!sink.ok()) {
-      std::fprintf(err, "gvtool: %s\n", sink.error().c_str());
-      return kExitError;
-    }
-    WriterFile f(sink);
-    s.store.WriteBack();
+    s.settings.saveWithBom = s.loader.report().markBytes > 0;
     files::WriteReport written;
-    if (files::WriteDocument(s.ctx, f, files::DefaultSaveOptions(s.file), &written) != 1 || !sink.Commit()) {
-      std::fprintf(err, "gvtool: %s: writing failed\n", paths[1].c_str());
-      return kExitError;
-    }
+    if (!Save(s, paths[1], files::DefaultSaveOptions(s.file), out, err, &written)) return kExitError;
   }
   return kExitOk;
 }

@@ -10,25 +10,9 @@
 #include <cstdio>
 #include <string>
 
+#include "process_window.h"
+
 namespace {
-
-struct Search {
-  DWORD pid;
-  const wchar_t* cls;
-  HWND found;
-};
-
-BOOL CALLBACK Find(HWND w, LPARAM lp) {
-  auto* s = reinterpret_cast<Search*>(lp);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  wchar_t cls[128];
-  if (owner == s->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 128) && lstrcmpiW(cls, s->cls) == 0) {
-    s->found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
 
 // A status-bar field of another process: the text is read through memory of
 // that process.
@@ -59,19 +43,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   const int presses = argc > 3 ? _wtoi(argv[3]) : 50;
   const int interval = argc > 4 ? _wtoi(argv[4]) : 33;
-  std::wstring line = L"\"" + std::wstring(argv[1]) + L"\" \"" + argv[2] + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 2;
-  Search frame{pi.dwProcessId, L"Gorvane", nullptr};
-  const ULONGLONG start = GetTickCount64();
-  while (!frame.found && GetTickCount64() - start < 120000) {
-    EnumWindows(Find, reinterpret_cast<LPARAM>(&frame));
-    if (!frame.found) Sleep(10);
-  }
-  HWND view = frame.found ? FindWindowExW(frame.found, nullptr, L"QVChild", nullptr) : nullptr;
-  HWND bar = frame.found ? FindWindowExW(frame.found, nullptr, L"msctls_statusbar32", nullptr) : nullptr;
+  if (!gvbench::StartOn(argv[1], argv[2], &pi)) return 2;
+  const HWND frame = gvbench::WaitForWindow(pi.dwProcessId, L"Gorvane", GetTickCount64(), 120000);
+  HWND view = frame ? FindWindowExW(frame, nullptr, L"QVChild", nullptr) : nullptr;
+  HWND bar = frame ? FindWindowExW(frame, nullptr, L"msctls_statusbar32", nullptr) : nullptr;
   int status = 0;
   if (!view || !bar) {
     std::fprintf(stderr, "held_key: the editor's window did not come up\n");
@@ -79,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     // Let the first page and the info window settle.
     Sleep(1500);
-    SetForegroundWindow(frame.found);
+    SetForegroundWindow(frame);
     ULONGLONG last = 0;
     for (int i = 0; i < presses; ++i) {
       // Repeats carry the previous-state bit, as a held key's do.
@@ -108,7 +84,7 @@ int wmain(int argc, wchar_t** argv) {
       status = 4;
     }
   }
-  if (frame.found) PostMessageW(frame.found, WM_CLOSE, 0, 0);
+  if (frame) PostMessageW(frame, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);

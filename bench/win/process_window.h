@@ -1,0 +1,46 @@
+// Win32 only: starting a program on a file and finding its window, for the
+// benchmarks that drive the editor from outside.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace gvbench {
+
+// Starts "PROGRAM" "FILE"; false when it cannot be started.
+inline bool StartOn(const wchar_t* program, const wchar_t* file, PROCESS_INFORMATION* pi) {
+  std::wstring line = L"\"" + std::wstring(program) + L"\" \"" + file + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  *pi = PROCESS_INFORMATION{};
+  return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi) != 0;
+}
+
+// The first visible top-level window of the class that belongs to the
+// process, looked for every few milliseconds until `since` + limit (ms).
+inline HWND WaitForWindow(DWORD pid, const wchar_t* cls, ULONGLONG since, ULONGLONG limit) {
+  struct Search {
+    DWORD pid;
+    const wchar_t* cls;
+    HWND found;
+  } s{pid, cls, nullptr};
+  const WNDENUMPROC find = [](HWND w, LPARAM lp) -> BOOL {
+    auto* q = reinterpret_cast<Search*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    wchar_t name[128];
+    if (owner == q->pid && IsWindowVisible(w) && GetClassNameW(w, name, 128) && lstrcmpiW(name, q->cls) == 0) {
+      q->found = w;
+      return FALSE;
+    }
+    return TRUE;
+  };
+  while (!s.found && GetTickCount64() - since < limit) {
+    EnumWindows(find, reinterpret_cast<LPARAM>(&s));
+    if (!s.found) Sleep(5);
+  }
+  return s.found;
+}
+
+}  // namespace gvbench
