@@ -180,9 +180,8 @@ void DoubleBuffered(EditorWindow& e, HWND hwnd, HFONT font, Paint paint) {
     BitBlt(dc, u.left, u.top, w, h, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
   } else {
-    static bool told = false;
-    if (!told) {
-      told = true;
+    if (!e.toldNoBitmap) {
+      e.toldNoBitmap = true;
       sh::Tell(e.host, u8"描画用のメモリを確保できませんでした。\n画面を直接描画します。", sh::BoxIcon::Warning);
     }
     GdiTarget target(dc, font);
@@ -480,7 +479,6 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // The bar between two panes: dragged with the left button, as long as both
 // panes keep more than kLeastPane pixels.
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  static int grab = 0;
   EditorWindow* e = WindowOf(hwnd);
   if (!e) return DefWindowProcW(hwnd, msg, wp, lp);
   const bool sideBySide = e->split() == 47;
@@ -494,7 +492,7 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       GetWindowRect(e->pane[1].view, &b);
       const int total = sideBySide ? (b.right - a.left) : (b.bottom - a.top);
       if (total > 2 * EditorWindow::kLeastPane + EditorWindow::kSplitterBar) {
-        grab = sideBySide ? GET_X_LPARAM(lp) : GET_Y_LPARAM(lp);  // where on the bar it was taken
+        e->splitterGrab = sideBySide ? GET_X_LPARAM(lp) : GET_Y_LPARAM(lp);  // where on the bar it was taken
         SetCapture(hwnd);
       }
       return 0;
@@ -510,7 +508,7 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       const int start = sideBySide ? a.left : a.top;
       const int room = (sideBySide ? b.right : b.bottom) - start - EditorWindow::kSplitterBar;
       if (room <= 2 * EditorWindow::kLeastPane) return 0;
-      const int at = std::clamp(static_cast<int>(sideBySide ? pt.x : pt.y) - grab - start, EditorWindow::kLeastPane + 1,
+      const int at = std::clamp(static_cast<int>(sideBySide ? pt.x : pt.y) - e->splitterGrab - start, EditorWindow::kLeastPane + 1,
                                 room - EditorWindow::kLeastPane - 1);
       e->splitShare = static_cast<double>(at) / room;
       e->Layout();

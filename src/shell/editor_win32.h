@@ -442,6 +442,8 @@ struct EditorWindow {
   static constexpr int kSplitterBar = 5;
   static constexpr int kLeastPane = 100;  // pixels each pane keeps when the bar moves
   HWND splitter = nullptr;
+  int splitterGrab = 0;        // where on the bar the mouse took it
+  bool toldNoBitmap = false;   // the warning that paints go straight to the screen
   double splitShare = 0.5;
   int FirstPaneSize(int total) const {
     const int room = std::max(0, total - kSplitterBar);
