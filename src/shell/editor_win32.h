@@ -354,9 +354,9 @@ struct EditorWindow {
     sh::StatusState st;
     st.encoding = file.code == 0 ? cc::kCodeSjis : file.code;
     st.lineEnd = std::string_view(reinterpret_cast<const char*>(file.crlf.data()), cc::CrlfLength(st.encoding, file.crlf.data()));
-    st.caretLine = editor.pane(active()).caret.line.value;
-    st.caretColumn = editor.pane(active()).caret.column.value;
-    if (store.ReadLine(doc::LineNo(st.caretLine), &caretText)) st.lineText = caretText;
+    st.caretLine = editor.pane(active()).caret.line;
+    st.caretColumn = editor.pane(active()).caret.column;
+    if (store.ReadLine(st.caretLine, &caretText)) st.lineText = caretText;
     st.writeProtected = file.readOnly;
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;

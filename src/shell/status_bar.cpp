@@ -69,15 +69,16 @@ void AppendHex(std::string& out, std::uint8_t b) {
 
 // ---- field texts ----------------------------------------------------------------
 
-std::string CaretPositionText(int line, int column) {
-  std::string s = std::to_string(line);
+std::string CaretPositionText(document::LineNo line, int column) {
+  std::string s = std::to_string(line.value);
   s.append(Sjis(u8" 行, "));
   s.append(std::to_string(column));
   s.append(Sjis(u8" ﾊﾞｲﾄ"));
   return s;
 }
 
-int DisplayedColumn(int encoding, std::string_view lineText, int caretColumn) {
+int DisplayedColumn(int encoding, std::string_view lineText, document::CaretCol caret) {
+  const int caretColumn = caret.value;
   encoding = Normal(encoding);
   if (encoding != cc::kCodeUtf8 && !IsUtf16(encoding)) return caretColumn;
   const std::size_t before = caretColumn > 1 ? static_cast<std::size_t>(caretColumn - 1) : 0;
@@ -89,7 +90,8 @@ int DisplayedColumn(int encoding, std::string_view lineText, int caretColumn) {
   return static_cast<int>(1 + bytes);
 }
 
-std::string CharCodeText(int encoding, std::string_view lineText, int caretColumn, std::string_view lineEnd) {
+std::string CharCodeText(int encoding, std::string_view lineText, document::CaretCol caret, std::string_view lineEnd) {
+  const int caretColumn = caret.value;
   encoding = Normal(encoding);
   std::string out;
   if (caretColumn < 1) return out;

@@ -19,6 +19,7 @@
 
 #include "base/clock.h"
 #include "charcode/charcode.h"
+#include "document/types.h"
 
 namespace gorvane::shell {
 
@@ -48,8 +49,8 @@ struct StatusState {
   // The file's line end in its own encoding: "\r\n", "\r", "\n", or the
   // UTF-16 forms ("\0\r\0\n" big-endian, "\r\0\n\0" little-endian).
   std::string_view lineEnd = "\r\n";
-  int caretLine = 1;    // 1-based
-  int caretColumn = 1;  // 1-based byte column in the Shift-JIS text
+  document::LineNo caretLine{1};
+  document::CaretCol caretColumn{1};  // a byte column of the Shift-JIS text
   // The caret line's Shift-JIS text with its CR LF (none on the last line);
   // nullopt when the line's record is not available.
   std::optional<std::string_view> lineText;
@@ -82,16 +83,17 @@ class StatusBarView {
 // ---- field texts (Shift-JIS) -------------------------------------------------
 
 // "%d 行, %d ﾊﾞｲﾄ"
-std::string CaretPositionText(int line, int column);
+std::string CaretPositionText(document::LineNo line, int column);
 // The column field 1 shows: the Shift-JIS byte column, or for UTF-8 and
 // UTF-16 files 1 + the bytes the text before the caret takes in that encoding
 // (a caret beyond the line end adds one character per column: 1 byte in UTF-8,
 // 2 in UTF-16).
-int DisplayedColumn(int encoding, std::string_view lineText, int caretColumn);
+int DisplayedColumn(int encoding, std::string_view lineText, document::CaretCol caretColumn);
 // Upper-case hexadecimal digits, two per byte, of the character at the caret
 // in the file's encoding; the line end at the CR of the line's CR LF; empty
 // past the end of the line.
-std::string CharCodeText(int encoding, std::string_view lineText, int caretColumn, std::string_view lineEnd);
+std::string CharCodeText(int encoding, std::string_view lineText, document::CaretCol caretColumn,
+                         std::string_view lineEnd);
 // Remaining undo space in whole percent: 100 less the used share rounded half
 // up; 0 when total is 0.
 int UndoRemainingPercent(std::uint64_t used, std::uint64_t total);

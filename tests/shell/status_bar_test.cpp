@@ -9,6 +9,9 @@
 #include "shell/host.h"
 
 namespace gorvane::shell {
+using gorvane::document::CaretCol;
+using gorvane::document::LineNo;
+
 namespace {
 
 namespace cc = gorvane::charcode;
@@ -71,7 +74,7 @@ TEST(StatusTexts, FixedFieldTexts) {
     std::string sjis;
     std::u8string_view expected;
   } cases[] = {
-      {CaretPositionText(12, 345), u8"12 行, 345 ﾊﾞｲﾄ"},
+      {CaretPositionText(LineNo(12), 345), u8"12 行, 345 ﾊﾞｲﾄ"},
       {InsertModeText(true, true), u8"書禁"},
       {InsertModeText(true, false), u8"書禁"},
       {InsertModeText(false, true), u8"挿入"},
@@ -88,7 +91,7 @@ TEST(StatusTexts, FixedFieldTexts) {
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8(c.sjis), U8(c.expected));
   // Half-width katakana are single bytes in the field.
-  EXPECT_EQ(CaretPositionText(1, 1).size(), std::string("1 ").size() + 2 + 2 + 2 + 4);
+  EXPECT_EQ(CaretPositionText(LineNo(1), 1).size(), std::string("1 ").size() + 2 + 2 + 2 + 4);
 }
 
 TEST(StatusTexts, ToolTips) {
@@ -158,7 +161,7 @@ TEST(StatusTexts, DisplayedColumnCountsBytesInTheFileEncoding) {
       {cc::kCodeSjis, "ab", 9, 9},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(DisplayedColumn(c.encoding, c.line, c.caret), c.expected)
+    EXPECT_EQ(DisplayedColumn(c.encoding, c.line, CaretCol(c.caret)), c.expected)
         << Utf8(c.line) << " " << c.encoding << " " << c.caret;
 }
 
@@ -197,7 +200,7 @@ TEST(StatusTexts, CharCodeAtTheCaret) {
       {cc::kCodeSjis, line, "\r\n", 0, ""},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(CharCodeText(c.encoding, c.line, c.caret, c.lineEnd), c.expected)
+    EXPECT_EQ(CharCodeText(c.encoding, c.line, CaretCol(c.caret), c.lineEnd), c.expected)
         << Utf8(c.line) << " " << c.encoding << " " << c.caret;
 }
 
@@ -223,8 +226,8 @@ class StatusBarTest : public ::testing::Test {
 };
 
 TEST_F(StatusBarTest, StartSetsTipsAndEveryField) {
-  state.caretLine = 3;
-  state.caretColumn = 3;
+  state.caretLine = LineNo(3);
+  state.caretColumn = CaretCol(3);
   state.numLock = true;
   state.undoTotal = 100;
   bar.Start(state);
@@ -254,7 +257,7 @@ TEST_F(StatusBarTest, RefreshWritesOnlyFieldsWhoseTextChanged) {
   bar.UpdateStatus(std::nullopt, false, state);
   EXPECT_TRUE(view.writes.empty());
 
-  state.caretColumn = 5;  // onto う: position and code
+  state.caretColumn = CaretCol(5);  // onto う: position and code
   state.writeProtected = true;
   bar.UpdateStatus(std::nullopt, false, state);
   EXPECT_EQ(view.writes, (std::vector<int>{kFieldCaret, kFieldCharCode, kFieldInsertMode}));
@@ -354,13 +357,13 @@ TEST(StatusBarLayout, FieldWidthsFromSampleTexts) {
     StatusBar bar(view, clock);
     StatusState state;
     state.encoding = c.encoding;
-    state.caretLine = 12;
-    state.caretColumn = 1;
+    state.caretLine = LineNo(12);
+    state.caretColumn = CaretCol(1);
     const std::string line = "x\r\n";
     state.lineText = line;
     bar.Layout(1000, 17);
     bar.Start(state);
-    const int caret = FakeWidth(CaretPositionText(12, 1)) + 10;
+    const int caret = FakeWidth(CaretPositionText(LineNo(12), 1)) + 10;
     const std::array<int, 9> expected{0, caret, c.codeWidth, 34, 46, 28, 34, 46, 34};
     int others = 0;
     for (int f = 1; f < 9; ++f) {
@@ -381,16 +384,16 @@ TEST(StatusBarLayout, FieldWidthsFromSampleTexts) {
 }
 
 TEST_F(StatusBarTest, CaretTextOfANewLengthLaysTheFieldsOutAgain) {
-  state.caretLine = 9;
+  state.caretLine = LineNo(9);
   Restart();
   const int layouts = view.layouts;
   const int width = bar.FieldWidths()[kFieldCaret];
 
-  state.caretColumn = 3;  // same length
+  state.caretColumn = CaretCol(3);  // same length
   bar.RefreshCaretPosition(state);
   EXPECT_EQ(view.layouts, layouts);
 
-  state.caretLine = 10;  // one digit more
+  state.caretLine = LineNo(10);  // one digit more
   bar.RefreshCaretPosition(state);
   EXPECT_EQ(view.layouts, layouts + 1);
   EXPECT_EQ(bar.FieldWidths()[kFieldCaret], width + 6);
@@ -413,7 +416,7 @@ TEST_F(StatusBarTest, TextsArePaddedPastTheirFieldByTwoBlanks) {
   check("started");
   bar.Layout(3000, 17);
   check("wider frame");
-  state.caretLine = 100;
+  state.caretLine = LineNo(100);
   bar.RefreshCaretPosition(state);
   check("longer caret text");
   // Num Lock off is an empty text: all blanks.
@@ -423,14 +426,14 @@ TEST_F(StatusBarTest, TextsArePaddedPastTheirFieldByTwoBlanks) {
 
 TEST_F(StatusBarTest, UnavailableLineRecordKeepsTheLastColumnAndCode) {
   state.encoding = cc::kCodeUtf8;
-  state.caretColumn = 3;  // after あ
+  state.caretColumn = CaretCol(3);  // after あ
   Restart();
   EXPECT_EQ(view.Text(kFieldCaret), U8(u8"1 行, 4 ﾊﾞｲﾄ"));
   EXPECT_EQ(view.Text(kFieldCharCode), "E38184");
 
   state.lineText.reset();
-  state.caretLine = 2;
-  state.caretColumn = 1;
+  state.caretLine = LineNo(2);
+  state.caretColumn = CaretCol(1);
   bar.UpdateStatus(std::nullopt, false, state);
   EXPECT_EQ(view.Text(kFieldCaret), U8(u8"2 行, 4 ﾊﾞｲﾄ"));
   EXPECT_EQ(view.Text(kFieldCharCode), "E38184");
