@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "companions/qorvetc/qorvetc_win32.h"
-#include "document/support/temp_cache.h"
+#include "companions/qorvetc/temp_cache.h"
 
 namespace gorvane::qorvetc {
 

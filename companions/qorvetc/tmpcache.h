@@ -13,7 +13,7 @@
 
 #include "companions/qorvetc/cache_layout.h"
 #include "companions/qorvetc/records.h"
-#include "document/support/temp_cache.h"
+#include "companions/qorvetc/temp_cache.h"
 #include "page_pool.h"
 
 namespace gorvane::qorvetc {

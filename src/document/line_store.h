@@ -16,7 +16,7 @@
 #include "companions/qorvetc/cache_layout.h"
 #include "companions/qorvetc/records.h"
 #include "document/support/reserved_memory.h"
-#include "document/support/temp_cache.h"
+#include "companions/qorvetc/temp_cache.h"
 #include "document/types.h"
 
 namespace gorvane::document {
