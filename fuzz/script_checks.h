@@ -19,7 +19,8 @@ namespace gorvane::fuzz {
 // the caret stands on a line of the document, at a column 1 .. its end column
 // that is a character boundary; the first displayed line is 1 .. lineCount; a
 // selection lies inside the document, its ends within their lines' bytes;
-// the store's invariants hold; at most 255 bookmarks and 1,024 range labels.
+// at most 255 bookmarks and 1,024 range labels; the store's invariants hold
+// (on a long document checked only every few steps, and at the end).
 // A broken property is written to stderr and aborts.
 inline constexpr std::size_t kMaxDocumentBytes = 4096;
 inline constexpr std::size_t kMaxSteps = 2000;
