@@ -1,0 +1,29 @@
+// The script fuzz target's checks (fuzz/script_checks.cpp) over its seeds and
+// over every input it caught (fuzz/regressions/fuzz_script/). A broken
+// property aborts with its description.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "../../fuzz/script_checks.h"
+
+namespace fs = std::filesystem;
+
+TEST(ScriptFuzzInputs, EveryKeptInputPasses) {
+  int seen = 0;
+  for (const char* kind : {"corpus", "regressions"}) {
+    const fs::path dir = fs::path(GV_SOURCE_DIR) / "fuzz" / kind / "fuzz_script";
+    if (!fs::exists(dir)) continue;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
+      std::ifstream f(entry.path(), std::ios::binary);
+      const std::string bytes(std::istreambuf_iterator<char>(f), {});
+      gorvane::fuzz::CheckScript(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      ++seen;
+    }
+  }
+  EXPECT_GT(seen, 0);
+}
