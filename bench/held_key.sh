@@ -17,7 +17,7 @@ if [ "$(cat "$lines.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$lines" ]; the
   python3 "$here/make_lines.py" "$lines" 1600000 100
   echo "$stamp" >"$lines.stamp"
 fi
-(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel held_key >/dev/null)
+(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool held_key >/dev/null)
 "$root/scripts/wine-run.sh" "$root/build/win64" 120 "$root/build/win64/bin/gvtool.exe" detect "$lines" >/dev/null
 
 inner=$(mktemp)
@@ -34,13 +34,15 @@ ed="\$(z "$root/build/win64/bin/Gorvane_0174.exe")"
 sleep 600 | "\$w" cmd.exe /c pause >/dev/null 2>&1 &
 keeper=\$!
 sleep 2
+failed=0
 for file in "$root/samples/sample-sjis.txt" "$lines"; do
   for run in \$(seq $runs); do
     printf '%-22s run %d  ' "\$(basename "\$file")" "\$run"
-    "\$w" ./held_key.exe "\$ed" "\$(z "\$file")" $presses $interval || echo "failed"
+    "\$w" ./held_key.exe "\$ed" "\$(z "\$file")" $presses $interval 2>&1 || { echo "failed"; failed=1; }
   done
 done
 kill \$keeper 2>/dev/null || true
 /usr/lib/wine/wineserver -k || true
+exit \$failed
 INNER
 timeout -k 10 900 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" 2>/dev/null | grep -v '^$'

@@ -66,15 +66,33 @@ int wmain(int argc, wchar_t** argv) {
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 2;
   Search frame{pi.dwProcessId, L"Gorvane", nullptr};
   const ULONGLONG start = GetTickCount64();
-  while (!frame.found && GetTickCount64() - start < 120000) {
+  bool gone = false;
+  while (!frame.found && !gone && GetTickCount64() - start < 120000) {
     EnumWindows(Find, reinterpret_cast<LPARAM>(&frame));
-    if (!frame.found) Sleep(10);
+    if (frame.found) break;
+    // An editor that cannot start says so in a message box, or has ended.
+    Search box{pi.dwProcessId, L"#32770", nullptr};
+    EnumWindows(Find, reinterpret_cast<LPARAM>(&box));
+    if (box.found) {
+      wchar_t text[512] = {};
+      SendMessageTimeoutW(GetDlgItem(box.found, 0xFFFF), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 1000, nullptr);
+      // In UTF-8, for the terminal of the host that runs Wine.
+      char utf8[1536] = {};
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+      std::fprintf(stderr, "held_key: the editor shows a message box: \"%s\"\n", utf8);
+      PostMessageW(box.found, WM_CLOSE, 0, 0);
+      gone = true;
+    } else if (WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0) {
+      std::fprintf(stderr, "held_key: the editor ended before its window came up\n");
+      gone = true;
+    }
   }
   HWND view = frame.found ? FindWindowExW(frame.found, nullptr, L"QVChild", nullptr) : nullptr;
   HWND bar = frame.found ? FindWindowExW(frame.found, nullptr, L"msctls_statusbar32", nullptr) : nullptr;
   int status = 0;
   if (!view || !bar) {
-    std::fprintf(stderr, "held_key: the editor's window did not come up\n");
+    if (!gone) std::fprintf(stderr, "held_key: the editor's window did not come up\n");
     status = 3;
   } else {
     // Let the first page and the info window settle.
