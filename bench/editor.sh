@@ -32,29 +32,41 @@ echo "== in the core (median of $runs, milliseconds)"
 time_one() {
   local t0 t1
   t0=${EPOCHREALTIME/[.,]/}
-  "$@" >/dev/null
+  "$@" >/dev/null || { echo "editor.sh: '$*' failed" >&2; return 1; }
   t1=${EPOCHREALTIME/[.,]/}
   echo $((t1 - t0))
 }
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
 
-# Each command, in turns, RUNS times.
+# Each command, in turns, RUNS times. The 1,000 Page Downs go as one -e of
+# 1,000 lines.
 names=(load ctrl_end ctrl_home page_down_1000 jump_800000 next_bookmark)
-pages=$(mktemp)
-trap 'rm -f "$pages"' EXIT
-for _ in $(seq 1000); do echo "key PageDown"; done >"$pages"
+pages=$(for _ in $(seq 1000); do echo "key PageDown"; done)
 run() {
   case $1 in
     load) "$gvtool" load "$input" ;;
     ctrl_end) "$gvtool" edit -e "key Ctrl+End" "$input" ;;
     ctrl_home) "$gvtool" edit -e "key Ctrl+End" -e "key Ctrl+Home" "$input" ;;
-    page_down_1000) "$gvtool" edit --script "$pages" "$input" ;;
+    page_down_1000) "$gvtool" edit -e "$pages" "$input" ;;
     jump_800000) "$gvtool" edit -e "input 800000" -e JUMP "$input" ;;
     next_bookmark) "$gvtool" edit -e "key Ctrl+End" -e "input last" -e BOOKMARK -e "key Ctrl+Home" -e NEXTBOOKMARK "$input" ;;
   esac
 }
+# Where each command must leave the caret (a page is 40 lines here); the first
+# run of each, untimed, is checked against it and warms the page cache.
+declare -A want=(
+  [load]="lines=1600000 " [ctrl_end]="caret=1600000:" [ctrl_home]="caret=1:1 " [page_down_1000]="caret=40001:1 "
+  [jump_800000]="caret=800000:1 " [next_bookmark]="caret=1600000:1 "
+)
+for n in "${names[@]}"; do
+  got=$(run "$n") || { echo "editor.sh: $n failed" >&2; exit 1; }
+  last=$(tail -n 1 <<<"$got")
+  if [[ $last != "${want[$n]}"* ]]; then
+    echo "editor.sh: $n ended with '$last', not '${want[$n]}...'" >&2
+    exit 1
+  fi
+done
 declare -A times
-run load >/dev/null  # warm the page cache
 for _ in $(seq "$runs"); do
   for n in "${names[@]}"; do times[$n]+="$(time_one run "$n") "; done
 done

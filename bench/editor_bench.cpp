@@ -67,19 +67,33 @@ int main(int argc, char** argv) {
   const sh::KeyPress ctrlEnd{0x23, true, false}, ctrlHome{0x24, true, false}, pageDown{0x22, false, false};
   auto home = [&] { editor.KeyDown(ctrlHome); };
   auto end = [&] { editor.KeyDown(ctrlEnd); };
+  const sh::PaneState& p = editor.pane(0);
+  // Each move must have taken the caret where it goes, or its time means nothing.
+  bool wrong = false;
+  auto expect = [&](const char* move, doc::LineNo line) {
+    if (p.caret.line == line) return;
+    std::fprintf(stderr, "editor_bench: %s ended on line %d, not %d\n", move, p.caret.line.value, line.value);
+    wrong = true;
+  };
 
   const double endMs = Median(runs, home, end);
+  expect("Ctrl+End", doc::LineNo(count));
   const double homeMs = Median(runs, end, home);
+  expect("Ctrl+Home", doc::LineNo(1));
   const double pagesMs = Median(runs, home, [&] {
     for (int i = 0; i < 1000; ++i) editor.KeyDown(pageDown);
   });
+  const doc::LineNo pagedTo = p.caret.line;
+  if (pagedTo <= doc::LineNo(1000)) expect("1,000 Page Downs", doc::LineNo(1001));
   const double jumpMs = Median(runs, [&] { home(); world.inputs.push_back({"800000"}); }, [&] { editor.Run(43); });
+  expect("the jump", doc::LineNo(800000));
   store.SetBookmark(doc::LineNo(count), 1);
   const double markMs = Median(runs, home, [&] { editor.Run(47); });
-  const sh::PaneState& p = editor.pane(0);
+  expect("the next bookmark", doc::LineNo(count));
   std::printf("lines=%d load_ms=%.1f\n", count, loadMs);
   std::printf("ctrl_end_ms=%.3f ctrl_home_ms=%.3f page_down_1000_ms=%.1f jump_800000_ms=%.3f next_bookmark_ms=%.3f\n",
               endMs, homeMs, pagesMs, jumpMs, markMs);
-  std::printf("caret=%d:%d statuses=%zu\n", p.caret.line.value, p.caret.column.value, world.transcript.size());
-  return p.caret.line.value == count ? 0 : 3;
+  std::printf("paged_to=%d caret=%d:%d statuses=%zu\n", pagedTo.value, p.caret.line.value, p.caret.column.value,
+              world.transcript.size());
+  return wrong ? 3 : 0;
 }

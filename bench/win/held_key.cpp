@@ -45,12 +45,32 @@ int wmain(int argc, wchar_t** argv) {
   const int interval = argc > 4 ? _wtoi(argv[4]) : 33;
   PROCESS_INFORMATION pi{};
   if (!gvbench::StartOn(argv[1], argv[2], &pi)) return 2;
-  const HWND frame = gvbench::WaitForWindow(pi.dwProcessId, L"Gorvane", GetTickCount64(), 120000);
+  HWND frame = nullptr;
+  const ULONGLONG start = GetTickCount64();
+  bool gone = false;
+  while (!frame && !gone && GetTickCount64() - start < 120000) {
+    if ((frame = gvbench::FindProcessWindow(pi.dwProcessId, L"Gorvane"))) break;
+    // An editor that cannot start says so in a message box, or has ended.
+    if (HWND box = gvbench::FindProcessWindow(pi.dwProcessId, L"#32770")) {
+      wchar_t text[512] = {};
+      SendMessageTimeoutW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          1000, nullptr);
+      // In UTF-8, for the terminal of the host that runs Wine.
+      char utf8[1536] = {};
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+      std::fprintf(stderr, "held_key: the editor shows a message box: \"%s\"\n", utf8);
+      PostMessageW(box, WM_CLOSE, 0, 0);
+      gone = true;
+    } else if (WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0) {
+      std::fprintf(stderr, "held_key: the editor ended before its window came up\n");
+      gone = true;
+    }
+  }
   HWND view = frame ? FindWindowExW(frame, nullptr, L"QVChild", nullptr) : nullptr;
   HWND bar = frame ? FindWindowExW(frame, nullptr, L"msctls_statusbar32", nullptr) : nullptr;
   int status = 0;
   if (!view || !bar) {
-    std::fprintf(stderr, "held_key: the editor's window did not come up\n");
+    if (!gone) std::fprintf(stderr, "held_key: the editor's window did not come up\n");
     status = 3;
   } else {
     // Let the first page and the info window settle.

@@ -18,8 +18,8 @@ inline bool StartOn(const wchar_t* program, const wchar_t* file, PROCESS_INFORMA
 }
 
 // The first visible top-level window of the class that belongs to the
-// process, looked for every few milliseconds until `since` + limit (ms).
-inline HWND WaitForWindow(DWORD pid, const wchar_t* cls, ULONGLONG since, ULONGLONG limit) {
+// process, or null.
+inline HWND FindProcessWindow(DWORD pid, const wchar_t* cls) {
   struct Search {
     DWORD pid;
     const wchar_t* cls;
@@ -36,11 +36,15 @@ inline HWND WaitForWindow(DWORD pid, const wchar_t* cls, ULONGLONG since, ULONGL
     }
     return TRUE;
   };
-  while (!s.found && GetTickCount64() - since < limit) {
-    EnumWindows(find, reinterpret_cast<LPARAM>(&s));
-    if (!s.found) Sleep(5);
-  }
+  EnumWindows(find, reinterpret_cast<LPARAM>(&s));
   return s.found;
+}
+
+// That window, looked for every few milliseconds until `since` + limit (ms).
+inline HWND WaitForWindow(DWORD pid, const wchar_t* cls, ULONGLONG since, ULONGLONG limit) {
+  HWND found = nullptr;
+  while (!(found = FindProcessWindow(pid, cls)) && GetTickCount64() - since < limit) Sleep(5);
+  return found;
 }
 
 }  // namespace gvbench
