@@ -19,12 +19,8 @@ if [ ! -f "$root/build/release/build.ninja" ]; then
 fi
 (cd "$root" && cmake --build build/release --target gvtool editor_bench >/dev/null)
 mkdir -p "$data"
-stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
-if [ "$(cat "$input.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$input" ]; then
-  echo "generating $input ..."
-  python3 "$here/make_lines.py" "$input" 1600000 100
-  echo "$stamp" >"$input.stamp"
-fi
+. "$here/common.sh"
+gv_lines_document "$input"
 
 echo "== in the core (median of $runs, milliseconds)"
 "$root/build/release/bench/editor_bench" "$input" "$runs"

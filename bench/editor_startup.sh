@@ -10,12 +10,8 @@ root=$(cd "$here/.." && pwd)
 data=$here/data
 # The document of files.sh, made again when its generator changed (the stamp is files.sh's).
 lines=$data/lines-1600000.txt
-stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
-if [ "$(cat "$lines.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$lines" ]; then
-  mkdir -p "$data"
-  python3 "$here/make_lines.py" "$lines" 1600000 100
-  echo "$stamp" >"$lines.stamp"
-fi
+. "$here/common.sh"
+gv_lines_document "$lines"
 [ -f "$data/text-sjis.txt" ] || python3 "$here/make_text.py" "$data" 24
 head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
 (cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool first_paint >/dev/null)
@@ -24,13 +20,8 @@ head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
 inner=$(mktemp)
 trap 'rm -f "$inner"' EXIT
 cat >"$inner" <<INNER
-. "$root/scripts/ja-locale.sh"
-gv_ja_locale || exit 1
-export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-cd "$root/build/win64/bin"
-w=/usr/lib/wine/wine64
-z() { echo "Z:\$(echo "\$1" | tr / '\\\\')"; }
+. "$here/common.sh"
+gv_wine_session "$root" || exit 1
 # Each program is measured twice: first in a Wine session that it starts (the
 # session's services come up with it: "cold"), then in a session that is up
 # already ("warm"): a Wine process is kept running throughout (else the

@@ -27,12 +27,8 @@ if [ ! -f "$root/build/release/build.ninja" ]; then
 fi
 (cd "$root" && cmake --build build/release --target gvtool >/dev/null)
 mkdir -p "$data" "$out"
-stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
-if [ "$(cat "$input.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$input" ]; then
-  echo "generating $input ..."
-  python3 "$here/make_lines.py" "$input" 1600000 100
-  echo "$stamp" >"$input.stamp"
-fi
+. "$here/common.sh"
+gv_lines_document "$input"
 
 time_one() {
   local t0 t1 rc=0

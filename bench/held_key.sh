@@ -12,12 +12,8 @@ presses=${PRESSES:-50}
 interval=${INTERVAL:-33}
 runs=${RUNS:-3}
 lines=$data/lines-1600000.txt
-stamp="lines $(cksum <"$here/make_lines.py" | cut -d' ' -f1) $(cksum <"$here/make_text.py" | cut -d' ' -f1)"
-if [ "$(cat "$lines.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$lines" ]; then
-  mkdir -p "$data"
-  python3 "$here/make_lines.py" "$lines" 1600000 100
-  echo "$stamp" >"$lines.stamp"
-fi
+. "$here/common.sh"
+gv_lines_document "$lines"
 (cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool held_key >/dev/null)
 # The caret must move on every key-down, so a file of fewer lines gets fewer
 # of them (the sample has 13 lines: 12). Loading the large file here also
@@ -34,13 +30,8 @@ done
 inner=$(mktemp)
 trap 'rm -f "$inner"' EXIT
 cat >"$inner" <<INNER
-. "$root/scripts/ja-locale.sh"
-gv_ja_locale || exit 1
-export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-cd "$root/build/win64/bin"
-w=/usr/lib/wine/wine64
-z() { echo "Z:\$(echo "\$1" | tr / '\\\\')"; }
+. "$here/common.sh"
+gv_wine_session "$root" || exit 1
 ed="\$(z "$root/build/win64/bin/Gorvane_0174.exe")"
 sleep 600 | "\$w" cmd.exe /c pause >/dev/null 2>&1 &
 keeper=\$!

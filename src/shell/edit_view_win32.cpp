@@ -283,6 +283,13 @@ void DropFiles(EditorWindow& e, HDROP drop) {
   if (e.commands && e.commands->OpenFileCommand(0, &entry)) e.Refresh(true);
 }
 
+// The left button let go (or the capture lost): the drag in the view or the
+// line-number column ends.
+void EndOfDrag(EditorWindow& e, HWND hwnd, UINT msg) {
+  if (msg == WM_LBUTTONUP && GetCapture() == hwnd) ReleaseCapture();
+  e.Apply(e.editor.Release());
+}
+
 // The key-down as the editor takes it: the modifier keys held now and the
 // input method's state.
 sh::KeyPress KeyPressNow(const EditorWindow& e, WPARAM vk) {
@@ -409,11 +416,8 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         e->Apply(e->editor.DragTo(p, e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp))));
       return 0;
     case WM_LBUTTONUP:
-      if (GetCapture() == hwnd) ReleaseCapture();
-      e->Apply(e->editor.Release());
-      return 0;
     case WM_CAPTURECHANGED:
-      e->Apply(e->editor.Release());
+      EndOfDrag(*e, hwnd, msg);
       return 0;
     case WM_RBUTTONDOWN: {
       SetFocus(hwnd);
@@ -459,11 +463,8 @@ LRESULT CALLBACK LineNumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         e->Apply(e->editor.LineNumberDragTo(p, e->editor.LineAtY(p, GET_Y_LPARAM(lp))));
       return 0;
     case WM_LBUTTONUP:
-      if (GetCapture() == hwnd) ReleaseCapture();
-      e->Apply(e->editor.Release());
-      return 0;
     case WM_CAPTURECHANGED:
-      e->Apply(e->editor.Release());
+      EndOfDrag(*e, hwnd, msg);
       return 0;
     case WM_RBUTTONDOWN:
       // The caret goes to the start of the clicked line.

@@ -1,0 +1,29 @@
+# Sourced by the benchmarks. gv_lines_document PATH makes the 1,600,000-line
+# Shift-JIS document (make_lines.py) at PATH unless it is there already from
+# the generators as they are now (a stamp beside it records their checksums).
+gv_lines_document() {
+  local path=$1 dir
+  dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  local stamp
+  stamp="lines $(cksum <"$dir/make_lines.py" | cut -d' ' -f1) $(cksum <"$dir/make_text.py" | cut -d' ' -f1)"
+  if [ "$(cat "$path.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$path" ]; then
+    echo "generating $path ..." >&2
+    mkdir -p "$(dirname "$path")"
+    python3 "$dir/make_lines.py" "$path" 1600000 100
+    echo "$stamp" >"$path.stamp"
+  fi
+}
+
+# The Wine session the Win32 benchmarks run in (sourced inside the script that
+# xvfb-run starts): the Japanese locale, the prefix of the win64 tree, the
+# program folder as the working folder; w runs a program, z gives a path's Z: name.
+gv_wine_session() {
+  local root=$1
+  . "$root/scripts/ja-locale.sh"
+  gv_ja_locale || return 1
+  export WINEPREFIX=$root/build/win64/wine/prefix WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  cd "$root/build/win64/bin" || return 1
+  w=/usr/lib/wine/wine64
+  z() { echo "Z:$(echo "$1" | tr / '\\')"; }
+}
