@@ -17,26 +17,29 @@ inline bool StartOn(const wchar_t* program, const wchar_t* file, PROCESS_INFORMA
   return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi) != 0;
 }
 
+struct WindowSearch {
+  DWORD pid;
+  const wchar_t* cls;
+  HWND found;
+};
+
+inline BOOL CALLBACK FindWindowOf(HWND w, LPARAM lp) {
+  auto* q = reinterpret_cast<WindowSearch*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  wchar_t name[128];
+  if (owner == q->pid && IsWindowVisible(w) && GetClassNameW(w, name, 128) && lstrcmpiW(name, q->cls) == 0) {
+    q->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The first visible top-level window of the class that belongs to the
 // process, or null.
 inline HWND FindProcessWindow(DWORD pid, const wchar_t* cls) {
-  struct Search {
-    DWORD pid;
-    const wchar_t* cls;
-    HWND found;
-  } s{pid, cls, nullptr};
-  const WNDENUMPROC find = [](HWND w, LPARAM lp) -> BOOL {
-    auto* q = reinterpret_cast<Search*>(lp);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    wchar_t name[128];
-    if (owner == q->pid && IsWindowVisible(w) && GetClassNameW(w, name, 128) && lstrcmpiW(name, q->cls) == 0) {
-      q->found = w;
-      return FALSE;
-    }
-    return TRUE;
-  };
-  EnumWindows(find, reinterpret_cast<LPARAM>(&s));
+  WindowSearch s{pid, cls, nullptr};
+  EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
