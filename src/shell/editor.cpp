@@ -756,24 +756,41 @@ Effects Editor::ToggleBookmark() {
          BoxIcon::Warning);
     return {};
   }
-  std::vector<std::string> fields{""};
-  if (!dialogs_.Ask(DialogKind::BookmarkName, fields) || fields.empty()) return {};
-  const std::uint8_t mark = store_.FreeBookmarkNumber();
-  // The line's entry first; the info window hears of it only once it exists.
-  if (mark == 0 || !store_.SetBookmark(line, mark)) return Beeped(u8"ﾌﾞｯｸﾏｰｸ設定に失敗しました。");
+  // The name is asked modelessly: the registration is open until the info
+  // window has answered.
   registering_ = true;
   const std::uint64_t generation = generation_;
-  bookmarks_->Register(mark, CutSjis(fields[0], kMaxNameBytes), [this, mark, generation](bool ok) {
+  dialogs_.Open(DialogKind::BookmarkName, {""}, [this, line, generation](bool ok, std::vector<std::string> fields) {
+    if (generation != generation_) return;
+    if (!ok || fields.empty()) {
+      registering_ = false;
+      return;
+    }
+    SetBookmarkNamed(line, fields[0]);
+  });
+  return {};
+}
+
+void Editor::SetBookmarkNamed(LineNo line, std::string_view name) {
+  line = LineNo(std::clamp(line.value, 1, lineCount()));
+  const std::uint8_t mark = store_.FreeBookmarkNumber();
+  // The line's entry first; the info window hears of it only once it exists.
+  if (store_.Bookmark(line) != 0 || mark == 0 || !store_.SetBookmark(line, mark)) {
+    registering_ = false;
+    Beeped(u8"ﾌﾞｯｸﾏｰｸ設定に失敗しました。");
+    return;
+  }
+  const std::uint64_t generation = generation_;
+  bookmarks_->Register(mark, CutSjis(name, kMaxNameBytes), [this, mark, generation](bool ok) {
     if (generation != generation_) return;
     registering_ = false;
-    Effects fx = Effects::RepaintAll();
     if (!ok) {
       if (auto at = LineOfBookmark(store_, mark)) store_.SetBookmark(*at, 0);
       Status(host_, u8"ﾌﾞｯｸﾏｰｸ設定に失敗しました。");
     }
-    if (late_) late_(fx);
+    Late(Effects::RepaintAll());
   });
-  return Effects::RepaintAll();
+  Late(Effects::RepaintAll());
 }
 
 Effects Editor::GoToBookmark(std::uint8_t mark) {
@@ -794,16 +811,21 @@ Effects Editor::BookmarkDeleted(std::uint8_t mark) {
 // ---- range-setting lines ------------------------------------------------------------------------------
 
 Effects Editor::RangeLabelAsk(DialogKind kind, LineNo line, std::string initial) {
-  std::vector<std::string> fields{std::move(initial)};
-  if (!dialogs_.Ask(kind, fields) || fields.empty() || fields[0].empty()) return {};
-  if (!store_.SetRangeLabel(line, fields[0])) {
-    Tell(host_, u8"範囲設定可能行数(1024)を超えました。\r\n設定できません。", BoxIcon::Warning);
-    return {};
-  }
-  Effects fx = Effects::RepaintAll();
-  fx.bits |= Effects::kFunctionList;
-  fx.functionAt = line;
-  return fx;
+  // Asked modelessly; the label goes to the line the dialog was opened for.
+  const std::uint64_t generation = generation_;
+  dialogs_.Open(kind, {std::move(initial)}, [this, line, generation](bool ok, std::vector<std::string> fields) {
+    if (generation != generation_ || !ok || fields.empty() || fields[0].empty()) return;
+    if (line > LineNo(lineCount())) return;
+    if (!store_.SetRangeLabel(line, fields[0])) {
+      Tell(host_, u8"範囲設定可能行数(1024)を超えました。\r\n設定できません。", BoxIcon::Warning);
+      return;
+    }
+    Effects fx = Effects::RepaintAll();
+    fx.bits |= Effects::kFunctionList;
+    fx.functionAt = line;
+    Late(fx);
+  });
+  return {};
 }
 
 Effects Editor::ToggleRangeLine() {

@@ -84,10 +84,19 @@ struct PaneState {
 
 // The dialogs the editor asks: fields in, edited fields out; false is Cancel.
 enum class DialogKind { Jump, SelectLines, BookmarkName, RangeLabel, EditRangeLabel };
+// Jump and SelectLines are modal (Ask); the bookmark's name and the range
+// labels are asked modelessly (Open): the editor goes on while the dialog is
+// up, and done runs when the person closes it, OK (true) or Cancel; it may
+// run before Open returns. A dialog that goes with its window calls nothing.
 class EditorDialogs {
  public:
+  using Done = std::function<void(bool ok, std::vector<std::string> fields)>;
   virtual ~EditorDialogs() = default;
   virtual bool Ask(DialogKind kind, std::vector<std::string>& fields) = 0;
+  virtual void Open(DialogKind kind, std::vector<std::string> fields, Done done) {
+    const bool ok = Ask(kind, fields);
+    done(ok, std::move(fields));
+  }
 };
 
 // The info window's list of this file's bookmarks.
@@ -219,6 +228,10 @@ class Editor final : public doc::PaneViews {
   Effects UpDown(int pane, std::int64_t to);
   bool OnScreenOrRefuse(std::u8string_view name);
   Effects RangeLabelAsk(DialogKind kind, doc::LineNo line, std::string initial);
+  void SetBookmarkNamed(doc::LineNo line, std::string_view name);
+  void Late(const Effects& fx) {
+    if (late_) late_(fx);
+  }
 
   // handlers
   Effects SelectAll();
@@ -276,7 +289,7 @@ class Editor final : public doc::PaneViews {
   doc::LineNo lineAnchor_{1};
   std::optional<doc::BracketPair> pair_;
   std::optional<doc::TextPos> pendingBracket_;
-  bool registering_ = false;   // a bookmark registration is open
+  bool registering_ = false;   // a bookmark registration is open (its name asked, or the info window's answer awaited)
   std::uint64_t generation_ = 0;  // counts documents, so a late answer for an old one is dropped
 };
 

@@ -683,6 +683,8 @@ int Run(HINSTANCE inst, int show) {
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // The modeless dialogs (a bookmark's name, a range label) first.
+    if (e.lineDialogs.Offer(&msg)) continue;
     // Keys to the edit views and the search box: with Ctrl (or Shift on a
     // key flagged for it) a bound key is a command, not a character.
     const bool keyMessage = msg.message == WM_KEYDOWN || msg.message == WM_KEYUP ||

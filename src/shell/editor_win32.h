@@ -187,11 +187,19 @@ struct Pane {
 
 // The line dialogs from the resource library's templates ("JUMP",
 // "SELECTLNUM", "MARKJUMP", "SETAREASEL", "EDITAREASEL").
+// "JUMP" and "SELECTLNUM" are modal; "MARKJUMP", "SETAREASEL" and
+// "EDITAREASEL" modeless, one of each kind at a time (a new one replaces an
+// open one, which counts as cancelled).
 class LineDialogsWin32 final : public sh::EditorDialogs {
  public:
+  ~LineDialogsWin32() override;
   bool Ask(sh::DialogKind kind, std::vector<std::string>& fields) override;
+  void Open(sh::DialogKind kind, std::vector<std::string> fields, Done done) override;
+  // The message loop offers each message to the open modeless dialogs first.
+  bool Offer(MSG* msg);
   HWND* owner = nullptr;
   HMODULE* resources = nullptr;
+  std::array<HWND, 5> open{};  // by DialogKind
 };
 
 // The info window's list of this file's bookmarks, over the bookmark messages.

@@ -10,7 +10,33 @@ namespace {
 struct DialogState {
   std::vector<std::string>* fields;
   std::size_t limit;  // characters a field takes
+  // Modeless: the answer goes here, and the state owns its fields.
+  sh::EditorDialogs::Done done;
+  std::vector<std::string> own;
+  HWND* slot = nullptr;
 };
+
+const wchar_t* TemplateOf(sh::DialogKind kind, std::size_t* limit) {
+  switch (kind) {
+    case sh::DialogKind::Jump: *limit = 10; return L"JUMP";
+    case sh::DialogKind::SelectLines: *limit = 7; return L"SELECTLNUM";
+    case sh::DialogKind::BookmarkName: *limit = 255; return L"MARKJUMP";
+    case sh::DialogKind::RangeLabel: *limit = 255; return L"SETAREASEL";
+    case sh::DialogKind::EditRangeLabel: *limit = 255; return L"EDITAREASEL";
+  }
+  *limit = 10;
+  return L"JUMP";
+}
+
+// A modeless dialog closed: OK hands the fields on, Cancel nothing; its
+// window goes first, so that a new one may be opened from the answer.
+void CloseModeless(HWND dlg, bool ok) {
+  auto* st = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  sh::EditorDialogs::Done done = std::move(st->done);
+  std::vector<std::string> fields = std::move(st->own);
+  DestroyWindow(dlg);
+  if (done) done(ok, std::move(fields));
+}
 
 INT_PTR CALLBACK FieldsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -38,12 +64,24 @@ INT_PTR CALLBACK FieldsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
           text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
           (*st->fields)[i] = Narrow(text);
         }
-        EndDialog(dlg, 1);
+        if (st->slot) CloseModeless(dlg, true);
+        else EndDialog(dlg, 1);
         return TRUE;
       }
       if (LOWORD(wp) == IDCANCEL) {
-        EndDialog(dlg, 0);
+        auto* st = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+        if (st && st->slot) CloseModeless(dlg, false);
+        else EndDialog(dlg, 0);
         return TRUE;
+      }
+      break;
+    case WM_DESTROY:
+      // A modeless dialog's state goes with it (without an answer when its
+      // owner closes it).
+      if (auto* st = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dlg, DWLP_USER)); st && st->slot) {
+        if (*st->slot == dlg) *st->slot = nullptr;
+        SetWindowLongPtrW(dlg, DWLP_USER, 0);
+        delete st;
       }
       break;
     default:
@@ -56,18 +94,42 @@ INT_PTR CALLBACK FieldsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 bool LineDialogsWin32::Ask(sh::DialogKind kind, std::vector<std::string>& fields) {
   if (!resources || !*resources) return false;
-  const wchar_t* name = L"JUMP";
   std::size_t limit = 10;
-  switch (kind) {
-    case sh::DialogKind::Jump: break;
-    case sh::DialogKind::SelectLines: name = L"SELECTLNUM", limit = 7; break;
-    case sh::DialogKind::BookmarkName: name = L"MARKJUMP", limit = 255; break;
-    case sh::DialogKind::RangeLabel: name = L"SETAREASEL", limit = 255; break;
-    case sh::DialogKind::EditRangeLabel: name = L"EDITAREASEL", limit = 255; break;
-  }
-  DialogState state{&fields, limit};
+  const wchar_t* name = TemplateOf(kind, &limit);
+  DialogState state{&fields, limit, {}, {}, nullptr};
   const INT_PTR r = DialogBoxParamW(*resources, name, owner ? *owner : nullptr, FieldsProc, reinterpret_cast<LPARAM>(&state));
   return r == 1;
+}
+
+void LineDialogsWin32::Open(sh::DialogKind kind, std::vector<std::string> fields, Done done) {
+  HWND& slot = open[static_cast<std::size_t>(kind)];
+  if (slot) CloseModeless(slot, false);  // one of a kind: the open one counts as cancelled
+  std::size_t limit = 10;
+  const wchar_t* name = TemplateOf(kind, &limit);
+  auto* state = new DialogState{nullptr, limit, std::move(done), std::move(fields), &slot};
+  state->fields = &state->own;
+  HWND dlg = resources && *resources ? CreateDialogParamW(*resources, name, owner ? *owner : nullptr, FieldsProc,
+                                                          reinterpret_cast<LPARAM>(state))
+                                     : nullptr;
+  if (!dlg) {
+    Done failed = std::move(state->done);
+    delete state;
+    if (failed) failed(false, {});
+    return;
+  }
+  slot = dlg;
+  ShowWindow(dlg, SW_SHOW);
+}
+
+bool LineDialogsWin32::Offer(MSG* msg) {
+  for (HWND dlg : open)
+    if (dlg && ::IsDialogMessageW(dlg, msg)) return true;
+  return false;
+}
+
+LineDialogsWin32::~LineDialogsWin32() {
+  for (HWND& dlg : open)
+    if (dlg) DestroyWindow(dlg);
 }
 
 }  // namespace gorvane::shell::win32

@@ -447,3 +447,65 @@ TEST(EditorScript, BoxesTakeTheScriptedAnswerOrTheirDefault) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dialogs that stay open until the test answers them.
+struct OpenDialogs final : sh::EditorDialogs {
+  bool Ask(sh::DialogKind, std::vector<std::string>&) override { return false; }
+  void Open(sh::DialogKind kind, std::vector<std::string> fields, Done d) override {
+    kinds.push_back(kind);
+    first = fields.empty() ? "" : fields[0];
+    done = std::move(d);
+  }
+  std::vector<sh::DialogKind> kinds;
+  std::string first;
+  Done done;
+};
+
+// The bookmark's name and the range labels are asked while the editor goes
+// on: the mark or label goes to the line the dialog was opened for, once it
+// is answered; a second bookmark waits until the first is registered.
+TEST(EditorScript, NamesAreAskedWhileTheEditorGoesOn) {
+  Session s(Lines(10));
+  OpenDialogs dialogs;
+  sh::Editor editor(s.world, s.store, dialogs);
+  editor.SetBookmarkRegistry(&s.world);
+  sh::SetScriptView(editor);
+  editor.DocumentReplaced();
+  editor.SetCaret(0, doc::LineNo(3), doc::CaretCol(1));
+  editor.Run(79);
+  ASSERT_TRUE(dialogs.done);
+  EXPECT_EQ(s.store.Bookmark(doc::LineNo(3)), 0);
+  editor.SetCaret(0, doc::LineNo(6), doc::CaretCol(1));
+  editor.Run(79);  // refused: the first is still being named
+  EXPECT_EQ(s.world.transcript, (std::vector<std::string>{"status: 現在ﾌﾞｯｸﾏｰｸ登録中のﾃﾞｰﾀがあります。", "beep"}));
+  dialogs.done(true, {"third"});
+  EXPECT_NE(s.store.Bookmark(doc::LineNo(3)), 0);
+  ASSERT_EQ(s.world.registered.size(), 1u);
+  EXPECT_EQ(s.world.registered[0].second, "third");
+  // Cancelled: nothing set, and the next one may be named.
+  editor.Run(79);
+  dialogs.done(false, {});
+  EXPECT_EQ(s.store.Bookmark(doc::LineNo(6)), 0);
+  editor.Run(79);
+  EXPECT_EQ(dialogs.kinds.size(), 3u);
+
+  // A range label: the dialog starts with the line's label when editing.
+  editor.SetCaret(0, doc::LineNo(8), doc::CaretCol(1));
+  editor.Run(80);
+  editor.SetCaret(0, doc::LineNo(2), doc::CaretCol(1));
+  dialogs.done(true, {"eight"});
+  EXPECT_EQ(s.store.RangeLabel(doc::LineNo(8)), "eight");
+  EXPECT_EQ(s.store.RangeIndex(doc::LineNo(2)), 0);
+  editor.SetCaret(0, doc::LineNo(8), doc::CaretCol(1));
+  editor.Run(81);
+  EXPECT_EQ(dialogs.first, "eight");
+  EXPECT_EQ(dialogs.kinds.back(), sh::DialogKind::EditRangeLabel);
+  // An answer for a document that has gone is dropped.
+  editor.DocumentReplaced();
+  dialogs.done(true, {"late"});
+  EXPECT_EQ(s.store.RangeLabel(doc::LineNo(8)), "eight");
+}
+
+}  // namespace

@@ -239,6 +239,25 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(250, 1)));
 
+  // 範囲設定行に設定 (the line-number menu's id 121): the modeless dialog takes
+  // the label, which the function box then lists.
+  PostMessageW(frame, WM_COMMAND, MAKEWPARAM(121, 0), 0);
+  HWND labels = nullptr;
+  for (int i = 0; i < 200 && !labels; ++i) {
+    labels = FindWindowW(L"#32770", L"\u7bc4\u56f2\u8a2d\u5b9a\u884c\u306b\u8a2d\u5b9a");
+    if (!labels) Sleep(25);
+  }
+  ASSERT_NE(labels, nullptr) << "the label dialog opens";
+  SetDlgItemTextW(labels, 1006, L"main");
+  PostMessageW(labels, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  HWND functions = GetDlgItem(GetDlgItem(GetDlgItem(frame, 2050), 2052), 2058);
+  ASSERT_NE(functions, nullptr);
+  for (int i = 0; i < 200 && SendMessageW(functions, CB_GETCOUNT, 0, 0) != 1; ++i) Sleep(25);
+  ASSERT_EQ(SendMessageW(functions, CB_GETCOUNT, 0, 0), 1);
+  wchar_t item[64] = {};
+  SendMessageW(functions, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+  EXPECT_STREQ(item, L"main:250");
+
   gvdrive::Screenshot(frame).SaveBmp(gvdrive::ScreenshotPath(L"editor-selection.bmp"));
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
