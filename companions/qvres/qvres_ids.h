@@ -27,10 +27,10 @@
                  number (digits), IDC_FIELD1_LABEL, IDOK, IDCANCEL
    "SELECTLNUM"  modal dialog, caption "行指定選択": IDC_FIELD1 the first line,
                  IDC_FIELD2 the last line (digits), their labels, IDOK, IDCANCEL
-   "MARKJUMP"    modal dialog, caption "ブックマーク登録": IDC_FIELD1 the
-                 bookmark's name, IDC_FIELD1_LABEL, IDOK, IDCANCEL
-   "SETAREASEL"  modal dialog, caption "範囲設定行に設定": IDC_FIELD1 the label
-   "EDITAREASEL" modal dialog, caption "範囲設定行編集": IDC_FIELD1 the label
+   "MARKJUMP"    modeless dialog (CreateDialogParam), caption "ブックマーク登録":
+                 IDC_FIELD1 the bookmark's name, IDC_FIELD1_LABEL, IDOK, IDCANCEL
+   "SETAREASEL"  modeless dialog, caption "範囲設定行に設定": IDC_FIELD1 the label
+   "EDITAREASEL" modeless dialog, caption "範囲設定行編集": IDC_FIELD1 the label
    The program sets the fields' length limits and first values.
 
    The drop-down lists are empty in the templates: the program fills them when
