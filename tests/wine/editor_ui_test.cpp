@@ -186,6 +186,16 @@ int Differing(const gvdrive::Image& a, const gvdrive::Image& b) {
   return n;
 }
 
+// The dialog with this caption once it is up (5 s at most), or null.
+HWND DialogCaptioned(const wchar_t* caption) {
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200 && !dialog; ++i) {
+    dialog = FindWindowW(L"#32770", caption);
+    if (!dialog) Sleep(25);
+  }
+  return dialog;
+}
+
 // Menu commands and the mouse reach the editor: a selection is painted and
 // taken away again, a drag selects, the jump dialog puts the caret on a line.
 TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
@@ -229,11 +239,7 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
 
   // 指定行へジャンプ: the dialog takes the line number.
   PostMessageW(frame, WM_COMMAND, MAKEWPARAM(83, 0), 0);
-  HWND dialog = nullptr;
-  for (int i = 0; i < 200 && !dialog; ++i) {
-    dialog = FindWindowW(L"#32770", L"\u6307\u5b9a\u884c\u3078\u30b8\u30e3\u30f3\u30d7");
-    if (!dialog) Sleep(25);
-  }
+  HWND dialog = DialogCaptioned(L"\u6307\u5b9a\u884c\u3078\u30b8\u30e3\u30f3\u30d7");
   ASSERT_NE(dialog, nullptr) << "the jump dialog opens";
   SetDlgItemTextW(dialog, 1006, L"250");
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -242,11 +248,7 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   // 範囲設定行に設定 (the line-number menu's id 121): the modeless dialog takes
   // the label, which the function box then lists.
   PostMessageW(frame, WM_COMMAND, MAKEWPARAM(121, 0), 0);
-  HWND labels = nullptr;
-  for (int i = 0; i < 200 && !labels; ++i) {
-    labels = FindWindowW(L"#32770", L"\u7bc4\u56f2\u8a2d\u5b9a\u884c\u306b\u8a2d\u5b9a");
-    if (!labels) Sleep(25);
-  }
+  HWND labels = DialogCaptioned(L"\u7bc4\u56f2\u8a2d\u5b9a\u884c\u306b\u8a2d\u5b9a");
   ASSERT_NE(labels, nullptr) << "the label dialog opens";
   SetDlgItemTextW(labels, 1006, L"main");
   PostMessageW(labels, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
