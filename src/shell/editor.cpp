@@ -285,9 +285,7 @@ Effects Editor::ExtendTo(std::uint8_t vk, bool ctrl) {
     keyAnchor_ = panes_[active_].caret;
     keyAnchorSet_ = true;
   }
-  const std::int32_t x = panes_[active_].wantedX;
   fx |= MoveLikeKey(vk, ctrl);
-  if (vk == kVkUp || vk == kVkDown) panes_[active_].wantedX = std::max(x, panes_[active_].wantedX);
   return fx |= SetSelection(keyAnchor_, panes_[active_].caret);
 }
 
@@ -371,13 +369,8 @@ Effects Editor::Beeped(std::u8string_view status) {
 // to the caret and says why nothing happened.
 bool Editor::OnScreenOrRefuse(std::u8string_view name) {
   if (CaretOnScreen()) return true;
-  PaneState& p = panes_[active_];
-  if (late_) {
-    Effects fx = SetCaret(active_, p.caret.line, p.caret.column, true);
-    late_(fx);
-  } else {
-    SetCaret(active_, p.caret.line, p.caret.column, true);
-  }
+  const PaneState& p = panes_[active_];
+  Late(SetCaret(active_, p.caret.line, p.caret.column, true));
   std::u8string text = u8"キャレットが画面内に無いため";
   text += name;
   text += u8"できませんでした。";
@@ -462,7 +455,7 @@ TextPos AfterLine(LineNo line, std::string_view text, std::int32_t count) {
 
 Effects Editor::SelectAll() {
   const std::int32_t count = lineCount();
-  if (count == 1 && doc::LineText(Line(LineNo(1))).empty() && Line(LineNo(1)).empty())
+  if (count == 1 && Line(LineNo(1)).empty())
     return Beeped(u8"選択できるデータがありません。");
   const std::string last = Line(LineNo(count));
   return SelectLines(LineNo(1), LineNo(count), AfterLine(LineNo(count), last, count));
