@@ -27,3 +27,12 @@ gv_wine_session() {
   w=/usr/lib/wine/wine64
   z() { echo "Z:$(echo "$1" | tr / '\\')"; }
 }
+
+# Builds the Windows tree's editor with what it loads and starts (the
+# libraries, the resources, the info window, gvtool.exe) and the given tools.
+gv_build_editor_win64() {
+  local root=$1
+  shift
+  (cd "$root" && cmake --preset win64 >/dev/null &&
+    cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool "$@" >/dev/null)
+}

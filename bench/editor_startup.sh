@@ -14,7 +14,7 @@ lines=$data/lines-1600000.txt
 gv_lines_document "$lines"
 [ -f "$data/text-sjis.txt" ] || python3 "$here/make_text.py" "$data" 24
 head -c 10000000 "$data/text-sjis.txt" >"$data/ten-mb.txt"
-(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool first_paint >/dev/null)
+gv_build_editor_win64 "$root" first_paint
 "$root/scripts/wine-run.sh" "$root/build/win64" 120 "$root/build/win64/bin/gvtool.exe" detect "$data/ten-mb.txt" >/dev/null
 
 inner=$(mktemp)

@@ -14,7 +14,7 @@ runs=${RUNS:-3}
 lines=$data/lines-1600000.txt
 . "$here/common.sh"
 gv_lines_document "$lines"
-(cd "$root" && cmake --preset win64 >/dev/null && cmake --build build/win64 --target Gorvane Vantrel qvres QORVimage gvtool held_key >/dev/null)
+gv_build_editor_win64 "$root" held_key
 # The caret must move on every key-down, so a file of fewer lines gets fewer
 # of them (the sample has 13 lines: 12). Loading the large file here also
 # brings it into the page cache.

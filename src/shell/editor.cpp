@@ -1,7 +1,6 @@
 #include "shell/editor.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "document/caret_moves.h"
 #include "document/word_moves.h"
@@ -318,10 +317,8 @@ Effects Editor::Run(cm::CommandCode code, CommandSource) {
 Effects Editor::Dispatch(cm::CommandCode code) {
   if (const Handler h = Handlers()[code]) return (this->*h)();
   if (window_[code]) return window_[code]();
-  Effects fx;
-  fx.unhandled = true;
-  host_.Beep();
-  return fx;
+  host_.Beep();  // bound in the key tables, carried out by nobody yet
+  return {};
 }
 
 const std::array<Editor::Handler, cm::kCommandCount + 1>& Editor::Handlers() {

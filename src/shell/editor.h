@@ -56,15 +56,12 @@ struct Effects {
   Timer bracketTimer = Timer::Keep;  // the 250 ms bracket timer
   // The line whose nearest label at or above it the function box selects.
   std::optional<doc::LineNo> functionAt;
-  // The command has no handler here: the window may carry it out.
-  bool unhandled = false;
 
   bool Has(std::uint32_t b) const { return (bits & b) != 0; }
   Effects& operator|=(const Effects& o) {
     bits |= o.bits;
     if (o.bracketTimer != Timer::Keep) bracketTimer = o.bracketTimer;
     if (o.functionAt) functionAt = o.functionAt;
-    unhandled = unhandled || o.unhandled;
     return *this;
   }
   static Effects Repaint(int pane) { return Effects{pane == 1 ? kRepaintPane1 : kRepaintPane0}; }
