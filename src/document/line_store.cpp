@@ -694,6 +694,40 @@ bool LineStore::DeleteLine(LineNo line) {
   return Reconcile(f0, f1);
 }
 
+bool LineStore::InsertLines(LineNo before, std::span<const std::string_view> lines) {
+  if (before.value < 1 || static_cast<std::uint32_t>(before.value) > lineCount_) return false;
+  LineNo at = before;
+  for (std::string_view text : lines) {
+    if (text.size() > kMaxLineBytes || lineCount_ >= kMaxLines) return false;
+    LINEDATA_STRC* line = BringIntoWindow(activePane(), at);
+    if (line == nullptr) return false;
+    if (SplitLine(line, CaretCol(static_cast<std::int32_t>(text.size()) + 1), &text, true) == nullptr) return false;
+    at += 1;
+  }
+  return true;
+}
+
+bool LineStore::RemoveLines(LineNo first, std::int32_t count) {
+  if (count <= 0) return true;
+  if (first.value < 1 || static_cast<std::int64_t>(first.value) + count - 1 > lineCount_ ||
+      static_cast<std::uint32_t>(count) >= lineCount_)
+    return false;
+  for (std::int32_t k = 0; k < count; ++k) {
+    LINEDATA_STRC* record = nullptr;
+    const std::uint32_t offset = LineOffsetOf(first, &record);
+    if (offset == 0 || !UnlinkLine(static_cast<std::uint32_t>(first.value), offset)) return false;
+    const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
+    if (record != nullptr) Forget(record);
+    Renumber(first.value, -1);
+    --lineCount_;
+    memo_ = Memo{};
+    const LineNo f0 = firsts[0].value > first.value ? firsts[0] - 1 : firsts[0];
+    const LineNo f1 = firsts[1].value > first.value ? firsts[1] - 1 : firsts[1];
+    if (!Reconcile(f0, f1)) return false;
+  }
+  return true;
+}
+
 // ---- the index ------------------------------------------------------------------------------------
 
 bool LineStore::ResizeTmpOffset(std::int32_t add) {

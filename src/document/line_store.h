@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -111,6 +112,14 @@ class LineStore {
   // Deletes a whole line; the last line's deletion also removes the line end
   // before it. The document keeps at least one (empty) line.
   bool DeleteLine(LineNo line);
+  // Puts complete lines (each with its CR LF, at most 15,360 bytes) above
+  // line `before` (1 .. lineCount); the line's bookmark and label stay with
+  // it. False when nothing or only part could be inserted (the lines that
+  // went in stay, in order, above `before`).
+  bool InsertLines(LineNo before, std::span<const std::string_view> lines);
+  // Removes lines first .. first + count - 1 whole, leaving their neighbours'
+  // text alone; at least one line of the document must stay.
+  bool RemoveLines(LineNo first, std::int32_t count);
   void MoveLineWindow(int pane, LineNo wanted);
   // The pane's view now starts at firstDisplayed: its window follows in
   // 66-line steps.
