@@ -20,6 +20,7 @@ constexpr std::uint8_t kVkPrior = 0x21, kVkNext = 0x22, kVkEnd = 0x23, kVkHome =
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr int kMaxBookmarks = 255;
 
+constexpr std::uint8_t kVkInsert = 0x2D, kVkDelete = 0x2E;
 bool CaretKey(std::uint8_t vk) { return vk >= kVkPrior && vk <= kVkDown; }
 
 // A dialog's number field: digits after optional blanks and a sign; beyond
@@ -65,9 +66,11 @@ EditMetrics FixedCellMetrics() {
 }
 
 Editor::Editor(Host& host, doc::LineStore& store, EditorDialogs& dialogs)
-    : host_(host), store_(store), dialogs_(dialogs), lines_(store), metrics_(FixedCellMetrics()) {
+    : host_(host), store_(store), dialogs_(dialogs), lines_(store), metrics_(FixedCellMetrics()), text_(store),
+      undo_(host) {
   // The store moves its line windows where these panes look.
   store_.SetPaneViews(this);
+  undo_.Start();
 }
 
 Editor::~Editor() { store_.SetPaneViews(nullptr); }
@@ -263,6 +266,8 @@ Effects Editor::KeyDown(const KeyPress& key) {
 
 Effects Editor::PlainKey(std::uint8_t vk, bool ctrl, bool shift) {
   Effects fx = ClampPane(active_);
+  if (vk == kVkDelete && !ctrl) return fx |= DeleteKey();
+  if (vk == kVkInsert && !ctrl && !shift) return fx |= ToggleInsertMode();
   if (!CaretKey(vk)) {
     // A keystroke cancels a pending bracket search.
     if (pendingBracket_) {
@@ -349,6 +354,24 @@ const std::array<Editor::Handler, cm::kCommandCount + 1>& Editor::Handlers() {
     t[cm::kNextBookmark] = &Editor::NextBookmark;
     t[cm::kSplitWindow] = &Editor::SplitWindow;
     t[cm::kBookmarkToggle] = &Editor::ToggleBookmark;
+    t[cm::kInsertLine] = &Editor::InsertLine;
+    t[cm::kCopyInsertLine] = &Editor::CopyInsertLine;
+    t[cm::kDeleteLine] = &Editor::DeleteLineCommand;
+    t[cm::kInsDelLine] = &Editor::InsDelLine;
+    t[cm::kCut] = &Editor::Cut;
+    t[cm::kCopy] = &Editor::Copy;
+    t[cm::kPaste] = &Editor::Paste;
+    t[cm::kBeforeDelete] = &Editor::BeforeDelete;
+    t[cm::kAfterDelete] = &Editor::AfterDelete;
+    t[cm::kUndo] = &Editor::Undo;
+    t[cm::kRedo] = &Editor::Redo;
+    t[cm::kToUpperCase] = &Editor::ToUpper;
+    t[cm::kToLowerCase] = &Editor::ToLower;
+    t[cm::kToHalfWidth] = &Editor::ToHalf;
+    t[cm::kToFullHiragana] = &Editor::ToFullHiragana;
+    t[cm::kToFullKatakana] = &Editor::ToFullKatakana;
+    t[cm::kHalfKanaToFull] = &Editor::HalfKanaToFull;
+    t[cm::kFullKanaToHalf] = &Editor::FullKanaToHalf;
     t[cm::kRangeLineToggle] = &Editor::ToggleRangeLine;
     t[cm::kRangeLineEdit] = &Editor::EditRangeLine;
     return t;
@@ -543,6 +566,15 @@ Effects Editor::Press(int pane, TextPos at, bool shift) {
   if (pendingBracket_) fx.bracketTimer = Effects::Timer::Stop, pendingBracket_.reset();
   TextPos anchor = panes_[active_].caret;
   if (shift && keyAnchorSet_) anchor = keyAnchor_;
+  if (!shift && selection_.exists && !writeProtected_) {
+    // A press on the selection picks it up to be moved.
+    const auto [from, to] = SelectionRange();
+    if (from <= at && at < to) {
+      drag_ = Drag::Move;
+      dropAt_ = at;
+      return fx;
+    }
+  }
   if (!shift) fx |= CancelSelection();
   fx |= SetCaret(active_, at.line, at.column);
   dragAnchor_ = shift ? anchor : panes_[active_].caret;
@@ -557,6 +589,10 @@ Effects Editor::Press(int pane, TextPos at, bool shift) {
 
 Effects Editor::DragTo(int pane, TextPos at) {
   if (drag_ == Drag::LineNumbers) return LineNumberDragTo(pane, at.line);
+  if (drag_ == Drag::Move) {
+    dropAt_ = at;
+    return SetCaret(active_, at.line, at.column);
+  }
   if (drag_ != Drag::Text) return {};
   Effects fx = SetCaret(active_, at.line, at.column);
   keyAnchor_ = dragAnchor_;
@@ -565,8 +601,10 @@ Effects Editor::DragTo(int pane, TextPos at) {
 }
 
 Effects Editor::Release() {
+  const Drag was = drag_;
   drag_ = Drag::None;
-  return {};
+  if (was != Drag::Move) return {};
+  return MoveSelectionTo(dropAt_);
 }
 
 Effects Editor::LineNumberPress(int pane, LineNo line, bool shift) {
@@ -852,8 +890,12 @@ int Editor::LabelIndexAt(LineNo line) {
 
 // ---- documents ------------------------------------------------------------------------------------------
 
-Effects Editor::DocumentReplaced() {
+Effects Editor::DocumentReplaced(bool modified) {
   ++generation_;
+  undo_.Clear();
+  if (modified) undo_.ForgetSaved();
+  else undo_.MarkSaved();
+  lead_.reset();
   registering_ = false;
   for (int p = 0; p < 2; ++p) {
     PaneState& s = panes_[p];
@@ -869,7 +911,7 @@ Effects Editor::DocumentReplaced() {
   drag_ = Drag::None;
   pair_.reset();
   Effects fx = Effects::RepaintAll();
-  fx.bits |= Effects::kScrollBars | Effects::kCaret | Effects::kStatus | Effects::kFunctionList;
+  fx.bits |= Effects::kScrollBars | Effects::kCaret | Effects::kStatus | Effects::kFunctionList | Effects::kModified;
   if (pendingBracket_) {
     pendingBracket_.reset();
     fx.bracketTimer = Effects::Timer::Stop;

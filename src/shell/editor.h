@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,9 @@
 #include "document/line_source.h"
 #include "document/line_store.h"
 #include "document/selection.h"
+#include "document/text_edit.h"
 #include "document/types.h"
+#include "document/undo_buffer.h"
 #include "shell/host.h"
 #include "shell/metrics.h"
 
@@ -47,6 +50,7 @@ struct Effects {
     kLayout = 1u << 5,         // the split changed: place the panes again
     kFunctionList = 1u << 6,   // the range labels changed: fill the function box again
     kFocus = 1u << 7,          // give the active pane the keyboard focus
+    kModified = 1u << 8,       // the text or its modified state changed: title, tool bar, undo field
   };
   enum class Timer : std::uint8_t { Keep, Start, Stop };
   constexpr Effects() = default;
@@ -107,6 +111,24 @@ class BookmarkRegistry {
   virtual void Unregister(std::uint8_t mark) = 0;
 };
 
+// The clipboard as the editor uses it: Shift-JIS text.
+class Clipboard {
+ public:
+  enum class Result { Ok, NoMemory, Failed };
+  struct Text {
+    std::string sjis;
+    bool lossy = false;  // characters without a Shift-JIS code became "?"
+  };
+  virtual ~Clipboard() = default;
+  // Empties the clipboard and puts the text on it.
+  virtual Result Write(std::string_view sjis) = 0;
+  // Empties the clipboard.
+  virtual bool Empty() = 0;
+  virtual bool HasText() = 0;
+  // The clipboard's text; nullopt when it has none or cannot be opened.
+  virtual std::optional<Text> Read() = 0;
+};
+
 enum class MacroState { None, Recording, Replaying };
 enum class CommandSource { Key, Menu, Macro };
 
@@ -129,6 +151,14 @@ class Editor final : public doc::PaneViews {
   void SetKeyTables(const commands::KeyTables& keys) { keys_ = keys; }
   void SetBookmarkRegistry(BookmarkRegistry* registry) { bookmarks_ = registry; }
   void SetMacroState(MacroState state) { macro_ = state; }
+  void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
+  void SetAutoIndent(bool on) { autoIndent_ = on; }
+  void SetWriteProtected(bool on) { writeProtected_ = on; }
+  bool writeProtected() const { return writeProtected_; }
+  // The undo buffer's size and the deleted-line ring's slots (start-up; the
+  // buffer is emptied). False after telling the user when it cannot be had.
+  bool StartUndo(std::uint32_t size = doc::kDefaultUndoBufferSize,
+                 std::uint32_t deletedLineSlots = doc::kDefaultDeletedLineSlots);
   // Where effects of late answers (a bookmark registered) go.
   void SetLateEffects(std::function<void(const Effects&)> sink) { late_ = std::move(sink); }
   // A command the window carries out itself (files, the info window).
@@ -164,8 +194,9 @@ class Editor final : public doc::PaneViews {
   // 0 one pane, 47 side by side, 48 one above the other.
   Effects SetSplit(int mode);
   Effects BracketTimerFired();
-  // A new document in the store (opened, new, reloaded).
-  Effects DocumentReplaced();
+  // A new document in the store (opened, new, reloaded): the undo buffer is
+  // emptied; modified: the document already differs from its file.
+  Effects DocumentReplaced(bool modified = false);
   // The document's lines changed (reloaded, inserted into): every pane's
   // lines and carets are brought back inside it; the bracket pair is forgotten.
   Effects DocumentChanged();
@@ -179,6 +210,30 @@ class Editor final : public doc::PaneViews {
   Effects BookmarkDeleted(std::uint8_t mark);
   // The function box chose the label of a line.
   Effects FunctionChosen(doc::LineNo line);
+
+  // ---- typing and editing ----
+  // A byte from the window's character messages (Shift-JIS; a lead byte is
+  // held until its second byte comes).
+  Effects TypeChar(std::uint8_t byte);
+  // Text that arrives at once (a character converted from the window's
+  // UTF-16, an input-method result): up to two bytes are typed, longer
+  // strings in insert mode go in silently through the paste path.
+  Effects TypeText(std::string_view sjis);
+  Effects ToggleInsertMode();
+  bool insertMode() const { return insertMode_; }
+  // "ｱﾝﾄﾞｩﾊﾞｯﾌｧｸﾘｱ" from the menu.
+  Effects ClearUndoCommand();
+  // The inserted file's text [from, to) is recorded as one undoable change.
+  Effects FileInserted(doc::TextPos from, doc::TextPos to);
+  // The document was saved: this state is the file's.
+  void MarkSaved() { undo_.MarkSaved(); }
+  bool modified() const { return !undo_.AtSaved(); }
+  const doc::UndoBuffer& undo() const { return undo_; }
+  bool CanUndo() const { return undo_.canUndo(); }
+  bool CanRedo() const { return undo_.canRedo(); }
+  std::size_t deletedLines() const { return undo_.deletedLines(); }
+  // The selected text (caret positions [from, to)).
+  std::pair<doc::TextPos, doc::TextPos> SelectionRange();
 
   // ---- what the window reads ----
   const PaneState& pane(int p) const { return panes_[p == 1 ? 1 : 0]; }
@@ -210,7 +265,7 @@ class Editor final : public doc::PaneViews {
   Effects SetCaret(int pane, doc::LineNo line, doc::CaretCol column, bool keepWantedX = false);
 
  private:
-  enum class Drag { None, Text, LineNumbers };
+  enum class Drag { None, Text, LineNumbers, Move };
   using Handler = Effects (Editor::*)();
 
   Effects Dispatch(commands::CommandCode code);
@@ -261,6 +316,49 @@ class Editor final : public doc::PaneViews {
   Effects EditRangeLine();
   Effects WalkMarks(doc::MarkKind kind, int step, std::u8string_view none);
 
+  // editing (editing.cpp)
+  Effects Edited(Effects fx = {});
+  std::optional<std::uint32_t> Record(std::string record);
+  void Unrecord(std::optional<std::uint32_t> at);
+  std::string RemovedBlock(doc::TextPos from, doc::TextPos to, std::string_view text);
+  Effects InsertCharacter(std::string_view ch);
+  Effects Enter();
+  Effects Backspace();
+  Effects DeleteKey();
+  Effects DeleteSelection();
+  Effects BlockIndent(bool indent);
+  bool ApplyBlock(bool indent, const doc::Selection& before, std::uint8_t byte, doc::Selection* after);
+  Effects PasteText(std::string text, bool silent);
+  bool Indentation(doc::LineNo line, std::string* record, bool* cut);
+  bool LinePreconditions(std::u8string_view name, Effects* fx);
+  Effects InsertLine();
+  Effects CopyInsertLine();
+  Effects DeleteLineCommand();
+  Effects InsDelLine();
+  Effects Cut();
+  Effects Copy();
+  Effects Paste();
+  Effects BeforeDelete();
+  Effects AfterDelete();
+  Effects Undo();
+  Effects Redo();
+  Effects Convert(int kind);
+  Effects ToUpper() { return Convert(0); }
+  Effects ToLower() { return Convert(1); }
+  Effects ToHalf() { return Convert(2); }
+  Effects ToFullHiragana() { return Convert(3); }
+  Effects ToFullKatakana() { return Convert(4); }
+  Effects HalfKanaToFull() { return Convert(5); }
+  Effects FullKanaToHalf() { return Convert(6); }
+  Effects MoveSelectionTo(doc::TextPos to);
+  // One record (or a bracketed group) reverted or re-applied; false when
+  // there was none or it could not be read.
+  bool UndoStep(Effects* fx);
+  bool RedoStep(Effects* fx);
+  bool Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
+  bool Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
+  std::string ReinsertText(std::uint32_t slot, std::u8string_view* message);
+
   static const std::array<Handler, commands::kCommandCount + 1>& Handlers();
 
   Host& host_;
@@ -288,6 +386,14 @@ class Editor final : public doc::PaneViews {
   std::optional<doc::TextPos> pendingBracket_;
   bool registering_ = false;   // a bookmark registration is open (its name asked, or the info window's answer awaited)
   std::uint64_t generation_ = 0;  // counts documents, so a late answer for an old one is dropped
+  doc::TextEdit text_;
+  doc::UndoBuffer undo_;
+  Clipboard* clipboard_ = nullptr;
+  bool insertMode_ = true;
+  bool autoIndent_ = true;
+  bool writeProtected_ = false;
+  std::optional<std::uint8_t> lead_;  // a lead byte waiting for its second byte
+  doc::TextPos dropAt_{};             // where a dragged selection would go
 };
 
 // Metrics of a fixed-pitch font of 8 × 16 pixel cells for runs without a
