@@ -301,10 +301,10 @@ int EditCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* 
   shell::Editor editor(world, s.store, world);
   editor.SetBookmarkRegistry(&world);
   shell::SetScriptView(editor);
-  editor.DocumentReplaced();
+  editor.DocumentReplaced(s.file.modified);
   shell::PlayScript(editor, world, steps);
   for (const std::string& line : world.transcript) std::fprintf(out, "%s\n", line.c_str());
-  std::fprintf(out, "%s\n", shell::Summary(editor, s.file.modified).c_str());
+  std::fprintf(out, "%s\n", shell::Summary(editor, editor.modified()).c_str());
 
   if (paths.size() == 2) {
     s.settings.saveWithBom = s.loader.report().markBytes > 0;

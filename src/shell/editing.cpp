@@ -468,7 +468,7 @@ Effects Editor::Enter() {
     grouped = Leading(upper) != Leading(rest);
   }
   std::optional<std::uint32_t> open;
-  if (grouped) open = Record(doc::RecordBuilder(doc::kUndoGroupStart).Finish());
+  if (grouped) open = Record(std::string(1, static_cast<char>(doc::kUndoGroupStart)));
   doc::RecordBuilder rec(doc::kUndoTyping);
   rec.U8(hadSelection || !insertMode_ ? 1 : 0).Bytes("\r\n").Bytes(std::string(2, '\0'));
   rec.I16(at.column.value).I32(at.line.value).Bytes(nested);
@@ -485,7 +485,7 @@ Effects Editor::Enter() {
   }
   if (grouped) {
     indent(at.line + 1);
-    if (open) Record(doc::RecordBuilder(doc::kUndoGroupEnd).Finish());
+    if (open) Record(std::string(1, static_cast<char>(doc::kUndoGroupEnd)));
   }
   fx |= SetCaret(active_, at.line + 1, CaretCol(Size(Leading(Line(at.line + 1))) * (autoIndent_ ? 1 : 0) + 1));
   return Edited(fx);

@@ -264,6 +264,11 @@ Effects Editor::KeyDown(const KeyPress& key) {
   return PlainKey(key.vk, key.ctrl, key.shift);
 }
 
+bool Editor::TranslatesKey(const KeyPress& key) const {
+  const cm::ModifierState state = cm::ComputeModifierState(key.ctrl, key.shift, cm::DefaultShiftFlagged(key.vk));
+  return cm::DecideKey(keys_, state, key.vk, key.imeOpen, key.composing).translate;
+}
+
 Effects Editor::PlainKey(std::uint8_t vk, bool ctrl, bool shift) {
   Effects fx = ClampPane(active_);
   if (vk == kVkDelete && !ctrl) return fx |= DeleteKey();

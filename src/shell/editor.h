@@ -168,6 +168,9 @@ class Editor final : public doc::PaneViews {
   // ---- inputs ----
   // A key-down: a bound key runs its command, any other key moves the caret.
   Effects KeyDown(const KeyPress& key);
+  // Whether the window turns the key-down into character messages (it runs
+  // no command).
+  bool TranslatesKey(const KeyPress& key) const;
   // A key with no command: caret movement (Shift extends the selection).
   Effects PlainKey(std::uint8_t vk, bool ctrl, bool shift);
   Effects Run(commands::CommandCode code, CommandSource source = CommandSource::Menu);

@@ -1,5 +1,7 @@
 #include "shell/script.h"
 
+#include "charcode/sjis_case.h"
+
 #include <charconv>
 #include <cstdio>
 
@@ -92,6 +94,43 @@ std::string Printable(std::string_view utf8) {
   return s;
 }
 
+std::string Unescaped(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size()) {
+      const char c = s[++i];
+      out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::string SjisOf(std::string_view utf8) {
+  return Sjis(std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string_view Unquoted(std::string_view s) {
+  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+// The character a translated key-down gives, or 0.
+std::uint8_t CharOfKey(const KeyPress& k) {
+  switch (k.vk) {
+    case 0x0d: return k.ctrl ? 10 : 13;
+    case 0x09: return k.ctrl ? 0 : 9;
+    case 0x08: return 8;
+    case 0x1b: return 27;
+    default: break;
+  }
+  if (k.ctrl) return 0;
+  if (k.vk >= 'A' && k.vk <= 'Z') return static_cast<std::uint8_t>(k.shift ? k.vk : k.vk - 'A' + 'a');
+  if (k.vk >= '0' && k.vk <= '9' && !k.shift) return k.vk;
+  return 0;
+}
+
 std::string_view AnswerName(BoxAnswer a) {
   switch (a) {
     case BoxAnswer::Ok: return "ok";
@@ -129,15 +168,34 @@ bool ParseScript(std::string_view text, std::vector<ScriptStep>* steps, ScriptEr
       return wanted < 2 || Number(w[1], &step.b);
     };
     // A trailing comment after a step that takes no free text.
-    if (word != "input" && word != "type") {
+    if (word != "input" && word != "type" && word != "ime" && word != "clipboard") {
       if (const std::size_t hash = rest.find(" #"); hash != std::string_view::npos) rest = Trim(rest.substr(0, hash));
       if (!rest.empty() && rest.front() == '#') rest = {};
     }
     if (word == "key") {
       step.kind = ScriptStep::Kind::Key;
       if (!ParseKey(rest, &step)) return fail("unknown key '" + std::string(rest) + "'");
-    } else if (word == "type") {
-      return fail("typing is not available yet");
+    } else if (word == "type" || word == "ime") {
+      step.kind = word == "type" ? ScriptStep::Kind::Type : ScriptStep::Kind::Ime;
+      if (rest.empty()) return fail(std::string(word) + " needs a text");
+      step.fields.push_back(SjisOf(Unquoted(rest)));
+    } else if (word == "clipboard") {
+      step.kind = ScriptStep::Kind::Clipboard;
+      step.on = rest != "none" && rest != "fail";
+      if (rest == "fail") step.a = 1;
+      if (step.on) step.fields.push_back(SjisOf(Unescaped(Unquoted(rest))));
+    } else if (word == "clearundo" || word == "save" || word == "report") {
+      step.kind = word == "clearundo" ? ScriptStep::Kind::ClearUndo
+                  : word == "save"    ? ScriptStep::Kind::Save
+                                      : ScriptStep::Kind::Report;
+      if (!rest.empty()) return fail(std::string(word) + " takes nothing");
+    } else if (word == "writeprotect" || word == "autoindent") {
+      step.kind = word == "writeprotect" ? ScriptStep::Kind::WriteProtect : ScriptStep::Kind::AutoIndent;
+      if (rest != "on" && rest != "off") return fail(std::string(word) + " needs on or off");
+      step.on = rest == "on";
+    } else if (word == "undobuffer") {
+      step.kind = ScriptStep::Kind::UndoBuffer;
+      if (!positions(1) || step.a < 1) return fail("undobuffer needs a size in bytes");
     } else if (word == "caret" || word == "drag" || word == "shiftclick" || word == "dblclick") {
       step.kind = word == "caret" ? ScriptStep::Kind::Click
                   : word == "drag" ? ScriptStep::Kind::Drag
@@ -187,6 +245,25 @@ void ScriptWorld::ShowStatus(std::string_view text) { transcript.push_back("stat
 
 void ScriptWorld::Beep() { transcript.push_back("beep"); }
 
+Clipboard::Result ScriptWorld::Write(std::string_view sjis) {
+  if (clipboardFails) return Result::Failed;
+  clipboardText = std::string(sjis);
+  transcript.push_back("clipboard: " + Printable(Utf8(sjis)));
+  return Result::Ok;
+}
+
+bool ScriptWorld::Empty() {
+  if (clipboardFails) return false;
+  clipboardText.reset();
+  transcript.push_back("clipboard: (empty)");
+  return true;
+}
+
+std::optional<Clipboard::Text> ScriptWorld::Read() {
+  if (!clipboardText) return std::nullopt;
+  return Text{*clipboardText, false};
+}
+
 bool ScriptWorld::Ask(DialogKind, std::vector<std::string>& fields) {
   if (inputs.empty()) return false;  // nobody fills it in: Cancel
   std::vector<std::string> given = std::move(inputs.front());
@@ -218,6 +295,7 @@ void PlayScript(Editor& editor, ScriptWorld& world, const std::vector<ScriptStep
     else if (fx.bracketTimer == Effects::Timer::Stop) timer = false;
   };
   editor.SetLateEffects(apply);
+  editor.SetClipboard(&world);
   auto pos = [](const ScriptStep& s) { return document::TextPos{document::LineNo(s.a), document::CaretCol(s.b)}; };
   for (const ScriptStep& s : steps) {
     if (editor.dragging() && s.kind != K::Drag && s.kind != K::LineDrag) apply(editor.Release());
@@ -225,8 +303,41 @@ void PlayScript(Editor& editor, ScriptWorld& world, const std::vector<ScriptStep
     switch (s.kind) {
       case K::Command: apply(editor.Run(s.code, CommandSource::Menu)); break;
       case K::Key:
-        if (!s.alt) apply(editor.KeyDown(s.key));
+        if (s.alt) break;
+        apply(editor.KeyDown(s.key));
+        // An unbound key also gives its character, as the window's message loop translates it.
+        if (editor.TranslatesKey(s.key))
+          if (const std::uint8_t c = CharOfKey(s.key)) apply(editor.TypeChar(c));
         break;
+      case K::Type: {
+        // One character at a time, as a person types.
+        const std::string& t = s.fields[0];
+        for (std::size_t i = 0; i < t.size();) {
+          const std::size_t n = charcode::IsSjisLead(static_cast<std::uint8_t>(t[i])) && i + 1 < t.size() ? 2 : 1;
+          apply(editor.TypeText(std::string_view(t).substr(i, n)));
+          i += n;
+        }
+        break;
+      }
+      case K::Ime: apply(editor.TypeText(s.fields[0])); break;
+      case K::Clipboard:
+        world.clipboardFails = s.a == 1;
+        if (s.on) world.clipboardText = s.fields[0];
+        else world.clipboardText.reset();
+        break;
+      case K::ClearUndo: apply(editor.ClearUndoCommand()); break;
+      case K::Save: editor.MarkSaved(); break;
+      case K::WriteProtect: editor.SetWriteProtected(s.on); break;
+      case K::AutoIndent: editor.SetAutoIndent(s.on); break;
+      case K::UndoBuffer: editor.StartUndo(static_cast<std::uint32_t>(s.a)); break;
+      case K::Report: {
+        const document::UndoBuffer& u = editor.undo();
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "undo: %s undo=%u redo=%u used=%u ring=%zu %s", u.Indicator().c_str(),
+                      u.undoCount(), u.redoCount(), u.used(), u.deletedLines(), editor.insertMode() ? "insert" : "overwrite");
+        world.transcript.push_back(buf);
+        break;
+      }
       case K::Click: apply(editor.Press(p, pos(s), false)); break;
       case K::ShiftClick: apply(editor.Press(p, pos(s), true)); break;
       case K::Drag:
@@ -251,6 +362,7 @@ void PlayScript(Editor& editor, ScriptWorld& world, const std::vector<ScriptStep
   }
   if (editor.dragging()) apply(editor.Release());
   editor.SetLateEffects({});
+  editor.SetClipboard(nullptr);
 }
 
 std::string Summary(Editor& editor, bool modified) {

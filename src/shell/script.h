@@ -7,7 +7,16 @@
 //   key Ctrl+Shift+End        a key with modifiers (Left Right Up Down Home End
 //                             PageUp PageDown Enter Tab Backspace Delete Escape
 //                             Insert F1-F12, a letter or a digit)
-//   type TEXT                 typed characters (not built yet: refused)
+//   type TEXT                 typed characters, one at a time ("..." keeps
+//                             blanks at the ends)
+//   ime TEXT                  an input method's result: the text at once
+//   clipboard TEXT|none|fail  what the clipboard holds (\r \n \t \\ escapes), or
+//                             nothing, or a clipboard that cannot be written
+//   clearundo                 "ｱﾝﾄﾞｩﾊﾞｯﾌｧｸﾘｱ" from the menu
+//   save                      the document is saved as it is now
+//   writeprotect on|off, autoindent on|off, undobuffer BYTES
+//   report                    writes "undo: INDICATOR undo=N redo=N used=BYTES
+//                             ring=N insert|overwrite" into the transcript
 //   caret LINE COLUMN         a click there; drag LINE COLUMN extends it
 //   shiftclick LINE COLUMN    a click with Shift held
 //   dblclick LINE COLUMN      a double click
@@ -17,7 +26,7 @@
 //   answer ok|cancel|yes|no   the answer to the next message box
 //
 // The transcript is one line per event, in order: "status: TEXT",
-// "box: CAPTION | TEXT -> ANSWER", "beep" (texts UTF-8; CR and LF in a text
+// "box: CAPTION | TEXT -> ANSWER", "beep", "clipboard: TEXT" (texts UTF-8; CR and LF in a text
 // are written as \r and \n), and Summary() gives the final line
 // "caret=LINE:COLUMN sel=L1:C1-L2:C2 lines=N modified=0|1".
 #pragma once
@@ -33,14 +42,18 @@
 namespace gorvane::shell {
 
 struct ScriptStep {
-  enum class Kind { Command, Key, Click, Drag, ShiftClick, DoubleClick, LineClick, LineDrag, Pane, Input, Answer };
+  enum class Kind {
+    Command, Key, Click, Drag, ShiftClick, DoubleClick, LineClick, LineDrag, Pane, Input, Answer,
+    Type, Ime, Clipboard, ClearUndo, Save, WriteProtect, AutoIndent, UndoBuffer, Report,
+  };
   Kind kind = Kind::Command;
   int line = 0;                      // in the script, for messages
   commands::CommandCode code = 0;    // Command
   KeyPress key;                      // Key (alt: no effect)
   bool alt = false;
   std::int32_t a = 0, b = 0;         // positions, the pane
-  std::vector<std::string> fields;   // Input (Shift-JIS)
+  std::vector<std::string> fields;   // Input (Shift-JIS); Type, Ime, Clipboard: the text
+  bool on = false;                   // WriteProtect, AutoIndent; Clipboard: it has text
   BoxAnswer answer = BoxAnswer::Ok;  // Answer
 };
 
@@ -55,8 +68,12 @@ bool ParseScript(std::string_view text, std::vector<ScriptStep>* steps, ScriptEr
 
 // The fake world a script runs in: the host and the dialogs are answered from
 // the script's own input and answer steps, and every message is written down.
-class ScriptWorld final : public Host, public EditorDialogs, public BookmarkRegistry {
+class ScriptWorld final : public Host, public EditorDialogs, public BookmarkRegistry, public Clipboard {
  public:
+  Result Write(std::string_view sjis) override;
+  bool Empty() override;
+  bool HasText() override { return clipboardText.has_value(); }
+  std::optional<Text> Read() override;
   BoxAnswer ShowMessageBox(const MessageBoxRequest& box) override;
   void ShowStatus(std::string_view text) override;
   void Beep() override;
@@ -71,6 +88,8 @@ class ScriptWorld final : public Host, public EditorDialogs, public BookmarkRegi
   bool bookmarksAvailable = true;
   bool acceptBookmarks = true;
   std::vector<std::pair<std::uint8_t, std::string>> registered;  // the info window's list
+  std::optional<std::string> clipboardText;  // Shift-JIS
+  bool clipboardFails = false;
 };
 
 // Runs the steps; a pending bracket timer fires after each step, as if the
