@@ -9,6 +9,7 @@
 
 #include "charcode/sjis_case.h"
 #include "document/caret_moves.h"
+#include "document/conversions.h"
 #include "shell/editor.h"
 
 namespace gorvane::shell {
@@ -975,11 +976,71 @@ Effects Editor::FileInserted(TextPos from, TextPos to) {
 
 // ---- conversions -----------------------------------------------------------------------------
 
-Effects Editor::Convert(int) {
+Effects Editor::Convert(int kind) {
   if (writeProtected_) return {};
   if (!selection_.exists) return Beeped(u8"選択されている文字列がありません");
-  host_.Beep();
-  return {};
+  const auto conversion = static_cast<doc::Conversion>(kind);
+  const bool caseOnly = conversion == doc::Conversion::Upper || conversion == doc::Conversion::Lower;
+  const bool lengthens = conversion == doc::Conversion::FullHiragana || conversion == doc::Conversion::FullKatakana ||
+                         conversion == doc::Conversion::HalfKanaToFull;
+  store_.WriteBack();
+  const doc::Selection s = selection_.Normalised();
+  struct LineRuns {
+    LineNo line;
+    std::string text;  // with its line end
+    std::vector<doc::ConvertedRun> runs;
+  };
+  std::vector<LineRuns> lines;
+  for (LineNo l = s.anchorLine; l <= s.otherLine; ++l) {
+    std::string text = Line(l);
+    const std::int32_t from = l == s.anchorLine ? s.anchorCol.value : 0;
+    const std::int32_t to = l == s.otherLine ? s.otherCol.value + 1 : Size(text);
+    std::vector<doc::ConvertedRun> runs = doc::ConvertRuns(conversion, doc::LineText(text), from, to);
+    if (runs.empty()) continue;
+    if (lengthens) {
+      std::int32_t size = Size(text);
+      for (const doc::ConvertedRun& r : runs) size += Size(r.replacement) - r.length;
+      if (size > kMaxLine) {
+        std::u8string message = WithNumber(u8"行のデータ数が制限値を超えてしまい変換できません。\n  行番号 = %d, 制限値 = ", l.value);
+        message = WithNumber(message + u8"%d ﾊﾞｲﾄ", kMaxLine);
+        Tell(host_, message, BoxIcon::Error);
+        return {};
+      }
+    }
+    lines.push_back({l, std::move(text), std::move(runs)});
+  }
+  Effects fx = SetCaret(active_, s.anchorLine, CaretCol(s.anchorCol.value + 1));
+  if (lines.empty()) return fx;
+  auto bracket = [&](std::uint8_t code, const doc::Selection& sel) {
+    doc::RecordBuilder b(code);
+    PutSelection(b, sel, Line(sel.anchorLine), Line(sel.otherLine));
+    return Record(b.Finish());
+  };
+  const auto open = bracket(doc::kUndoConvertStart, s);
+  doc::Selection after = s;
+  for (const LineRuns& lr : lines) {
+    std::string converted = doc::ApplyRuns(doc::LineText(lr.text), lr.runs);
+    converted.append(lr.text, doc::LineText(lr.text).size());
+    for (const doc::ConvertedRun& r : lr.runs) {
+      const std::string_view old = std::string_view(lr.text).substr(static_cast<std::size_t>(r.start), static_cast<std::size_t>(r.length));
+      if (caseOnly) {
+        doc::RecordBuilder b(doc::kUndoCaseRun);
+        b.I16(r.start + 1).I32(lr.line.value).I16(r.length).U8(conversion == doc::Conversion::Upper ? 0 : 1);
+        Record(b.Finish());
+      } else {
+        doc::RecordBuilder b(doc::kUndoWidthRun);
+        b.I16(r.start + 1).I32(lr.line.value).I16(Size(old)).I16(Size(r.replacement)).Bytes(old).Bytes(r.replacement);
+        b.U32(undo_.used() + 1);
+        Record(b.Finish());
+      }
+      if (lr.line == s.otherLine) after.otherCol += Size(r.replacement) - r.length;
+    }
+    if (!text_.SetLine(lr.line, converted)) break;
+  }
+  bracket(doc::kUndoConvertEnd, after);
+  (void)open;
+  fx |= SelectBytes(after.anchorLine, after.anchorCol, after.otherLine, after.otherCol);
+  return Edited(fx);
 }
 
 // ---- undo and redo ---------------------------------------------------------------------------
@@ -1202,7 +1263,7 @@ bool Editor::Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std:
       return true;
     }
     case doc::kUndoCaseRun: case doc::kUndoWidthRun:
-      return false;  // written by the conversions
+      return ChangeRun(code, bytes, true);
     case doc::kUndoReinsertLine: {
       const LineNo line(r.I32());
       const std::uint32_t slot = r.U32();
@@ -1331,6 +1392,8 @@ bool Editor::Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std
       caretTo({line, CaretCol(newLen + 1)});
       return true;
     }
+    case doc::kUndoCaseRun: case doc::kUndoWidthRun:
+      return ChangeRun(code, bytes, false);
     case doc::kUndoReinsertLine: {
       const LineNo line(r.I32());
       const std::uint32_t slot = r.U32();
@@ -1359,6 +1422,29 @@ bool Editor::Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std
     default:
       return false;
   }
+}
+
+// A converted run changed back (undo) or again (redo).
+bool Editor::ChangeRun(std::uint8_t code, std::span<const std::uint8_t> bytes, bool back) {
+  doc::RecordReader r(bytes, 1);
+  const std::int32_t col = r.I16();
+  const LineNo line(r.I32());
+  std::string text = Line(line);
+  if (code == doc::kUndoCaseRun) {
+    const std::int32_t count = r.I16();
+    const bool upper = r.U8() == 0;
+    if (r.failed() || col < 1 || col - 1 + count > TextSize(text)) return false;
+    const auto at = static_cast<std::size_t>(col - 1), n = static_cast<std::size_t>(count);
+    text.replace(at, n, doc::ChangeCase(std::string_view(text).substr(at, n), back ? !upper : upper));
+  } else {
+    const std::int32_t oldLen = r.I16(), newLen = r.I16();
+    const std::string_view old = r.Bytes(static_cast<std::size_t>(std::max(oldLen, 0)));
+    const std::string_view now = r.Bytes(static_cast<std::size_t>(std::max(newLen, 0)));
+    const std::string_view from = back ? now : old, to = back ? old : now;
+    if (r.failed() || col < 1 || std::string_view(text).substr(static_cast<std::size_t>(col - 1), from.size()) != from) return false;
+    text.replace(static_cast<std::size_t>(col - 1), from.size(), to);
+  }
+  return text_.SetLine(line, text);
 }
 
 // ---- clearing --------------------------------------------------------------------------------

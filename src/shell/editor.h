@@ -361,6 +361,7 @@ class Editor final : public doc::PaneViews {
   bool Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
   bool Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
   std::string ReinsertText(std::uint32_t slot, std::u8string_view* message);
+  bool ChangeRun(std::uint8_t code, std::span<const std::uint8_t> bytes, bool back);
 
   static const std::array<Handler, commands::kCommandCount + 1>& Handlers();
 

@@ -112,6 +112,29 @@ TEST(Editing, Blocks) {
   });
 }
 
+TEST(Editing, Conversions) {
+  RunCases({
+      {"upper case, runs as records, one undo", "abc あか\nxyz", "SELECTALL\nCS_UPPERCASE\nreport\nUNDO",
+       "undo: 100% undo=4 redo=0 used=58 ring=0 insert\ncaret=1:1 sel=1:0-2:2 lines=2 modified=0", "abc あか\nxyz"},
+      {"lower case inside the selection only", "ABCD", "caret 1 2\ndrag 1 4\nCS_LOWERCASE", "caret=1:2 sel=1:1-1:2 lines=1 modified=1", "AbcD"},
+      {"full-width katakana, the selection grows", "abc あか\nxyz", "SELECTALL\nCS_EMKATAKANA\nreport",
+       "undo: 100% undo=4 redo=0 used=97 ring=0 insert\ncaret=1:1 sel=1:0-2:5 lines=2 modified=1", "ａｂｃ　アカ\nｘｙｚ"},
+      {"half width undone and redone", "ａｂ　アカ", "SELECTALL\nCS_HARF\nUNDO\nREDO", "caret=1:1 sel=1:0-1:4 lines=1 modified=1", "ab ｱｶ"},
+      {"half-width kana with voicing marks", "ｶﾞｷﾞabc", "SELECTALL\nCS_HARFKANA2EMKANA", "caret=1:1 sel=1:0-1:6 lines=1 modified=1", "ガギabc"},
+      {"hiragana from everything", "ｶﾞカa", "SELECTALL\nCS_EMHIRAGANA\nUNDO", "caret=1:1 sel=1:0-1:4 lines=1 modified=0", "ｶﾞカa"},
+      {"full-width kana to half width", "カ、a", "SELECTALL\nCS_EMKANA2HARFKANA", "caret=1:1 sel=1:0-1:2 lines=1 modified=1", "ｶ､a"},
+      {"no selection", "abc", "CS_UPPERCASE", "status: 選択されている文字列がありません\nbeep\ncaret=1:1 sel=none lines=1 modified=0", "abc"},
+  });
+}
+
+TEST(Editing, ConversionBeyondTheLineLimit) {
+  // 7,681 bytes of "a" widen to 15,362.
+  Session s(std::string(7681, 'a') + "\nb", 32768);
+  EXPECT_EQ(s.Play("SELECTALL\nCS_EMKATAKANA"),
+            "box: Gorvane | 行のデータ数が制限値を超えてしまい変換できません。\\n  行番号 = 1, 制限値 = 15360 ﾊﾞｲﾄ -> ok\n"
+            "caret=2:2 sel=1:0-2:0 lines=2 modified=0");
+}
+
 TEST(Editing, UndoBufferAndSavedPoint) {
   RunCases({
       {"back to the saved point", "one", "type a\nsave\ntype b\nUNDO", "caret=1:2 sel=none lines=1 modified=0", "aone"},

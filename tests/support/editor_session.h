@@ -32,9 +32,9 @@ inline std::string SjisOf(std::string_view utf8) {
 class Session {
  public:
   // Small pages and few of them in memory, so that the cache works.
-  explicit Session(std::string_view text) {
+  explicit Session(std::string_view text, std::uint32_t pageSize = 4096) {
     doc::LineStoreSettings settings;
-    settings.cache = qv::CacheSettings{4096, 8};
+    settings.cache = qv::CacheSettings{pageSize, 8};
     EXPECT_TRUE(store.Start(settings, gvtest::MemoryPageFiles()));
     std::vector<std::string> lines;
     std::size_t at = 0;
