@@ -1021,15 +1021,20 @@ Effects Editor::Convert(int kind) {
   for (const LineRuns& lr : lines) {
     std::string converted = doc::ApplyRuns(doc::LineText(lr.text), lr.runs);
     converted.append(lr.text, doc::LineText(lr.text).size());
+    // Each run's column as it stands once the runs before it are changed, so
+    // that undo (backwards) and redo (forwards) find it.
+    std::int32_t shift = 0;
     for (const doc::ConvertedRun& r : lr.runs) {
       const std::string_view old = std::string_view(lr.text).substr(static_cast<std::size_t>(r.start), static_cast<std::size_t>(r.length));
+      const std::int32_t column = r.start + shift + 1;
+      shift += Size(r.replacement) - r.length;
       if (caseOnly) {
         doc::RecordBuilder b(doc::kUndoCaseRun);
-        b.I16(r.start + 1).I32(lr.line.value).I16(r.length).U8(conversion == doc::Conversion::Upper ? 0 : 1);
+        b.I16(column).I32(lr.line.value).I16(r.length).U8(conversion == doc::Conversion::Upper ? 0 : 1);
         Record(b.Finish());
       } else {
         doc::RecordBuilder b(doc::kUndoWidthRun);
-        b.I16(r.start + 1).I32(lr.line.value).I16(Size(old)).I16(Size(r.replacement)).Bytes(old).Bytes(r.replacement);
+        b.I16(column).I32(lr.line.value).I16(Size(old)).I16(Size(r.replacement)).Bytes(old).Bytes(r.replacement);
         b.U32(undo_.used() + 1);
         Record(b.Finish());
       }

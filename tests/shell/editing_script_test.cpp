@@ -123,6 +123,7 @@ TEST(Editing, Conversions) {
       {"half-width kana with voicing marks", "ｶﾞｷﾞabc", "SELECTALL\nCS_HARFKANA2EMKANA", "caret=1:1 sel=1:0-1:6 lines=1 modified=1", "ガギabc"},
       {"hiragana from everything", "ｶﾞカa", "SELECTALL\nCS_EMHIRAGANA\nUNDO", "caret=1:1 sel=1:0-1:4 lines=1 modified=0", "ｶﾞカa"},
       {"full-width kana to half width", "カ、a", "SELECTALL\nCS_EMKANA2HARFKANA", "caret=1:1 sel=1:0-1:2 lines=1 modified=1", "ｶ､a"},
+      {"runs of one line undone and redone", "ｶaｶﾞbｶ", "SELECTALL\nCS_HARFKANA2EMKANA\nUNDO\nREDO\nUNDO", "caret=1:1 sel=1:0-1:5 lines=1 modified=0", "ｶaｶﾞbｶ"},
       {"no selection", "abc", "CS_UPPERCASE", "status: 選択されている文字列がありません\nbeep\ncaret=1:1 sel=none lines=1 modified=0", "abc"},
   });
 }
