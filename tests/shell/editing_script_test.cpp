@@ -172,3 +172,74 @@ TEST(Editing, MovingASelection) {
 }
 
 }  // namespace
+
+namespace {
+
+// Long lines at the limits: a line of n bytes of c (the store takes lines up
+// to 15,360 bytes with their line end).
+std::string Repeat(std::size_t n, char c) { return std::string(n, c); }
+
+struct Limit {
+  const char* name;
+  std::string in;
+  std::string script;
+  std::string transcript;
+};
+
+TEST(EditingLimits, AtTheirBoundaries) {
+  const std::string tooLongType = "status: 1行の文字数が制限値を超えてしまいます。\nbeep\n";
+  const std::string tooLongMove = "status: １行の文字数が制限値を超えてしまい移動できません。\nbeep\n";
+  const std::string tooLongDelete = "status: 1行の文字数が制限値を超えてしまいデリートできません。\nbeep\n";
+  const Limit limits[] = {
+      {"the 15,360th byte fits", Repeat(15357, 'a') + "\nb", "key End\ntype x", "caret=1:15359 sel=none lines=2 modified=1"},
+      {"the 15,361st does not", Repeat(15358, 'a') + "\nb", "key End\ntype x", (tooLongType + "caret=1:15359 sel=none lines=2 modified=0")},
+      {"a double-byte character needs two", Repeat(15357, 'a') + "\nb", "key End\ntype あ", (tooLongType + "caret=1:15358 sel=none lines=2 modified=0")},
+      {"Enter at column 15,359", Repeat(15358, 'a'), "key End\nkey Enter", "caret=2:1 sel=none lines=2 modified=1"},
+      {"Enter at column 15,360", Repeat(15359, 'a'), "key End\nkey Enter", (tooLongMove + "caret=1:15360 sel=none lines=1 modified=0")},
+      {"Backspace joins up to 15,360", Repeat(7680, 'a') + "\n" + Repeat(7680, 'b'), "caret 2 1\nkey Backspace", "caret=1:7681 sel=none lines=1 modified=1"},
+      {"Backspace refuses 15,361", Repeat(7680, 'a') + "\n" + Repeat(7681, 'b'), "caret 2 1\nkey Backspace", (tooLongDelete + "caret=2:1 sel=none lines=2 modified=0")},
+      {"Delete refuses 15,361", Repeat(7680, 'a') + "\n" + Repeat(7681, 'b'), "key End\nkey Delete", (tooLongDelete + "caret=1:7681 sel=none lines=2 modified=0")},
+      {"a selection deleted leaving 15,360", Repeat(10000, 'a') + "\n" + Repeat(5360, 'c'), "caret 1 10001\ndrag 2 1\nkey Delete", "caret=1:10001 sel=none lines=1 modified=1"},
+      {"a selection deleted leaving 15,361", Repeat(10000, 'a') + "\n" + Repeat(5361, 'c'), "caret 1 10001\ndrag 2 1\nkey Delete", (tooLongDelete + "caret=2:1 sel=1:10000-1:10001 lines=2 modified=0")},
+      {"line copy of a last line of 15,358", "a\n" + Repeat(15358, 'b'), "key Down\nCOPYINSERTLINE", "caret=2:1 sel=none lines=3 modified=1"},
+      {"line copy of a last line of 15,359", "a\n" + Repeat(15359, 'b'), "key Down\nCOPYINSERTLINE", (tooLongType + "caret=2:1 sel=none lines=2 modified=0")},
+      {"blank line under a line of blanks", Repeat(15360, ' '), "INSERTLINE",
+       "status: ｵｰﾄｲﾝﾃﾞﾝﾄ処理実行時に１行当たりの文字数が制限値を超えてしまい正しく実行されませんでした。\nbeep\ncaret=1:15359 sel=none lines=2 modified=1"},
+      {"TAB into a block with a full line", "a\n" + Repeat(15358, 'b') + "\nc", "lineclick 1\nlinedrag 2\nkey Tab",
+       "box: Gorvane | １行のデータサイズが 15360 に達している行があります。\\r\\nTABコードを挿入できません。 -> ok\ncaret=3:1 sel=1:0-2:15359 lines=3 modified=0"},
+      {"paste making a line too long", Repeat(15100, 'a'), "clipboard " + Repeat(300, 'b') + "\nPASTE",
+       "box: Gorvane | １行のデータサイズが大きくなりすぎてペーストできません。 -> ok\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"paste filling a line to 15,360", Repeat(15060, 'a'), "clipboard " + Repeat(300, 'b') + "\nPASTE", "caret=1:301 sel=1:0-1:299 lines=1 modified=1"},
+  };
+
+  for (const Limit& l : limits) {
+    Session s(l.in, 32768);
+    EXPECT_EQ(s.Play(l.script), l.transcript) << l.name;
+    EXPECT_EQ(s.store.CheckInvariants(), "") << l.name;
+  }
+}
+
+TEST(EditingLimits, BlocksOf400Lines) {
+  std::string text;
+  for (int i = 0; i < 401; ++i) text += "x\n";
+  for (const auto& [last, transcript] : std::vector<std::pair<int, std::string>>{
+           {400, "caret=401:1 sel=1:0-400:3 lines=402 modified=1"},
+           {401, "box: Gorvane | 選択範囲が広すぎます。\\r\\nTABコード挿入可能行数は最大 400 行です。 -> ok\ncaret=402:1 sel=1:0-401:2 lines=402 modified=0"}}) {
+    Session s(text);
+    EXPECT_EQ(s.Play("lineclick 1\nlinedrag " + std::to_string(last) + "\nkey Tab"), transcript) << last;
+  }
+}
+
+TEST(EditingLimits, ALeadByteIsNeverPutInAlone) {
+  Session s("");
+  s.editor.TypeChar(0x82);
+  s.editor.TypeChar(' ');   // not a second byte: the lead byte goes
+  s.editor.TypeChar(0x82);
+  s.editor.TypeChar(0xA0);  // あ
+  s.editor.TypeChar(0x82);
+  s.editor.TypeText("\x82\xa9\x82");  // a string that ends in a lead byte
+  EXPECT_EQ(TextOf(s.store), " あか?");
+  EXPECT_EQ(s.store.CheckInvariants(), "");
+}
+
+}  // namespace
