@@ -458,6 +458,19 @@ void LineStore::Forget(LINEDATA_STRC* record) {
   FreeRecord(record);
 }
 
+void LineStore::ForgetLines(std::uint32_t from, std::uint32_t last) {
+  auto gone = [from, last](const LINEDATA_STRC* r) {
+    return r != nullptr && static_cast<std::uint32_t>(r->lineNo) >= from && static_cast<std::uint32_t>(r->lineNo) <= last;
+  };
+  std::vector<LINEDATA_STRC*> records = HeldRecords();
+  std::erase_if(records, [&](const LINEDATA_STRC* r) { return !gone(r); });
+  for (auto& pane : windows_.slots)
+    for (LINEDATA_STRC*& s : pane)
+      if (gone(s)) s = nullptr;
+  std::erase_if(stranded_, gone);
+  for (LINEDATA_STRC* r : records) FreeRecord(r);
+}
+
 void LineStore::MoveLineWindow(int pane, LineNo wanted) {
   if (lineCount_ <= static_cast<std::uint32_t>(kWindowLines) || (pane == 1 && !divided_)) return;
   const LineNo w(std::clamp(wanted.value, 1, static_cast<std::int32_t>(lineCount_) - kWindowLines + 1));
@@ -694,38 +707,113 @@ bool LineStore::DeleteLine(LineNo line) {
   return Reconcile(f0, f1);
 }
 
+// The lines go in as a run of new records appended to the cache, each linked
+// between the one before it and line `before`, so that the chain is whole
+// after every record; the index, the held records and the windows then follow
+// once for the whole run.
 bool LineStore::InsertLines(LineNo before, std::span<const std::string_view> lines) {
   if (before.value < 1 || static_cast<std::uint32_t>(before.value) > lineCount_) return false;
-  LineNo at = before;
-  for (std::string_view text : lines) {
-    if (text.size() > kMaxLineBytes || lineCount_ >= kMaxLines) return false;
-    LINEDATA_STRC* line = BringIntoWindow(activePane(), at);
-    if (line == nullptr) return false;
-    if (SplitLine(line, CaretCol(static_cast<std::int32_t>(text.size()) + 1), &text, true) == nullptr) return false;
-    at += 1;
+  if (lines.empty()) return true;
+  // What can go in: the lines up to one that is too long, as many as the line limit leaves room for.
+  std::size_t wanted = 0;
+  while (wanted < lines.size() && lines[wanted].size() <= kMaxLineBytes) ++wanted;
+  wanted = std::min<std::size_t>(wanted, lineCount_ < kMaxLines ? kMaxLines - lineCount_ : 0);
+  if (wanted == 0) return false;
+  const auto at = static_cast<std::uint32_t>(before.value);
+  const std::uint32_t beforeOffset = LineOffsetOf(before);
+  RecordHeader h;
+  if (beforeOffset == 0 || RecordAt(beforeOffset, &h) == nullptr) return false;
+
+  // The run gets an index entry every 100 lines from the last entry above it,
+  // as a loaded document has (line 1 always has one). Their room is had
+  // before anything changes; without it the run goes in with none but line 1's.
+  const std::uint32_t pos = IndexPositionOf(at);
+  const std::uint32_t firstEntry = pos == 0 ? 1 : std::max(at, index_.entries[pos - 1].line + kIndexSpacing);
+  const std::uint32_t runEnd = at + static_cast<std::uint32_t>(wanted);
+  std::uint32_t planned = firstEntry < runEnd ? (runEnd - firstEntry + kIndexSpacing - 1) / kIndexSpacing : 0;
+  auto room = [this](std::uint32_t entries) {
+    const std::uint32_t need = index_.used + entries + 1;  // with the terminator
+    return need <= index_.committed || ResizeTmpOffset(static_cast<std::int32_t>(need - index_.committed));
+  };
+  if (!room(planned)) {
+    planned = at == 1 ? 1 : 0;
+    if (!room(planned)) return false;
   }
-  return true;
+
+  std::vector<TMPOFFSET> entries;
+  entries.reserve(planned);
+  std::uint32_t prev = h.prevOffset, nextEntry = firstEntry, inserted = 0;
+  for (; inserted < wanted; ++inserted) {
+    const std::string_view text = lines[inserted];
+    const std::uint32_t offset = CreateOneLineTmpCache3(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                                        static_cast<std::int32_t>(text.size()), 0, 0, prev, beforeOffset);
+    if (offset == 0) break;  // told; the lines so far stay
+    const std::uint32_t lineNo = at + inserted;
+    if (lineNo == nextEntry && entries.size() < planned) {
+      TMPOFFSET e{};
+      e.line = lineNo;
+      e.offset = offset;
+      e.stateValid = lineNo == 1 ? 1 : 0;
+      entries.push_back(e);
+      nextEntry += kIndexSpacing;
+    }
+    prev = offset;
+  }
+  if (inserted == 0) return false;
+
+  // The entries from line `before` on move down with their lines (the line's
+  // bookmark and label stay with its text); the run's go in above them.
+  const auto added = static_cast<std::uint32_t>(entries.size());
+  std::memmove(index_.entries + pos + added, index_.entries + pos, (index_.used + 1 - pos) * sizeof(TMPOFFSET));
+  if (added != 0) std::memcpy(index_.entries + pos, entries.data(), added * sizeof(TMPOFFSET));
+  index_.used += added;
+  for (std::uint32_t i = pos + added; i < index_.used; ++i) index_.entries[i].line += inserted;
+
+  // Windows that start below line `before` follow their records down.
+  LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
+  for (LineNo& f : firsts)
+    if (f.value > before.value) f += static_cast<std::int32_t>(inserted);
+  Renumber(before.value - 1, static_cast<std::int32_t>(inserted));
+  lineCount_ += inserted;
+  memo_ = Memo{};
+  InvalidateColourStates(before);
+  return Reconcile(firsts[0], firsts[1]) && inserted == lines.size();
 }
 
+// The run's records are taken out of the chain one after the other (each
+// unlink leaves the chain whole); the index, the held records and the windows
+// then follow once for the lines that went.
 bool LineStore::RemoveLines(LineNo first, std::int32_t count) {
   if (count <= 0) return true;
   if (first.value < 1 || static_cast<std::int64_t>(first.value) + count - 1 > lineCount_ ||
       static_cast<std::uint32_t>(count) >= lineCount_)
     return false;
-  for (std::int32_t k = 0; k < count; ++k) {
-    LINEDATA_STRC* record = nullptr;
-    const std::uint32_t offset = LineOffsetOf(first, &record);
-    if (offset == 0 || !UnlinkLine(static_cast<std::uint32_t>(first.value), offset)) return false;
-    const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
-    if (record != nullptr) Forget(record);
-    Renumber(first.value, -1);
-    --lineCount_;
-    memo_ = Memo{};
-    const LineNo f0 = firsts[0].value > first.value ? firsts[0] - 1 : firsts[0];
-    const LineNo f1 = firsts[1].value > first.value ? firsts[1] - 1 : firsts[1];
-    if (!Reconcile(f0, f1)) return false;
+  const auto from = static_cast<std::uint32_t>(first.value);
+  const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
+  std::uint32_t next = LineOffsetOf(first);  // the record after those taken out so far
+  if (next == 0) return false;
+  std::uint32_t removed = 0;
+  while (removed < static_cast<std::uint32_t>(count)) {
+    RecordHeader h;
+    if (RecordAt(next, &h) == nullptr || !cache_.UnlinkRecord(next)) break;
+    next = h.nextOffset;
+    ++removed;
   }
-  return true;
+  if (removed == 0) return false;
+  const std::uint32_t last = from + removed - 1;
+  IndexAfterRemove(from, removed, next);
+  InvalidateColourStates(first);
+  ForgetLines(from, last);
+  Renumber(static_cast<std::int32_t>(last), -static_cast<std::int32_t>(removed));
+  lineCount_ -= removed;
+  memo_ = Memo{};
+  // Windows below the run move up with their records; one that started inside it starts where it was.
+  LineNo f[2];
+  for (int p = 0; p < 2; ++p) {
+    const auto s = static_cast<std::uint32_t>(std::max(firsts[p].value, 0));
+    f[p] = s > last ? firsts[p] - static_cast<std::int32_t>(removed) : s >= from ? first : firsts[p];
+  }
+  return Reconcile(f[0], f[1]) && removed == static_cast<std::uint32_t>(count);
 }
 
 // ---- the index ------------------------------------------------------------------------------------
@@ -763,6 +851,13 @@ std::int64_t LineStore::IndexEntryOf(std::uint32_t line) const {
   const TMPOFFSET* end = index_.entries + index_.used;
   const TMPOFFSET* it = std::lower_bound(begin, end, line, [](const TMPOFFSET& e, std::uint32_t l) { return e.line < l; });
   return it != end && it->line == line ? it - begin : -1;
+}
+
+std::uint32_t LineStore::IndexPositionOf(std::uint32_t line) const {
+  const TMPOFFSET* begin = index_.entries;
+  return static_cast<std::uint32_t>(
+      std::lower_bound(begin, begin + index_.used, line, [](const TMPOFFSET& e, std::uint32_t l) { return e.line < l; }) -
+      begin);
 }
 
 TMPOFFSET* LineStore::EnsureIndexEntry(LineNo line) {
@@ -836,6 +931,35 @@ void LineStore::IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset) {
   const std::uint32_t p = index_.entries[e - 1].line, n = index_.entries[e + 1].line, en = entry.line;
   const bool keep = (n - en > 49 && en - p > 49) || n - p > 99;
   if (!keep) RemoveIndexEntry(e);
+}
+
+// The index after lines from .. from + count - 1 went (nextOffset: the
+// record that follows them): their entries go, with their range labels; the
+// entries below move up. Line 1's entry stays, as after a single deletion.
+void LineStore::IndexAfterRemove(std::uint32_t from, std::uint32_t count, std::uint32_t nextOffset) {
+  const std::uint32_t last = from + count - 1;
+  std::uint32_t keep = IndexPositionOf(from), resume = IndexPositionOf(last + 1);
+  for (std::uint32_t i = keep; i < resume; ++i) ReleaseLabel(index_.entries[i].rangeIndex);
+  if (from == 1) {
+    TMPOFFSET& first = index_.entries[0];
+    first.offset = nextOffset;
+    first.bookmarkMark = 0;
+    first.rangeIndex = 0;
+    first.stateValid = 1;
+    first.colourState = 0;
+    if (resume < index_.used && index_.entries[resume].line == last + 1) {
+      // The new line 1 had an entry of its own: its marks go to line 1's.
+      first.bookmarkMark = index_.entries[resume].bookmarkMark;
+      first.rangeIndex = index_.entries[resume].rangeIndex;
+      ++resume;
+    }
+    keep = 1;
+  }
+  const std::uint32_t gone = resume - keep;
+  std::memmove(index_.entries + keep, index_.entries + resume, (index_.used + 1 - resume) * sizeof(TMPOFFSET));
+  index_.used -= gone;
+  std::memset(index_.entries + index_.used + 1, 0, gone * sizeof(TMPOFFSET));
+  for (std::uint32_t i = keep; i < index_.used; ++i) index_.entries[i].line -= count;
 }
 
 bool LineStore::UnlinkLine(std::uint32_t lineNo, std::uint32_t offset) {

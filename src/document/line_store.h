@@ -211,16 +211,21 @@ class LineStore {
   std::vector<LINEDATA_STRC*> HeldRecords() const;
   void Renumber(std::int32_t after, std::int32_t delta);
   void Forget(LINEDATA_STRC* record);  // out of every slot, then freed
+  // The held records of lines from .. last, out of every slot and freed.
+  void ForgetLines(std::uint32_t from, std::uint32_t last);
   void Invalidate() { marge_.listValid = false; }
   bool ResizeTmpOffset(std::int32_t add);
   bool InsertIndexEntry(std::uint32_t at, const TMPOFFSET& entry);
   void RemoveIndexEntry(std::uint32_t at);
   std::int64_t IndexEntryOf(std::uint32_t line) const;
+  // Where the entry of a line is or would go: the first entry at or after it.
+  std::uint32_t IndexPositionOf(std::uint32_t line) const;
   TMPOFFSET* EnsureIndexEntry(LineNo line);
   void IndexAfterSplit(std::uint32_t splitLine);
   template <typename Field>
   bool SetIndexMark(LineNo line, Field TMPOFFSET::*field, Field value);
   void IndexAfterDelete(std::uint32_t line, std::uint32_t nextOffset);
+  void IndexAfterRemove(std::uint32_t from, std::uint32_t count, std::uint32_t nextOffset);
   void ReleaseLabel(std::uint16_t rangeIndex);
   bool UnlinkLine(std::uint32_t lineNo, std::uint32_t offset);
   void WarnLineLimit();

@@ -1,6 +1,7 @@
 // The model-based test of the line store: splits, joins, edits, deletions,
-// window moves, second-pane opens and closes and range-setting labels
-// against a plain vector of lines (and one of labels), with the invariants checked after every step. Small pages and a tiny
+// runs of whole lines put in and taken out, window moves, second-pane opens
+// and closes and range-setting labels against a plain vector of lines (and
+// one of labels), with the invariants checked after every step. Small pages and a tiny
 // page pool make eviction, relocation, compaction and merging happen. Run
 // over the portable cache natively and over QORVetc.dll under Wine.
 #pragma once
@@ -8,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/line_store.h"
@@ -71,7 +74,9 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
     store.SetActivePane(pane);
     const int n = static_cast<int>(model.size());
     const int line = pick(1, n);
-    switch (pick(0, 10)) {
+    // Where a run of lines goes or starts: the document's start, its end or anywhere.
+    auto runAt = [&](int last) { return std::array<int, 3>{1, last, pick(1, last)}[static_cast<std::size_t>(pick(0, 2))]; };
+    switch (pick(0, 12)) {
       case 0:
       case 1: {  // split (Enter), sometimes with new text for the upper part
         op = "split " + std::to_string(line);
@@ -157,6 +162,28 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
           ASSERT_TRUE(store.ClearRangeLabel(LineNo(line))) << op;
           label.clear();
         }
+        break;
+      }
+      case 11: {  // whole lines put above a line (pasted, or a cut undone)
+        const int before = runAt(n);
+        const int count = pick(0, 3) == 0 ? pick(50, 500) : pick(1, 20);
+        op = "insert " + std::to_string(count) + " above " + std::to_string(before);
+        std::vector<std::string> put;
+        for (int i = 0; i < count; ++i) put.push_back(text(pick(0, 5) ? 40 : 150) + "\r\n");
+        const std::vector<std::string_view> views(put.begin(), put.end());
+        ASSERT_TRUE(store.InsertLines(LineNo(before), views)) << op;
+        model.insert(model.begin() + before - 1, put.begin(), put.end());
+        labels.insert(labels.begin() + before - 1, put.size(), "");  // labels stay with their lines
+        break;
+      }
+      case 12: {  // whole lines taken out (cut, or a paste undone)
+        if (n < 2) break;
+        const int count = std::min(n - 1, pick(0, 3) == 0 ? pick(50, 600) : pick(1, 25));
+        const int first = std::min(runAt(n), n - count + 1);
+        op = "remove " + std::to_string(count) + " from " + std::to_string(first);
+        ASSERT_TRUE(store.RemoveLines(LineNo(first), count)) << op;
+        model.erase(model.begin() + first - 1, model.begin() + first - 1 + count);
+        labels.erase(labels.begin() + first - 1, labels.begin() + first - 1 + count);
         break;
       }
     }
