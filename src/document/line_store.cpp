@@ -332,9 +332,10 @@ LineNo LineStore::WindowStartFor(LineNo firstDisplayed, std::uint32_t lineCount)
 
 // Brings both windows to the wanted first lines: records that no window
 // needs any more are written back (when modified) and freed, lines that enter
-// are read from the cache (or shared with the other pane), and the slot
-// arrays, pane bits and in-memory links are rebuilt.
-bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering) {
+// are read from the cache (or shared with the other pane, or among the
+// records made for them: `entering`), and the slot arrays, pane bits and
+// in-memory links are rebuilt.
+bool LineStore::Reconcile(LineNo first0, LineNo first1, std::span<LINEDATA_STRC* const> entering) {
   const auto size = static_cast<std::int32_t>(std::min<std::uint32_t>(lineCount_, kWindowLines));
   const auto maxFirst = static_cast<std::int32_t>(lineCount_) - size + 1;
   LineNo first[2] = {LineNo(std::clamp(first0.value, 1, maxFirst)), LineNo(std::clamp(first1.value, 1, maxFirst))};
@@ -348,8 +349,12 @@ bool LineStore::Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering)
 
   // Every record held now (and any whose write-back failed earlier), by line number.
   std::vector<LINEDATA_STRC*> held = HeldRecords();
-  if (entering != nullptr)
-    held.insert(std::upper_bound(held.begin(), held.end(), entering, ByLine), entering);
+  if (!entering.empty()) {
+    std::vector<LINEDATA_STRC*> in(entering.begin(), entering.end()), both(held.size() + entering.size());
+    std::sort(in.begin(), in.end(), ByLine);
+    std::merge(held.begin(), held.end(), in.begin(), in.end(), both.begin(), ByLine);
+    held.swap(both);
+  }
 
   // First read every line that enters a window (a missing line's record is
   // the previous line's next in the chain). Nothing has changed yet, so when a
@@ -637,7 +642,7 @@ LINEDATA_STRC* LineStore::SplitLine(LINEDATA_STRC* line, CaretCol at, const std:
     line->flags |= kModified;
     lowerLine->rangeIndex = movingLabel;
   }
-  if (!Reconcile(firsts[0], firsts[1], lowerLine)) return nullptr;
+  if (!Reconcile(firsts[0], firsts[1], {&lowerLine, 1})) return nullptr;
   if (marksFollowText) {
     // Text put above a line: the line's bookmark and label stay with its text.
     const std::int64_t upperEntry = IndexEntryOf(lineNo);
@@ -742,12 +747,15 @@ bool LineStore::InsertLines(LineNo before, std::span<const std::string_view> lin
 
   std::vector<TMPOFFSET> entries;
   entries.reserve(planned);
+  std::vector<std::uint32_t> offsets;
+  offsets.reserve(wanted);
   std::uint32_t prev = h.prevOffset, nextEntry = firstEntry, inserted = 0;
   for (; inserted < wanted; ++inserted) {
     const std::string_view text = lines[inserted];
     const std::uint32_t offset = CreateOneLineTmpCache3(reinterpret_cast<const std::uint8_t*>(text.data()),
                                                         static_cast<std::int32_t>(text.size()), 0, 0, prev, beforeOffset);
     if (offset == 0) break;  // told; the lines so far stay
+    offsets.push_back(offset);
     const std::uint32_t lineNo = at + inserted;
     if (lineNo == nextEntry && entries.size() < planned) {
       TMPOFFSET e{};
@@ -777,43 +785,118 @@ bool LineStore::InsertLines(LineNo before, std::span<const std::string_view> lin
   lineCount_ += inserted;
   memo_ = Memo{};
   InvalidateColourStates(before);
-  return Reconcile(firsts[0], firsts[1]) && inserted == lines.size();
+
+  // The new lines that enter a window are made from the text at hand: the
+  // windows move without reading a page. A window that holds line `before`
+  // takes them from there on.
+  const auto size = static_cast<std::int32_t>(std::min<std::uint32_t>(lineCount_, kWindowLines));
+  std::int32_t end = before.value;  // the new lines before..end - 1 enter
+  for (int p = 0; p < 2; ++p)
+    if ((p == 0 || divided_) && firsts[p] <= before)
+      end = std::max(end, std::min(firsts[p].value + size, before.value + static_cast<std::int32_t>(inserted)));
+  std::vector<LINEDATA_STRC*> entering;
+  for (std::int32_t line = before.value; line < end; ++line) {
+    const auto i = static_cast<std::size_t>(line - before.value);
+    const auto length = static_cast<std::uint32_t>(lines[i].size());
+    LINEDATA_STRC* r = NewRecord(static_cast<std::uint32_t>(line), LineCapacity(length));
+    if (r == nullptr) break;  // told; Reconcile reads the rest
+    if (length != 0) std::memcpy(r->text, lines[i].data(), length);
+    r->length = static_cast<std::uint16_t>(length);
+    r->cacheOffset = offsets[i];
+    entering.push_back(r);
+  }
+  return Reconcile(firsts[0], firsts[1], entering) && inserted == lines.size();
 }
 
-// The run's records are taken out of the chain one after the other (each
-// unlink leaves the chain whole); the index, the held records and the windows
-// then follow once for the lines that went.
+// The run's records are read first and the lines that will enter the
+// windows with them (a page that cannot be read leaves the document as it
+// was); then they are taken out of the chain one after the other, each unlink
+// leaving the chain whole, and the index, the held records and the windows
+// follow once for the lines that went.
 bool LineStore::RemoveLines(LineNo first, std::int32_t count) {
   if (count <= 0) return true;
   if (first.value < 1 || static_cast<std::int64_t>(first.value) + count - 1 > lineCount_ ||
       static_cast<std::uint32_t>(count) >= lineCount_)
     return false;
   const auto from = static_cast<std::uint32_t>(first.value);
-  const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
-  std::uint32_t next = LineOffsetOf(first);  // the record after those taken out so far
-  if (next == 0) return false;
-  std::uint32_t removed = 0;
-  while (removed < static_cast<std::uint32_t>(count)) {
+  const auto wanted = static_cast<std::uint32_t>(count);
+  std::vector<std::uint32_t> run(wanted);
+  std::uint32_t after = LineOffsetOf(first);  // the record after the run
+  for (std::uint32_t& offset : run) {
     RecordHeader h;
-    if (RecordAt(next, &h) == nullptr || !cache_.UnlinkRecord(next)) break;
-    next = h.nextOffset;
-    ++removed;
+    if (after == 0 || RecordAt(after, &h) == nullptr) return false;
+    offset = after;
+    after = h.nextOffset;
   }
-  if (removed == 0) return false;
-  const std::uint32_t last = from + removed - 1;
-  IndexAfterRemove(from, removed, next);
-  InvalidateColourStates(first);
-  ForgetLines(from, last);
-  Renumber(static_cast<std::int32_t>(last), -static_cast<std::int32_t>(removed));
-  lineCount_ -= removed;
-  memo_ = Memo{};
-  // Windows below the run move up with their records; one that started inside it starts where it was.
+  const LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
+  // Windows below the run move up with their records; one that started
+  // inside it starts where the run did.
+  auto windowsAfter = [&](std::uint32_t removed, LineNo* f) {
+    const std::uint32_t last = from + removed - 1;
+    for (int p = 0; p < 2; ++p) {
+      const auto s = static_cast<std::uint32_t>(std::max(firsts[p].value, 0));
+      f[p] = s > last ? firsts[p] - static_cast<std::int32_t>(removed) : s >= from ? first : firsts[p];
+    }
+  };
   LineNo f[2];
-  for (int p = 0; p < 2; ++p) {
-    const auto s = static_cast<std::uint32_t>(std::max(firsts[p].value, 0));
-    f[p] = s > last ? firsts[p] - static_cast<std::int32_t>(removed) : s >= from ? first : firsts[p];
+  windowsAfter(wanted, f);
+  std::vector<LINEDATA_STRC*> entering;
+  if (!ReadLinesEnteringAfterRemove(from, wanted, f, &entering)) return false;
+
+  std::uint32_t removed = 0;
+  while (removed < wanted && cache_.UnlinkRecord(run[removed])) ++removed;
+  if (removed < wanted) windowsAfter(removed, f);
+  const std::uint32_t last = from + removed - 1;
+  if (removed != 0) {
+    IndexAfterRemove(from, removed, removed < wanted ? run[removed] : after);
+    InvalidateColourStates(first);
+    ForgetLines(from, last);
+    Renumber(static_cast<std::int32_t>(last), -static_cast<std::int32_t>(removed));
+    for (LINEDATA_STRC* r : entering)
+      if (static_cast<std::uint32_t>(r->lineNo) > last) r->lineNo -= static_cast<std::int32_t>(removed);
+    lineCount_ -= removed;
+    memo_ = Memo{};
   }
-  return Reconcile(f[0], f[1]) && removed == static_cast<std::uint32_t>(count);
+  return Reconcile(f[0], f[1], entering) && removed == wanted;
+}
+
+// The records of the lines that the windows starting at newFirsts will show
+// once lines from .. from + count - 1 are gone and no record holds yet,
+// read with their present line numbers. False (nothing kept) when one
+// cannot be read.
+bool LineStore::ReadLinesEnteringAfterRemove(std::uint32_t from, std::uint32_t count, const LineNo* newFirsts,
+                                             std::vector<LINEDATA_STRC*>* entering) {
+  const std::uint32_t lines = lineCount_ - count;
+  const auto size = static_cast<std::int32_t>(std::min<std::uint32_t>(lines, kWindowLines));
+  const std::vector<LINEDATA_STRC*> held = HeldRecords();
+  auto isHeld = [&](std::uint32_t line) {
+    const auto n = static_cast<std::int32_t>(line);
+    const auto it = std::lower_bound(held.begin(), held.end(), n, [](const LINEDATA_STRC* r, std::int32_t l) { return r->lineNo < l; });
+    return it != held.end() && (*it)->lineNo == n;
+  };
+  std::vector<std::uint32_t> wanted;  // present line numbers
+  for (int p = 0; p < 2; ++p) {
+    if (p == 1 && !divided_) continue;
+    const std::int32_t start = std::clamp(newFirsts[p].value, 1, static_cast<std::int32_t>(lines) - size + 1);
+    for (std::int32_t i = 0; i < size; ++i) {
+      const auto line = static_cast<std::uint32_t>(start + i);
+      const std::uint32_t now = line < from ? line : line + count;
+      if (!isHeld(now)) wanted.push_back(now);
+    }
+  }
+  std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  for (std::uint32_t line : wanted) {
+    const std::uint32_t offset = LineOffsetOf(LineNo(static_cast<std::int32_t>(line)));
+    LINEDATA_STRC* r = offset != 0 ? LoadRecord(line, offset) : nullptr;
+    if (r == nullptr) {
+      for (LINEDATA_STRC* loaded : *entering) FreeRecord(loaded);
+      entering->clear();
+      return false;
+    }
+    entering->push_back(r);
+  }
+  return true;
 }
 
 // ---- the index ------------------------------------------------------------------------------------

@@ -206,7 +206,9 @@ class LineStore {
   LINEDATA_STRC* NewRecord(std::uint32_t lineNo, std::uint32_t capacity);
   bool FreeRecord(LINEDATA_STRC* record);
   LINEDATA_STRC* LoadRecord(std::uint32_t lineNo, std::uint32_t offset);
-  bool Reconcile(LineNo first0, LineNo first1, LINEDATA_STRC* entering = nullptr);
+  bool Reconcile(LineNo first0, LineNo first1, std::span<LINEDATA_STRC* const> entering = {});
+  bool ReadLinesEnteringAfterRemove(std::uint32_t from, std::uint32_t count, const LineNo* newFirsts,
+                                    std::vector<LINEDATA_STRC*>* entering);
   // Every record held in memory, each once.
   std::vector<LINEDATA_STRC*> HeldRecords() const;
   void Renumber(std::int32_t after, std::int32_t delta);

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "companions/qorvetc/tmpcache.h"
@@ -432,6 +434,160 @@ TEST_F(LineStoreTest, FindMemLineFindsEveryWindowLine) {
     store.MoveLineWindow(1, LineNo(700 + 100 * round));
     ASSERT_NE(store.SplitLine(store.WindowLine(0, LineNo(5)), doc::CaretCol(2)), nullptr);
   }
+  ExpectConsistent();
+}
+
+// Runs of whole lines put in or taken out: bookmarks and range labels stay
+// with their lines' text, and go with the lines taken out.
+TEST_F(LineStoreTest, BulkLinesKeepMarksWithTheirText) {
+  struct Case {
+    const char* what;
+    bool insert;
+    int at, count;
+    std::vector<int> now;  // where the marked lines 1, 300, 301 and 1000 are afterwards (0: gone)
+  } cases[] = {
+      {"250 put above line 1", true, 1, 250, {251, 550, 551, 1250}},
+      {"250 put above a marked line", true, 300, 250, {1, 550, 551, 1250}},
+      {"3 put above the last line", true, 1000, 3, {1, 300, 301, 1003}},
+      {"one more than the window put in the middle", true, 500, 401, {1, 300, 301, 1401}},
+      {"lines 1 .. 299 taken out: line 300's marks become line 1's", false, 1, 299, {0, 1, 2, 701}},
+      {"lines 300 .. 999 taken out", false, 300, 700, {1, 0, 0, 300}},
+      {"all but line 1 taken out", false, 2, 999, {1, 0, 0, 0}},
+      {"all but the last line taken out", false, 1, 999, {0, 0, 0, 1}},
+  };
+  const std::vector<int> marked = {1, 300, 301, 1000};
+  const std::vector<int> labelled = {1, 300, 1000};
+  Start();
+  const auto lines = Numbered(1000);
+  std::vector<std::string> put;
+  for (int i = 0; i < 401; ++i) put.push_back("new " + std::to_string(i) + "\r\n");
+  const std::vector<std::string_view> views(put.begin(), put.end());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Load(lines);
+    ASSERT_TRUE(store.OpenSecondPane(LineNo(280)));  // both windows hold marked lines
+    for (std::size_t m = 0; m < marked.size(); ++m)
+      ASSERT_TRUE(store.SetBookmark(LineNo(marked[m]), static_cast<std::uint8_t>(m + 1)));
+    for (int line : labelled) ASSERT_TRUE(store.SetRangeLabel(LineNo(line), "at " + std::to_string(line)));
+    if (c.insert) {
+      ASSERT_TRUE(store.InsertLines(LineNo(c.at), std::span(views).first(static_cast<std::size_t>(c.count))));
+      EXPECT_EQ(Line(c.at), put[0]);
+      EXPECT_EQ(Line(c.at + c.count - 1), put[static_cast<std::size_t>(c.count - 1)]);
+    } else {
+      ASSERT_TRUE(store.RemoveLines(LineNo(c.at), c.count));
+    }
+    std::vector<std::pair<LineNo, std::string>> labels;
+    int bookmarks = 0;
+    for (std::size_t m = 0; m < marked.size(); ++m) {
+      const int now = c.now[m];
+      if (now == 0) continue;
+      ++bookmarks;
+      EXPECT_EQ(Line(now), lines[static_cast<std::size_t>(marked[m] - 1)]);
+      EXPECT_EQ(store.Bookmark(LineNo(now)), m + 1) << "line " << now;
+      if (std::find(labelled.begin(), labelled.end(), marked[m]) != labelled.end())
+        labels.emplace_back(LineNo(now), "at " + std::to_string(marked[m]));
+    }
+    EXPECT_EQ(store.BookmarkCount(), bookmarks);
+    EXPECT_EQ(store.RangeLabels(), labels);
+    // The labels of the lines taken out are free again.
+    EXPECT_EQ(store.RangeLabelCount(), static_cast<int>(labels.size()));
+    ExpectConsistent();
+    store.CloseSecondPane();
+  }
+}
+
+TEST_F(LineStoreTest, InsertLinesStopsAtTheLineLimitAndAtATooLongLine) {
+  Start(65536, 8);
+  const std::string text = "x\r\n";
+  ASSERT_TRUE(store.BeginLoad());
+  for (std::uint32_t i = 1; i <= doc::kMaxLines - 5; ++i)
+    ASSERT_TRUE(store.CreateOneLineTmpCache(reinterpret_cast<const std::uint8_t*>(text.data()), 3, i));
+  ASSERT_TRUE(store.EndLoad(doc::kMaxLines - 5));
+  const std::vector<std::string_view> ten = {"0\r\n", "1\r\n", "2\r\n", "3\r\n", "4\r\n",
+                                             "5\r\n", "6\r\n", "7\r\n", "8\r\n", "9\r\n"};
+  const int at = 800000;
+  EXPECT_FALSE(store.InsertLines(LineNo(at), ten));
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Line(at + i), ten[static_cast<std::size_t>(i)]);
+  EXPECT_EQ(Line(at + 5), text);
+  EXPECT_FALSE(store.InsertLines(LineNo(1), std::span(ten).first(1)));
+  EXPECT_EQ(store.lineCount(), doc::kMaxLines);
+  EXPECT_EQ(Line(1), text);
+  EXPECT_TRUE(host.boxes.empty());
+
+  // A line too long for a record ends what goes in.
+  Load(Numbered(50));
+  const std::string tooLong(doc::kMaxLineBytes + 1, 'l');
+  const std::vector<std::string_view> lines = {"a\r\n", "b\r\n", tooLong, "c\r\n"};
+  EXPECT_FALSE(store.InsertLines(LineNo(10), lines));
+  EXPECT_EQ(store.lineCount(), 52u);
+  EXPECT_EQ(Line(10), "a\r\n");
+  EXPECT_EQ(Line(11), "b\r\n");
+  EXPECT_EQ(Line(12), "line 10\r\n");
+  ExpectConsistent();
+}
+
+TEST_F(LineStoreTest, BulkLinesRefuseRunsOutsideTheDocument) {
+  Start();
+  const auto lines = Numbered(100);
+  Load(lines);
+  const std::vector<std::string_view> one = {"new\r\n"};
+  EXPECT_FALSE(store.InsertLines(LineNo(0), one));
+  EXPECT_FALSE(store.InsertLines(LineNo(101), one));  // below the last line: not a place above a line
+  EXPECT_TRUE(store.InsertLines(LineNo(5), {}));
+  struct {
+    int first, count;
+    bool done;
+  } removals[] = {{1, 100, false},  // the document keeps a line
+                  {0, 1, false},    {100, 2, false}, {101, 1, false},
+                  {5, 0, true},     {5, -3, true}};  // nothing to take out
+  for (const auto& r : removals) EXPECT_EQ(store.RemoveLines(LineNo(r.first), r.count), r.done) << r.first << " " << r.count;
+  EXPECT_EQ(store.lineCount(), 100u);
+  for (int i = 1; i <= 100; ++i) ASSERT_EQ(Line(i), lines[static_cast<std::size_t>(i - 1)]);
+  ExpectConsistent();
+}
+
+// A cache that cannot take more pages part-way through a run: what went in
+// stays, in order, and the store stays whole; a run whose pages cannot be read
+// is not taken out at all.
+TEST_F(LineStoreTest, BulkLinesFailingPartWayLeaveTheStoreWhole) {
+  bool failWrites = false, failReads = false;
+  doc::LineStoreSettings settings;
+  settings.cache = qv::CacheSettings{1024, 2};
+  ASSERT_TRUE(store.Start(settings, [&] { return std::make_unique<gvtest::MemoryPageFile>(&failWrites, &failReads); }));
+  const auto lines = Numbered(1000);
+  Load(lines);
+  std::vector<std::string> put;
+  for (int i = 0; i < 200; ++i) put.push_back("new " + std::to_string(i) + "\r\n");
+  const std::vector<std::string_view> views(put.begin(), put.end());
+
+  failWrites = true;  // a new append page needs a page written out
+  EXPECT_FALSE(store.InsertLines(LineNo(380), views));
+  failWrites = false;
+  const int in = static_cast<int>(store.lineCount()) - 1000;
+  ASSERT_GT(in, 0);
+  ASSERT_LT(in, 200);
+  ASSERT_FALSE(host.boxes.empty());
+  ExpectConsistent();
+  ASSERT_TRUE(store.InsertLines(LineNo(380 + in), std::span(views).subspan(static_cast<std::size_t>(in))));
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(Line(380 + i), put[static_cast<std::size_t>(i)]);
+  EXPECT_EQ(Line(580), lines[379]);
+  ExpectConsistent();
+
+  // Lines are taken out only once every record of the run and every line
+  // that then enters a window could be read.
+  store.MoveLineWindow(0, LineNo(700));  // the pool holds only pages of lines near 1100
+  ASSERT_TRUE(store.SetLineText(store.WindowLine(0, LineNo(1090)), "edited\r\n"));
+  failReads = true;
+  EXPECT_FALSE(store.RemoveLines(LineNo(600), 500));
+  failReads = false;
+  EXPECT_EQ(store.lineCount(), 1200u);
+  EXPECT_EQ(Line(1090), "edited\r\n");
+  ExpectConsistent();
+  ASSERT_TRUE(store.RemoveLines(LineNo(600), 500));
+  EXPECT_EQ(Line(599), lines[398]);
+  EXPECT_EQ(Line(600), lines[899]);
+  EXPECT_EQ(store.lineCount(), 700u);
   ExpectConsistent();
 }
 
