@@ -115,10 +115,13 @@ class LineStore {
   // Puts complete lines (each with its CR LF, at most 15,360 bytes) above
   // line `before` (1 .. lineCount); the line's bookmark and label stay with
   // it. False when nothing or only part could be inserted (the lines that
-  // went in stay, in order, above `before`).
+  // went in stay, in order, above `before`): a line too long, the document at
+  // 1,600,000 lines, a cache page that cannot be had (told).
   bool InsertLines(LineNo before, std::span<const std::string_view> lines);
   // Removes lines first .. first + count - 1 whole, leaving their neighbours'
-  // text alone; at least one line of the document must stay.
+  // text alone; at least one line of the document must stay. The lines' marks
+  // and labels go with them. False with nothing removed when the run or the
+  // lines that would enter the windows cannot be read.
   bool RemoveLines(LineNo first, std::int32_t count);
   void MoveLineWindow(int pane, LineNo wanted);
   // The pane's view now starts at firstDisplayed: its window follows in
