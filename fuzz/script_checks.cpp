@@ -1,5 +1,6 @@
 #include "script_checks.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,7 @@ namespace {
 
 namespace doc = gorvane::document;
 namespace sh = gorvane::shell;
+namespace cm = gorvane::commands;
 
 [[noreturn]] void Broken(std::size_t step, const std::string& what) {
   std::fprintf(stderr, "fuzz_script: after step %zu: %s\n", step, what.c_str());
@@ -143,7 +145,29 @@ void CheckScript(const std::uint8_t* data, std::size_t size) {
     if (std::string fault = Fault(editor, store, wholeStore); !fault.empty()) Broken(end, fault);
     at = end;
   }
-  sh::Summary(editor, false);
+  sh::Summary(editor, editor.modified());
+
+  // Undoing everything gives the document back, unless the undo buffer was
+  // emptied or switched off on the way.
+  const bool undoKept = std::none_of(steps.begin(), steps.end(), [](const sh::ScriptStep& s) {
+    return s.kind == K::ClearUndo || s.kind == K::UndoBuffer;
+  });
+  if (undoKept && !editor.undo().disabled()) {
+    editor.SetWriteProtected(false);
+    std::size_t guard = 0;
+    while (editor.CanUndo() && guard++ < 100000) {
+      const std::uint32_t before = editor.undo().undoCount();
+      editor.Run(cm::kUndo);
+      if (editor.undo().undoCount() >= before) Broken(steps.size(), "an undo did not step back");
+    }
+    if (store.lineCount() != lines.size()) Broken(steps.size(), "undone, the document has another line count");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      std::string text;
+      if (!store.ReadLine(doc::LineNo(static_cast<std::int32_t>(i + 1)), &text) || text != lines[i])
+        Broken(steps.size(), "undone, line " + std::to_string(i + 1) + " differs");
+    }
+    if (std::string fault = store.CheckInvariants(); !fault.empty()) Broken(steps.size(), "undone: " + fault);
+  }
 }
 
 }  // namespace gorvane::fuzz

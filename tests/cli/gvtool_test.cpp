@@ -309,3 +309,15 @@ TEST_F(Gvtool, EditRunsStepsAndPrintsWhatWasSeen) {
   EXPECT_EQ(Run({"edit", "-e", "caret 1", in.string()}), 2);
   EXPECT_EQ(Run({"edit"}), 2);
 }
+
+// Edits reach the saved file in the file's own encoding and line end.
+TEST_F(Gvtool, EditSavesTypedTextInTheFilesEncoding) {
+  const fs::path in = Write("utf8.txt", "\xe3\x81\x82\nb");  // "あ" LF "b", UTF-8
+  const fs::path out = dir_ / "typed.txt";
+  ASSERT_EQ(Run({"edit", "-e", "key End", "-e", "type \xe6\x97\xa5x", "-e", "key Enter", "-e", "key Down", "-e", "DELETELINE",
+                 in.string(), out.string()}),
+            0)
+      << err_;
+  EXPECT_EQ(out_, "caret=3:1 sel=none lines=3 modified=1\n");
+  EXPECT_EQ(Slurp(std::fopen(out.string().c_str(), "rb")), "\xe3\x81\x82\xe6\x97\xa5x\n\n");
+}
