@@ -197,7 +197,8 @@ bool Editor::StartUndo(std::uint32_t size, std::uint32_t deletedLineSlots) {
 
 Effects Editor::Edited(Effects fx) {
   pair_.reset();
-  fx |= ClampPane(active_);
+  // Both panes' first lines and carets stay inside the changed document.
+  for (int p = 0; p < paneCount(); ++p) fx |= ClampPane(p);
   fx |= Effects::RepaintAll();
   fx.bits |= Effects::kCaret | Effects::kStatus | Effects::kScrollBars | Effects::kModified;
   return fx;
