@@ -958,6 +958,19 @@ Effects Editor::MoveSelectionTo(TextPos to) {
   return Edited(fx);
 }
 
+// ---- a macro's replay -------------------------------------------------------------------------
+
+void Editor::BeginMacroRun() { Record(std::string(1, static_cast<char>(doc::kUndoMacroStart))); }
+
+void Editor::EndMacroRun() {
+  // An empty replay leaves no step behind.
+  if (undo_.CodeBefore() == doc::kUndoMacroStart && undo_.Before()) {
+    undo_.Rollback(undo_.Before()->begin);
+    return;
+  }
+  Record(std::string(1, static_cast<char>(doc::kUndoMacroEnd)));
+}
+
 // ---- the inserted file -----------------------------------------------------------------------
 
 Effects Editor::FileInserted(TextPos from, TextPos to) {

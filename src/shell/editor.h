@@ -226,6 +226,10 @@ class Editor final : public doc::PaneViews {
   bool insertMode() const { return insertMode_; }
   // "ｱﾝﾄﾞｩﾊﾞｯﾌｧｸﾘｱ" from the menu.
   Effects ClearUndoCommand();
+  // A keyboard macro's replay is undone and redone as one step: its edits go
+  // between these two marks.
+  void BeginMacroRun();
+  void EndMacroRun();
   // The inserted file's text [from, to) is recorded as one undoable change.
   Effects FileInserted(doc::TextPos from, doc::TextPos to);
   // The document was saved: this state is the file's.

@@ -150,6 +150,27 @@ TEST(Editing, UndoBufferAndSavedPoint) {
   });
 }
 
+TEST(Editing, AMacroRunIsOneStep) {
+  Session s("one\ntwo");
+  s.editor.BeginMacroRun();
+  s.Play("type ab\nkey Enter\nDELETELINE\nCOPYINSERTLINE");
+  s.editor.EndMacroRun();
+  s.editor.BeginMacroRun();
+  s.editor.EndMacroRun();  // nothing replayed: no step
+  EXPECT_EQ(s.Play("UNDO\nreport"), "undo: 100% undo=0 redo=7 used=0 ring=0 insert\ncaret=1:1 sel=none lines=2 modified=0");
+  EXPECT_EQ(TextOf(s.store), "one\ntwo");
+  EXPECT_EQ(s.Play("REDO\nreport"), "undo: 100% undo=7 redo=0 used=74 ring=1 insert\ncaret=2:1 sel=none lines=3 modified=1");
+  EXPECT_EQ(TextOf(s.store), "ab\ntwo\ntwo");
+}
+
+TEST(Editing, LineCommandsNeedTheCaretOnScreen) {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "line\n";
+  Session s(text);
+  EXPECT_EQ(s.Play("SCROLLDOWNLINE\nDELETELINE"),
+            "status: キャレットが画面内に無いため行削除できませんでした。\ncaret=1:1 sel=none lines=101 modified=0");
+}
+
 TEST(Editing, OverflowSwitchesUndoOff) {
   // 14 bytes a character: the 293rd would bring the buffer within 4,096 bytes of its end.
   Session s("");
@@ -240,6 +261,22 @@ TEST(EditingLimits, ALeadByteIsNeverPutInAlone) {
   s.editor.TypeText("\x82\xa9\x82");  // a string that ends in a lead byte
   EXPECT_EQ(TextOf(s.store), " あか?");
   EXPECT_EQ(s.store.CheckInvariants(), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A paste that would pass 1,600,000 lines is refused; one that reaches it
+// goes in.
+TEST(EditingLimits, PasteUpToTheLineLimit) {
+  std::vector<std::string> lines(1599999, "x\r\n");
+  lines.back() = "x";
+  Session s(lines);
+  EXPECT_EQ(s.Play("clipboard a\\r\\nb\\r\\nc\nPASTE"),
+            "box: Gorvane | 編集可能行数(160万行)を超えてしまいますのでペーストできません。 -> ok\n"
+            "caret=1:1 sel=none lines=1599999 modified=0");
+  EXPECT_EQ(s.Play("clipboard a\\r\\nb\nPASTE"), "caret=2:2 sel=1:0-2:0 lines=1600000 modified=1");
 }
 
 }  // namespace
