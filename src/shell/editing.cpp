@@ -136,6 +136,18 @@ doc::Selection GetSelection(doc::RecordReader& r) {
   return s;
 }
 
+// A block indent's or unindent's record: the selection before it and the byte.
+doc::Selection ReadBlock(doc::RecordReader& r, std::uint8_t code, std::uint8_t* byte) {
+  if (code == doc::kUndoBlockUnindent) *byte = r.U8();
+  doc::Selection s;
+  s.anchorCol = SelCol(r.I16());
+  s.otherCol = SelCol(r.I16());
+  s.anchorLine = LineNo(r.I32());
+  s.otherLine = LineNo(r.I32());
+  s.exists = true;
+  return s;
+}
+
 // A removed-text block read back: its text and the selection it was.
 struct Removed {
   std::string text;
@@ -1093,7 +1105,7 @@ Effects Editor::Undo() {
   Effects fx;
   const std::uint8_t code = undo_.CodeBefore();
   if (code < doc::kUndoCaseRun || code > doc::kUndoConvertEnd) fx |= CancelSelection();
-  if (!UndoStep(&fx)) host_.Beep();
+  if (!Step(true, &fx)) host_.Beep();
   return Edited(fx);
 }
 
@@ -1102,73 +1114,44 @@ Effects Editor::Redo() {
   Effects fx;
   const std::uint8_t code = undo_.CodeAt();
   if (code < doc::kUndoCaseRun || code > doc::kUndoConvertEnd) fx |= CancelSelection();
-  if (!RedoStep(&fx)) host_.Beep();
+  if (!Step(false, &fx)) host_.Beep();
   return Edited(fx);
 }
 
-bool Editor::UndoStep(Effects* fx) {
-  const auto s = undo_.Before();
+// One record, or a bracketed group walked to its partner, backwards (undo)
+// or forwards (redo). A group's selection comes from its partner: the one
+// before the change going back, the one after it going forward.
+bool Editor::Step(bool back, Effects* fx) {
+  auto next = [&] { return back ? undo_.Before() : undo_.After(); };
+  auto over = [&](doc::UndoBuffer::Span span) { back ? undo_.StepBack(span) : undo_.StepForward(span); };
+  const auto s = next();
   if (!s) return false;
   const std::span<const std::uint8_t> bytes = undo_.Bytes(*s);
   const std::uint8_t code = bytes[0];
-  if (EndBracket(code)) {
-    undo_.StepBack(*s);
-    while (true) {
-      const auto t = undo_.Before();
-      if (!t) break;
+  if (back ? EndBracket(code) : StartBracket(code)) {
+    over(*s);
+    while (const auto t = next()) {
       const std::span<const std::uint8_t> inner = undo_.Bytes(*t);
       if (inner[0] == Partner(code)) {
-        undo_.StepBack(*t);
-        if (code == doc::kUndoConvertEnd || code == doc::kUndoDragEnd) {
+        over(*t);
+        const std::uint8_t ends = back ? inner[0] : code;
+        if (ends == doc::kUndoConvertStart || ends == doc::kUndoDragStart) {
           doc::RecordReader r(inner, 1);
           const doc::Selection sel = GetSelection(r);
           *fx |= SelectBytes(sel.anchorLine, sel.anchorCol, sel.otherLine, sel.otherCol);
         }
         break;
       }
-      if (!UndoStep(fx)) return false;
+      if (!Step(back, fx)) return false;
     }
     return true;
   }
-  if (StartBracket(code)) {
-    undo_.StepBack(*s);
+  if (back ? StartBracket(code) : EndBracket(code)) {
+    over(*s);
     return true;
   }
-  if (!Revert(code, bytes, s->begin, fx)) return false;
-  undo_.StepBack(*s);
-  return true;
-}
-
-bool Editor::RedoStep(Effects* fx) {
-  const auto s = undo_.After();
-  if (!s) return false;
-  const std::span<const std::uint8_t> bytes = undo_.Bytes(*s);
-  const std::uint8_t code = bytes[0];
-  if (StartBracket(code)) {
-    undo_.StepForward(*s);
-    while (true) {
-      const auto t = undo_.After();
-      if (!t) break;
-      const std::span<const std::uint8_t> inner = undo_.Bytes(*t);
-      if (inner[0] == Partner(code)) {
-        undo_.StepForward(*t);
-        if (code == doc::kUndoConvertStart || code == doc::kUndoDragStart) {
-          doc::RecordReader r(inner, 1);
-          const doc::Selection sel = GetSelection(r);
-          *fx |= SelectBytes(sel.anchorLine, sel.anchorCol, sel.otherLine, sel.otherCol);
-        }
-        break;
-      }
-      if (!RedoStep(fx)) return false;
-    }
-    return true;
-  }
-  if (EndBracket(code)) {
-    undo_.StepForward(*s);
-    return true;
-  }
-  if (!Reapply(code, bytes, s->begin, fx)) return false;
-  undo_.StepForward(*s);
+  if (!(back ? Revert(code, bytes, s->begin, fx) : Reapply(code, bytes, s->begin, fx))) return false;
+  over(*s);
   return true;
 }
 
@@ -1292,13 +1275,8 @@ bool Editor::Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std:
       return true;
     }
     case doc::kUndoBlockIndent: case doc::kUndoBlockUnindent: {
-      const std::uint8_t byte = code == doc::kUndoBlockUnindent ? r.U8() : '\t';
-      doc::Selection before;
-      before.anchorCol = SelCol(r.I16());
-      before.otherCol = SelCol(r.I16());
-      before.anchorLine = LineNo(r.I32());
-      before.otherLine = LineNo(r.I32());
-      before.exists = true;
+      std::uint8_t byte = '\t';
+      const doc::Selection before = ReadBlock(r, code, &byte);
       doc::Selection ignored;
       if (r.failed() || !ApplyBlock(code == doc::kUndoBlockUnindent, before, byte, &ignored)) return false;
       *fx |= SelectBytes(before.anchorLine, before.anchorCol, before.otherLine, before.otherCol);
@@ -1425,13 +1403,8 @@ bool Editor::Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std
       return true;
     }
     case doc::kUndoBlockIndent: case doc::kUndoBlockUnindent: {
-      const std::uint8_t byte = code == doc::kUndoBlockUnindent ? r.U8() : '\t';
-      doc::Selection before;
-      before.anchorCol = SelCol(r.I16());
-      before.otherCol = SelCol(r.I16());
-      before.anchorLine = LineNo(r.I32());
-      before.otherLine = LineNo(r.I32());
-      before.exists = true;
+      std::uint8_t byte = '\t';
+      const doc::Selection before = ReadBlock(r, code, &byte);
       doc::Selection after;
       if (r.failed() || !ApplyBlock(code == doc::kUndoBlockIndent, before, byte, &after)) return false;
       *fx |= SelectBytes(after.anchorLine, after.anchorCol, after.otherLine, after.otherCol);

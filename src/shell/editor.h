@@ -360,8 +360,7 @@ class Editor final : public doc::PaneViews {
   Effects MoveSelectionTo(doc::TextPos to);
   // One record (or a bracketed group) reverted or re-applied; false when
   // there was none or it could not be read.
-  bool UndoStep(Effects* fx);
-  bool RedoStep(Effects* fx);
+  bool Step(bool back, Effects* fx);
   bool Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
   bool Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std::uint32_t at, Effects* fx);
   std::string ReinsertText(std::uint32_t slot, std::u8string_view* message);
