@@ -70,8 +70,26 @@ bool TextEdit::Insert(TextPos at, std::string_view text) {
   const std::string_view upperView(upper);
   LINEDATA_STRC* below =
       store_.SplitLine(r, CaretCol(static_cast<std::int32_t>(upper.size()) + 1), &upperView, c == 0);
-  if (below == nullptr || !store_.SetLineText(below, lower)) return false;
-  return middle.empty() || store_.InsertLines(at.line + 1, middle);
+  if (below == nullptr) return false;
+  Shifted(at.line + 1, 1);
+  if (!store_.SetLineText(below, lower)) return false;
+  if (middle.empty()) return true;
+  const std::uint32_t count = store_.lineCount();
+  const bool ok = store_.InsertLines(at.line + 1, middle);
+  Shifted(at.line + 1, static_cast<std::int32_t>(store_.lineCount() - count));
+  return ok;
+}
+
+bool TextEdit::InsertLine(LineNo before, std::string_view bytes) {
+  if (!store_.InsertLines(before, std::span(&bytes, 1))) return false;
+  Shifted(before, 1);
+  return true;
+}
+
+bool TextEdit::RemoveLine(LineNo line) {
+  if (!store_.RemoveLines(line, 1)) return false;
+  Shifted(line + 1, -1);
+  return true;
 }
 
 bool TextEdit::Read(TextPos from, TextPos to, std::string* out) {
@@ -108,7 +126,9 @@ bool TextEdit::Erase(TextPos from, TextPos to) {
   joined.append(last, Index(last, to.column));
   if (joined.size() > kMaxLineBytes) return false;
   if (!store_.SetLineText(r, joined)) return false;
-  return store_.RemoveLines(from.line + 1, to.line - from.line);
+  if (!store_.RemoveLines(from.line + 1, to.line - from.line)) return false;
+  Shifted(to.line + 1, -(to.line - from.line));
+  return true;
 }
 
 }  // namespace gorvane::document

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "document/line_store.h"
 #include "document/types.h"
@@ -31,12 +33,27 @@ class TextEdit {
   bool Erase(TextPos from, TextPos to);
   // Replaces a line's whole text (line end included).
   bool SetLine(LineNo line, std::string_view bytes);
+  // A whole line (with its CR LF) put above `before`, or one taken out.
+  bool InsertLine(LineNo before, std::string_view bytes);
+  bool RemoveLine(LineNo line);
+
+  // Where lines came or went since the last call: (first line after the
+  // place, lines added, negative when removed), in order.
+  struct Shift {
+    LineNo from;
+    std::int32_t lines;
+  };
+  std::vector<Shift> TakeShifts() { return std::exchange(shifts_, {}); }
 
   LineStore& store() { return store_; }
 
  private:
   LINEDATA_STRC* Held(LineNo line) { return store_.BringIntoWindow(store_.activePane(), line); }
+  void Shifted(LineNo from, std::int32_t lines) {
+    if (lines != 0) shifts_.push_back({from, lines});
+  }
   LineStore& store_;
+  std::vector<Shift> shifts_;
 };
 
 }  // namespace gorvane::document

@@ -209,7 +209,20 @@ bool Editor::StartUndo(std::uint32_t size, std::uint32_t deletedLineSlots) {
 
 Effects Editor::Edited(Effects fx) {
   pair_.reset();
-  // Both panes' first lines and carets stay inside the changed document.
+  // The other pane keeps its place in the text when lines come or go above
+  // it; both panes' first lines and carets stay inside the document.
+  for (const doc::TextEdit::Shift& shift : text_.TakeShifts()) {
+    PaneState& other = panes_[active_ == 0 ? 1 : 0];
+    if (paneCount() < 2) continue;
+    auto follow = [&](LineNo& line) {
+      if (line < shift.from) return;
+      line = shift.lines > 0 ? line + shift.lines : LineNo(std::max(shift.from.value + shift.lines, line.value + shift.lines));
+    };
+    follow(other.caret.line);
+    const LineNo first = other.first;
+    follow(other.first);
+    if (other.first != first) store_.ShowFrom(active_ == 0 ? 1 : 0, LineNo(std::max(1, other.first.value)));
+  }
   for (int p = 0; p < paneCount(); ++p) fx |= ClampPane(p);
   fx |= Effects::RepaintAll();
   fx.bits |= Effects::kCaret | Effects::kStatus | Effects::kScrollBars | Effects::kModified;
@@ -628,7 +641,7 @@ Effects Editor::DeleteLineCommand() {
   rec.I16(Size(line)).Bytes(line).I16(Size(line));
   const auto written = Record(rec.Finish());
   const bool empties = !HasLineEnd(line) || caret.line >= LineNo(lineCount());
-  const bool ok = empties ? text_.SetLine(caret.line, "") : store_.RemoveLines(caret.line, 1);
+  const bool ok = empties ? text_.SetLine(caret.line, "") : text_.RemoveLine(caret.line);
   if (!ok) {
     Unrecord(written);
     return Edited(fx);
@@ -1223,8 +1236,7 @@ bool Editor::Revert(std::uint8_t code, std::span<const std::uint8_t> bytes, std:
       if (r.failed()) return false;
       bool ok;
       if (HasLineEnd(text)) {
-        const std::string_view one(text);
-        ok = store_.InsertLines(line, std::span(&one, 1));
+        ok = text_.InsertLine(line, text);
       } else {
         ok = text_.SetLine(line, text + Line(line));
       }
@@ -1347,7 +1359,7 @@ bool Editor::Reapply(std::uint8_t code, std::span<const std::uint8_t> bytes, std
       const std::string text(r.Bytes(static_cast<std::size_t>(std::max(len, 0))));
       if (r.failed()) return false;
       const bool empties = lineCount() == 1 || !HasLineEnd(text) || line >= LineNo(lineCount());
-      if (!(empties ? text_.SetLine(line, "") : store_.RemoveLines(line, 1)))
+      if (!(empties ? text_.SetLine(line, "") : text_.RemoveLine(line)))
         return false;
       undo_.PushDeletedLine(at + 11);
       caretTo({LineNo(std::min(line.value, lineCount())), col});

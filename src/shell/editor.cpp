@@ -898,6 +898,7 @@ int Editor::LabelIndexAt(LineNo line) {
 Effects Editor::DocumentReplaced(bool modified) {
   ++generation_;
   undo_.Clear();
+  text_.TakeShifts();
   if (modified) undo_.ForgetSaved();
   else undo_.MarkSaved();
   lead_.reset();

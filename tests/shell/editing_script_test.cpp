@@ -163,6 +163,16 @@ TEST(Editing, AMacroRunIsOneStep) {
   EXPECT_EQ(TextOf(s.store), "ab\ntwo\ntwo");
 }
 
+TEST(Editing, TheOtherPaneKeepsItsPlaceInTheText) {
+  Session s("a\nb\nc\nd\ne\nf");
+  s.Play("DIVIDEWINDOW\npane 1\ncaret 5 1\npane 0\ncaret 1 2\nkey Enter\nkey Enter");
+  EXPECT_EQ(s.editor.pane(1).caret.line.value, 7) << TextOf(s.store);
+  s.Play("caret 2 1\ndrag 4 1\nkey Delete");
+  EXPECT_EQ(s.editor.pane(1).caret.line.value, 5) << TextOf(s.store);
+  EXPECT_EQ(s.Play("pane 1\ntype x"), "caret=5:2 sel=none lines=6 modified=1");
+  EXPECT_EQ(TextOf(s.store), "a\nb\nc\nd\nxe\nf");
+}
+
 TEST(Editing, LineCommandsNeedTheCaretOnScreen) {
   std::string text;
   for (int i = 0; i < 100; ++i) text += "line\n";
