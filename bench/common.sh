@@ -1,15 +1,17 @@
-# Sourced by the benchmarks. gv_lines_document PATH makes the 1,600,000-line
-# Shift-JIS document (make_lines.py) at PATH unless it is there already from
-# the generators as they are now (a stamp beside it records their checksums).
+# Sourced by the benchmarks. gv_lines_document PATH [LINES MB] makes the
+# Shift-JIS document of make_lines.py (1,600,000 lines, about 100 MB unless
+# told otherwise) at PATH unless it is there already from the generators as
+# they are now (a stamp beside it records their checksums).
 gv_lines_document() {
-  local path=$1 dir
+  local path=$1 lines=${2:-1600000} mb=${3:-100} dir
   dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
   local stamp
   stamp="lines $(cksum <"$dir/make_lines.py" | cut -d' ' -f1) $(cksum <"$dir/make_text.py" | cut -d' ' -f1)"
+  [ "$lines $mb" = "1600000 100" ] || stamp+=" $lines $mb"
   if [ "$(cat "$path.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$path" ]; then
     echo "generating $path ..." >&2
     mkdir -p "$(dirname "$path")"
-    python3 "$dir/make_lines.py" "$path" 1600000 100
+    python3 "$dir/make_lines.py" "$path" "$lines" "$mb"
     echo "$stamp" >"$path.stamp"
   fi
 }
