@@ -127,6 +127,6 @@ for n in load edit; do
 done
 echo "script: $summary"
 grep '^undo: ' "$out/edit.txt" || true
-# What the script met: message boxes, status texts and beeps in its transcript.
-awk -F': ' '/^box: /{b++} /^status: /{s[$2]++} /^beep$/{e++}
-  END {printf "boxes=%d beeps=%d\n", b, e; for (t in s) printf "  %5d status: %s\n", s[t], t}' "$out/edit.txt" | sort -rn
+# What the script met: message boxes, beeps and status texts in its transcript.
+awk '/^box: /{b++} /^beep$/{e++} END {printf "boxes=%d beeps=%d\n", b, e}' "$out/edit.txt"
+sed -n 's/^status: //p' "$out/edit.txt" | sort | uniq -c | sort -rn

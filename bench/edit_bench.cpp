@@ -7,7 +7,9 @@
 // line limit for TEXT's lines). TEXT: CR LF lines of Shift-JIS, pasted
 // through the editor's clipboard port. RUNS (7): paste rounds; KEYS (1001):
 // keystrokes of each kind. Prints medians and 90th percentiles in
-// microseconds for the keystrokes, medians in milliseconds for the rest.
+// microseconds for the keystrokes, medians in milliseconds for the rest,
+// with the line store's own InsertLines and RemoveLines of the same lines
+// (what the paste and its undo ask of it).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -192,7 +194,11 @@ int main(int argc, char** argv) {
   const std::int32_t count = e.lineCount();
   const doc::LineNo middle(count / 2);
   const std::string before = e.Line(middle);
-  std::vector<double> paste, undo, redo, load;
+  // The text's lines, for the store's own bulk insert beside the paste.
+  std::vector<std::string_view> pieces;
+  for (std::size_t p = 0, end; (end = text.find("\r\n", p)) != std::string::npos; p = end + 2)
+    pieces.push_back(std::string_view(text).substr(p, end + 2 - p));
+  std::vector<double> paste, undo, redo, load, insert, remove;
   std::string indicator;
   std::uint32_t used = 0;
   for (int r = 0; r < runs; ++r) {
@@ -212,6 +218,16 @@ int main(int argc, char** argv) {
     redo.push_back(Us(start) / 1000);
     check(e.lineCount() == count + textLines, "the redo did not put the text back");
     e.Run(undoCode);
+    // What the paste asks of the line store, alone: the same lines put in
+    // above the caret's line and taken out again.
+    start = Clock::now();
+    check(s.store.InsertLines(middle, pieces), "the store's insert failed");
+    insert.push_back(Us(start) / 1000);
+    start = Clock::now();
+    check(s.store.RemoveLines(middle, textLines), "the store's removal failed");
+    remove.push_back(Us(start) / 1000);
+    e.DocumentChanged();
+    check(e.lineCount() == count && e.Line(middle) == before, "the store's insert and removal changed the document");
     // The peer: the same text from its file into a fresh store.
     sh::ScriptWorld world;
     qv::TmpCache cache;
@@ -226,6 +242,7 @@ int main(int argc, char** argv) {
   std::printf("paste_doc_load_ms=%.1f\n", s.loadMs);
   std::printf("paste_ms=%.2f undo_ms=%.2f redo_ms=%.2f load_text_ms=%.2f\n", Of(paste).median, Of(undo).median,
               Of(redo).median, Of(load).median);
+  std::printf("store_insert_lines_ms=%.2f store_remove_lines_ms=%.2f\n", Of(insert).median, Of(remove).median);
   std::printf("after_paste_undo=%s used=%u of %u\n", indicator.c_str(), used, e.undo().size());
   return wrong ? 3 : 0;
 }
