@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
     for (const Kind& k : kinds) {
       std::vector<double> t;
       for (int i = 0; i < keys; ++i) {
-        const doc::CaretCol column = k.atLineStart ? doc::CaretCol(1) : columns[static_cast<std::size_t>(i) % columns.size()];
+        const doc::CaretCol column =
+            k.atLineStart ? doc::CaretCol(1) : columns[static_cast<std::size_t>(i) % columns.size()];
         e.JumpTo(line, column);
         const auto start = Clock::now();
         press(k.vk, k.ch);
