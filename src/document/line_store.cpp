@@ -177,6 +177,7 @@ bool LineStore::ResetIndex() {
   index_.entries = reinterpret_cast<TMPOFFSET*>(indexMemory_.data());
   std::memset(index_.entries, 0, index_.committed * sizeof(TMPOFFSET));
   index_.used = 0;
+  invalidFrom_ = 2;
   return true;
 }
 
@@ -776,6 +777,10 @@ bool LineStore::InsertLines(LineNo before, std::span<const std::string_view> lin
   if (added != 0) std::memcpy(index_.entries + pos, entries.data(), added * sizeof(TMPOFFSET));
   index_.used += added;
   for (std::uint32_t i = pos + added; i < index_.used; ++i) index_.entries[i].line += inserted;
+  // The moved entries no longer hold a state (those past the mark held none).
+  for (std::uint32_t i = std::max<std::uint32_t>(pos + added, 1);
+       i < index_.used && index_.entries[i].line < invalidFrom_ + inserted; ++i)
+    index_.entries[i].stateValid = 0;
 
   // Windows that start below line `before` follow their records down.
   LineNo firsts[2] = {WindowFirst(0), WindowFirst(1)};
@@ -1204,11 +1209,22 @@ void LineStore::SetColourState(LineNo line, std::uint16_t state) {
   if (at < 0) return;
   index_.entries[at].colourState = state;
   index_.entries[at].stateValid = 1;
+  const auto l = static_cast<std::uint32_t>(line.value);
+  if (at > 0 && l >= invalidFrom_) invalidFrom_ = l + 1;
 }
 
+// Every entry after the first from line invalidFrom_ on holds no state, so an
+// edit only clears the entries between its line and that mark (not the whole
+// index on every keystroke). Entries move up past the mark only after an
+// invalidation at or above them.
 void LineStore::InvalidateColourStates(LineNo from) {
-  for (std::uint32_t i = 1; i < index_.used; ++i)
-    if (index_.entries[i].line >= static_cast<std::uint32_t>(from.value)) index_.entries[i].stateValid = 0;
+  const auto f = static_cast<std::uint32_t>(std::max(from.value, 1));
+  if (f >= invalidFrom_) return;
+  TMPOFFSET* const end = index_.entries + index_.used;
+  TMPOFFSET* it = std::lower_bound(index_.entries + std::min<std::uint32_t>(1, index_.used), end, f,
+                                   [](const TMPOFFSET& e, std::uint32_t l) { return e.line < l; });
+  for (; it != end && it->line < invalidFrom_; ++it) it->stateValid = 0;
+  invalidFrom_ = std::max<std::uint32_t>(f, 2);
 }
 
 // ---- cache records ---------------------------------------------------------------------------------
@@ -1413,6 +1429,10 @@ std::string LineStore::CheckInvariants() {
       return fail("pages: free count of page " + std::to_string(page) + " is " + std::to_string(free) + ", live " +
                   std::to_string(liveBytes[page]));
   }
+  for (std::uint32_t i = 1; i < index_.used; ++i)
+    if (index_.entries[i].line >= invalidFrom_ && index_.entries[i].stateValid)
+      return fail("index: entry of line " + std::to_string(index_.entries[i].line) + " holds a colour state past line " +
+                  std::to_string(invalidFrom_));
   return {};
 }
 

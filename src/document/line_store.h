@@ -254,6 +254,7 @@ class LineStore {
   Memo memo_;
   std::vector<LINEDATA_STRC*> stranded_;  // left every window, write-back failed
   bool limitWarned_ = false;
+  std::uint32_t invalidFrom_ = 2;  // index entries (after the first) from this line on hold no colour state
   struct OwnViews final : PaneViews {
     int active = 0;
     LineNo first[2] = {LineNo(1), LineNo(1)};

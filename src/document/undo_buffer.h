@@ -69,6 +69,7 @@ class RecordBuilder {
   RecordBuilder& I32(std::int64_t v) { return Put(static_cast<std::uint32_t>(v), 4); }
   RecordBuilder& U32(std::uint32_t v) { return Put(v, 4); }
   RecordBuilder& Bytes(std::string_view b) { return bytes_.append(b), *this; }
+  void Reserve(std::size_t n) { bytes_.reserve(n); }
   std::size_t size() const { return bytes_.size(); }
   // The record with its closing code byte.
   std::string Finish() {

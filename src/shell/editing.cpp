@@ -80,27 +80,40 @@ std::u8string WithNumber(std::u8string_view text, int n) {
 // lone CR and LF made line breaks, so that no line gets a bare CR or a broken
 // character.
 std::string Sanitised(std::string_view in) {
+  in = in.substr(0, in.find('\0'));
   std::string out;
-  out.reserve(in.size());
-  for (std::size_t i = 0; i < in.size(); ++i) {
+  out.reserve(in.size() + 16);
+  std::size_t run = 0;  // start of the bytes taken as they are
+  auto put = [&](std::size_t i, std::string_view replacement, std::size_t skip) {
+    out.append(in, run, i - run).append(replacement);
+    run = i + skip;
+  };
+  for (std::size_t i = 0; i < in.size();) {
     const auto b = static_cast<std::uint8_t>(in[i]);
-    if (b == 0) break;
-    if (IsLead(b)) {
+    if (b >= 0x20 && b < 0x81) {
+      ++i;
+    } else if (IsLead(b)) {
       if (i + 1 < in.size() && IsTrail(static_cast<std::uint8_t>(in[i + 1]))) {
-        out.append(in.substr(i, 2));
-        ++i;
+        i += 2;
       } else {
-        out.push_back('?');
+        put(i, "?", 1);
+        ++i;
       }
     } else if (b == '\r') {
-      out.append("\r\n");
-      if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+      if (i + 1 < in.size() && in[i + 1] == '\n') {
+        i += 2;
+      } else {
+        put(i, "\r\n", 1);
+        ++i;
+      }
     } else if (b == '\n') {
-      out.append("\r\n");
+      put(i, "\r\n", 1);
+      ++i;
     } else {
-      out.push_back(static_cast<char>(b));
+      ++i;
     }
   }
+  out.append(in, run, std::string_view::npos);
   return out;
 }
 
@@ -829,6 +842,7 @@ Effects Editor::PasteText(std::string text, bool silent) {
   const TextPos end = doc::TextEdit::After(at, text);
   const std::uint8_t source = silent ? 1 : 0;
   doc::RecordBuilder rec(doc::kUndoPaste);
+  rec.Reserve(text.size() + nested.size() + 32);
   rec.U8(source).I32(Size(text)).U32(sum).Bytes(nested).Bytes(text).U8(0);
   rec.I32(at.line.value).I16(at.column.value).I32(end.line.value).I16(end.column.value).I32(Size(text)).U8(source);
   const auto written = Record(rec.Finish());

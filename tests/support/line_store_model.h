@@ -142,6 +142,9 @@ inline void RunLineStoreModel(gorvane::document::TempCache& cache, const ModelRu
         op = "move " + std::to_string(line);
         if (pick(0, 1)) store.ShowFrom(pane, LineNo(line));
         else store.MoveLineWindow(pane, doc::LineStore::WindowStartFor(LineNo(line), store.lineCount()));
+        // Painting there colours from the top: the index's states up to the line become known.
+        for (std::uint32_t i = 0; i < store.index().used && store.index().entries[i].line <= static_cast<std::uint32_t>(line); ++i)
+          store.SetColourState(LineNo(static_cast<int>(store.index().entries[i].line)), static_cast<std::uint16_t>(i));
         break;
       case 8:  // divide or undivide
         op = "pane";
