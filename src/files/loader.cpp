@@ -426,6 +426,7 @@ int Loader::OpenPath(int mode, const OpenEntry& entry) {
 
   // From here on the document is replaced. A re-read keeps the marks of the
   // lines that still exist.
+  ++replacements_;
   std::vector<std::pair<std::uint32_t, std::uint8_t>> bookmarks;
   std::vector<std::pair<std::uint32_t, std::uint16_t>> labels;
   if (mode < 0) {
@@ -483,7 +484,9 @@ std::string Loader::NewFileName() {
 bool Loader::NewDocument() {
   DisarmFileWatch();
   const std::string name = NewFileName();
-  if (!ctx_.store.NewDocument()) return false;
+  const bool made = ctx_.store.NewDocument();
+  ++replacements_;  // a store that failed to start afresh holds no old text either
+  if (!made) return false;
   ctx_.registry.Claim(name);
   DocumentFile& doc = ctx_.file;
   doc = DocumentFile{};
@@ -495,6 +498,7 @@ bool Loader::NewDocument() {
 // ---- inserting a file ----
 
 int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
+  inserted_ = Inserted{{above, document::CaretCol(1)}, {above, document::CaretCol(1)}};
   std::unique_ptr<File> file = ctx_.fs.Open(path, Access::Read, Share::Read, Disposition::OpenExisting, false);
   if (!file) {
     Message(kOpenFailed, BoxIcon::Error);
@@ -588,6 +592,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
     LINEDATA_STRC* r = ctx_.store.BringIntoWindow(ctx_.store.activePane(), at);
     if (r == nullptr || ctx_.store.SplitLine(r, document::CaretCol(static_cast<std::int32_t>(text.size()) + 1), &text, true) == nullptr) return false;
     at += 1;
+    inserted_.to = {at, document::CaretCol(1)};
     return true;
   };
   Pipeline pipe(staging_.get(), work_.get(), report_, [&](const std::uint8_t* bytes, std::uint32_t n, bool ended) {
@@ -600,7 +605,6 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
   });
   bool tooLong = false;
   const Pipeline::Result r = pipe.Run(*file, mark, size, code, &tooLong);
-  ctx_.file.modified = true;
   if (r == Pipeline::kDone && !last.empty()) {
     LINEDATA_STRC* target = ctx_.store.BringIntoWindow(ctx_.store.activePane(), at);
     if (target == nullptr) {
@@ -609,11 +613,13 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
       std::string joined = last;
       joined.append(reinterpret_cast<const char*>(target->text), target->length);
       failed = !ctx_.store.SetLineText(target, joined);
+      if (!failed) inserted_.to = {at, document::CaretCol(static_cast<std::int32_t>(last.size()) + 1)};
     } else {
       if (last.size() + 2 > kMaxLine) last.resize(CutLength(reinterpret_cast<const std::uint8_t*>(last.data()), static_cast<std::uint32_t>(last.size())));
       failed = !insertAbove(last + "\r\n");
     }
   }
+  if (inserted_.to != inserted_.from) ctx_.file.modified = true;
   if (r != Pipeline::kDone || failed) {
     Message(kLoadFailed, BoxIcon::Warning);
     return 0;

@@ -66,6 +66,19 @@ class Loader {
   // final line end is joined to the front of that line when it fits). The
   // caller has asked the user already. 1 inserted, 0 refused or failed.
   int InsertFile(const std::string& path, int forcedCode, LineNo above);
+  // The text the last InsertFile put in, caret positions [from, to): from
+  // is column 1 of the line it was inserted above, to just after the
+  // inserted text. Empty (from == to) when nothing went in; a failure part of
+  // the way gives what went in before it.
+  struct Inserted {
+    document::TextPos from, to;
+  };
+  const Inserted& lastInserted() const { return inserted_; }
+
+  // How many times the document has been replaced (opened, read again, made
+  // new), whether its file then loaded or not: what was known about the
+  // document before (carets, undo) belongs to another text.
+  std::uint64_t replacements() const { return replacements_; }
 
   // ---- the watch on the file's last-write time ----
   void ArmFileWatch(bool skipTime);
@@ -91,6 +104,8 @@ class Loader {
   bool lastEndedWithCrlf_ = false;
   bool limitReached_ = false;
   LoadReport report_;
+  Inserted inserted_;
+  std::uint64_t replacements_ = 0;
 };
 
 // The number of bytes of a line that may be kept when it is cut: 15,358, or

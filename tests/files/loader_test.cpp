@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@
 namespace gf = gorvane::files;
 namespace doc = gorvane::document;
 namespace qv = gorvane::qorvetc;
+using gorvane::document::CaretCol;
 using gorvane::document::LineNo;
 using gorvane::base::BoxAnswer;
 
@@ -384,6 +386,43 @@ TEST_F(LoaderTest, FailedOrPartialLoadsAreWriteProtected) {
   EXPECT_TRUE(host.boxes.empty());
 }
 
+// Every time the document's text is given up (a load that then fails as
+// well) counts as a replacement; a refusal before that and an insert do not.
+TEST_F(LoaderTest, ReplacementsCountEveryDocumentGivenUp) {
+  std::string big;
+  for (int i = 0; i < 60000; ++i) big += "line " + std::to_string(i) + "\r\n";
+  fs.Put("/a.txt", "a\r\n");
+  fs.Put("/broken.txt", big);
+  fs.Put("/held.txt", "h");
+  others.held = {"/held.txt"};
+  const struct {
+    const char* what;
+    std::function<int()> step;
+    int result;
+    std::uint64_t counted;
+  } steps[] = {
+      {"opened", [&] { return Open("/a.txt"); }, 1, 1},
+      {"already open here", [&] { return Open("/a.txt"); }, 1, 0},
+      {"held by another editor", [&] { return Open("/held.txt"); }, 0, 0},
+      {"missing", [&] { return Open("/none.txt"); }, 0, 0},
+      {"inserted into", [&] { return loader.InsertFile("/a.txt", 0, LineNo(1)); }, 1, 0},
+      {"a read that fails part of the way", [&] {
+         fs.failReadsAfter = 300000;
+         const int r = Open("/broken.txt");
+         fs.failReadsAfter = -1;
+         return r;
+       }, 0, 1},
+      {"read again", [&] { return loader.OpenPath(-1, gf::OpenEntry{}); }, 1, 1},
+      {"made new", [&] { return loader.NewDocument() ? 1 : 0; }, 1, 1},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.what);
+    const std::uint64_t before = loader.replacements();
+    EXPECT_EQ(s.step(), s.result);
+    EXPECT_EQ(loader.replacements() - before, s.counted);
+  }
+}
+
 // A document holds at most 1,600,000 lines, its last line (which never has a
 // line end) among them: a file whose 1,600,000th line ends in a line end
 // needs one more. Such a file loads up to the limit, without the line end of
@@ -449,18 +488,25 @@ TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
   fs.Put("/doc.txt", "one\r\ntwo\r\nthree");
   ASSERT_EQ(Open("/doc.txt"), 1);
   ASSERT_TRUE(store.SetBookmark(LineNo(2), 7));
+  // end: where the inserted text ends (it starts at column 1 of line 2).
   struct Case {
     const char* what;
     std::string inserted;
     int forced;
     std::vector<std::string> lines;
+    doc::TextPos end;
   } cases[] = {
-      {"whole lines", "a\r\nb\r\n", 0, {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}},
-      {"a last line without end joins the line", "a\r\nb", 0, {"one\r\n", "a\r\n", "btwo\r\n", "three"}},
-      {"a trailing end-of-file code is left out", "a\r\n\x1A", 0, {"one\r\n", "a\r\n", "two\r\n", "three"}},
+      {"whole lines", "a\r\nb\r\n", 0, {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}, {LineNo(4), CaretCol(1)}},
+      {"a last line without end joins the line", "a\r\nb", 0, {"one\r\n", "a\r\n", "btwo\r\n", "three"},
+       {LineNo(3), CaretCol(2)}},
+      {"only a line without end", "\x82\xa0z", 0, {"one\r\n", "\x82\xa0ztwo\r\n", "three"}, {LineNo(2), CaretCol(4)}},
+      {"a trailing end-of-file code is left out", "a\r\n\x1A", 0, {"one\r\n", "a\r\n", "two\r\n", "three"},
+       {LineNo(3), CaretCol(1)}},
       {"UTF-16LE with a mark, LF lines", std::string("\xFF\xFE" "a\0\n\0b\0\n\0", 10), 0,
-       {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}},
-      {"EUC-JP forced", "\xA4\xA2\n", 2, {"one\r\n", "\x82\xa0\r\n", "two\r\n", "three"}},
+       {"one\r\n", "a\r\n", "b\r\n", "two\r\n", "three"}, {LineNo(4), CaretCol(1)}},
+      {"EUC-JP forced", "\xA4\xA2\n", 2, {"one\r\n", "\x82\xa0\r\n", "two\r\n", "three"}, {LineNo(3), CaretCol(1)}},
+      {"a last line too long to join goes in as a line", "a\r\n" + std::string(15357, 'w'), 0,
+       {"one\r\n", "a\r\n", std::string(15357, 'w') + "\r\n", "two\r\n", "three"}, {LineNo(4), CaretCol(1)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -470,9 +516,12 @@ TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
     ASSERT_TRUE(store.SetBookmark(LineNo(2), 7));
     host.statuses.clear();
     fs.Put("/ins.txt", c.inserted);
+    file.modified = false;
     ASSERT_EQ(loader.InsertFile("/ins.txt", c.forced, LineNo(2)), 1);
     EXPECT_EQ(Lines(), c.lines);
     EXPECT_TRUE(file.modified);
+    EXPECT_EQ(loader.lastInserted().from, (doc::TextPos{LineNo(2), CaretCol(1)}));
+    EXPECT_EQ(loader.lastInserted().to, c.end);
     EXPECT_EQ(host.statuses.back(), "ファイルを挿入しました。");
     // The bookmark stays with the text "two".
     for (std::size_t i = 0; i < c.lines.size(); ++i)
@@ -514,10 +563,13 @@ TEST_F(LoaderTest, InsertPutsTheFileAboveTheLine) {
     fs.Put("/ins.txt", r.bytes);
     host.boxes.clear();
     const auto before = Lines();
+    file.modified = false;
     EXPECT_EQ(loader.InsertFile("/ins.txt", 0, LineNo(2)), 0);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, r.box);
     EXPECT_EQ(Lines(), before);
+    EXPECT_FALSE(file.modified);
+    EXPECT_EQ(loader.lastInserted().to, loader.lastInserted().from);
   }
 }
 
