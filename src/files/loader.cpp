@@ -619,7 +619,7 @@ int Loader::InsertFile(const std::string& path, int forcedCode, LineNo above) {
       failed = !insertAbove(last + "\r\n");
     }
   }
-  if (inserted_.to != inserted_.from) ctx_.file.modified = true;
+  if (!inserted_.empty()) ctx_.file.modified = true;
   if (r != Pipeline::kDone || failed) {
     Message(kLoadFailed, BoxIcon::Warning);
     return 0;

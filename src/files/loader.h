@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "document/types.h"
 #include "files/document_file.h"
@@ -68,12 +69,13 @@ class Loader {
   int InsertFile(const std::string& path, int forcedCode, LineNo above);
   // The text the last InsertFile put in, caret positions [from, to): from
   // is column 1 of the line it was inserted above, to just after the
-  // inserted text. Empty (from == to) when nothing went in; a failure part of
-  // the way gives what went in before it.
+  // inserted text; a failure part of the way gives what went in before it.
+  // Taken once: empty (from == to) when nothing went in since the last take.
   struct Inserted {
     document::TextPos from, to;
+    bool empty() const { return from == to; }
   };
-  const Inserted& lastInserted() const { return inserted_; }
+  Inserted TakeInserted() { return std::exchange(inserted_, Inserted{}); }
 
   // How many times the document has been replaced (opened, read again, made
   // new), whether its file then loaded or not: what was known about the

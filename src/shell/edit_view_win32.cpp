@@ -280,7 +280,9 @@ void DropFiles(EditorWindow& e, HDROP drop) {
   }
   // The command takes its turn with the group ("何らかの処理中です。" while another editor works).
   const gf::OpenEntry entry{Narrow(name), 0, false};
-  if (e.commands && e.commands->OpenFileCommand(0, &entry)) e.Refresh(true);
+  if (!e.commands) return;
+  e.commands->OpenFileCommand(0, &entry);
+  e.Refresh();
 }
 
 // The left button let go (or the capture lost): the drag in the view or the
@@ -303,6 +305,37 @@ sh::KeyPress KeyPressNow(const EditorWindow& e, WPARAM vk) {
     ImmReleaseContext(e.pane[e.active()].view, imc);
   }
   return key;
+}
+
+// The text of the input method's result string.
+std::wstring CompositionResult(HWND hwnd) {
+  std::wstring text;
+  if (HIMC imc = ImmGetContext(hwnd)) {
+    const LONG bytes = ImmGetCompositionStringW(imc, GCS_RESULTSTR, nullptr, 0);
+    if (bytes > 0) {
+      text.resize(static_cast<std::size_t>(bytes) / sizeof(wchar_t));
+      const LONG got = ImmGetCompositionStringW(imc, GCS_RESULTSTR, text.data(), static_cast<DWORD>(bytes));
+      text.resize(got > 0 ? static_cast<std::size_t>(got) / sizeof(wchar_t) : 0);
+    }
+    ImmReleaseContext(hwnd, imc);
+  }
+  return text;
+}
+
+// The text made the input method's composition and completed at once, as
+// if the person had typed and confirmed it; whether the input method took it.
+BOOL CompleteComposition(HWND hwnd, std::wstring_view text) {
+  HIMC imc = ImmGetContext(hwnd);
+  if (!imc) return FALSE;
+  const BOOL wasOpen = ImmGetOpenStatus(imc);
+  std::wstring units(text);
+  const BOOL done = ImmSetOpenStatus(imc, TRUE) &&
+                    ImmSetCompositionStringW(imc, SCS_SETSTR, units.data(), static_cast<DWORD>(units.size() * sizeof(wchar_t)),
+                                             nullptr, 0) &&
+                    ImmNotifyIME(imc, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+  ImmSetOpenStatus(imc, wasOpen);
+  ImmReleaseContext(hwnd, imc);
+  return done;
 }
 
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -360,12 +393,41 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_MOUSEWHEEL:
-      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
+      e->CheckFileOnDisk();
       e->Wheel(p, GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
     case WM_IME_NOTIFY:
       if (wp == IMN_SETOPENSTATUS) e->RefreshStatus();
       break;
+    case WM_CHAR:
+    case WM_IME_CHAR:
+      // Not while the mouse is selecting or dragging.
+      if (GetCapture() != hwnd) e->TypeUnit(static_cast<wchar_t>(wp));
+      return 0;
+    case WM_IME_STARTCOMPOSITION:
+      e->composing = true;
+      e->PlaceComposition(p, true);
+      break;
+    case WM_IME_ENDCOMPOSITION:
+      e->composing = false;
+      break;
+    case WM_IME_COMPOSITION:
+      // The result goes in as one text; left to the default handling it would
+      // come back as WM_IME_CHAR messages, one character at a time.
+      if (lp & GCS_RESULTSTR) {
+        if (GetCapture() != hwnd) e->TypeResult(CompositionResult(hwnd));
+        return 0;
+      }
+      break;
+    case WM_COPYDATA: {
+      // A text for the input method, from the tests (they cannot type into
+      // an input method): it becomes the composition and is completed, and
+      // its result comes back as WM_IME_COMPOSITION.
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+      if (data == nullptr || data->dwData != kCompositionResultData) break;
+      return CompleteComposition(hwnd, std::wstring_view(static_cast<const wchar_t*>(data->lpData),
+                                                         data->cbData / sizeof(wchar_t)));
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       if (msg == WM_SYSKEYDOWN && wp != VK_F10) break;
@@ -389,18 +451,19 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_SETFOCUS:
-      CreateCaret(hwnd, nullptr, 2, std::max(1, e->metrics.textHeight));
+      e->MakeCaret(p);
       e->Apply(e->editor.Activate(p));
       e->PlaceSystemCaret(p);
       e->RefreshStatus();
       return 0;
     case WM_KILLFOCUS:
       DestroyCaret();
+      e->caretShown = false;
       return 0;
     case WM_LBUTTONDOWN: {
       SetFocus(hwnd);
       // The file may have changed on disk meanwhile.
-      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
+      e->CheckFileOnDisk();
       SetCapture(hwnd);
       const doc::TextPos at = e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
       e->Apply(e->editor.Press(p, at, (wp & MK_SHIFT) != 0));
@@ -421,7 +484,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_RBUTTONDOWN: {
       SetFocus(hwnd);
-      if (e->loader.CheckFileChanged(false)) e->Refresh(false);
+      e->CheckFileOnDisk();
       // The right-click menu works on the selection: the caret moves only without one.
       if (!e->editor.hasSelection()) {
         const doc::TextPos at = e->editor.PositionAt(p, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
@@ -551,14 +614,76 @@ gorvane::commands::KeyDecision DecideKeyNow(const EditorWindow& e, WPARAM vk) {
   return cm::DecideKey(e.keys, state, key.vk, key.imeOpen, key.composing);
 }
 
+void EditorWindow::MakeCaret(int p) {
+  // A bar between characters when inserting, a character's width when
+  // overwriting.
+  caretOverwrite = !editor.insertMode();
+  const int width = caretOverwrite ? std::max(2, metrics.columnWidth) : 2;
+  CreateCaret(pane[p].view, nullptr, width, std::max(1, metrics.textHeight));
+  caretShown = false;  // a new caret starts hidden
+}
+
 void EditorWindow::PlaceSystemCaret(int p) {
   if (p != active() || GetFocus() != pane[p].view) return;
+  if (caretOverwrite == editor.insertMode()) {
+    DestroyCaret();
+    MakeCaret(p);
+  }
   const sh::PaneState& s = editor.pane(p);
   const int row = s.caret.line - s.first;
   const int x = leftMargin - s.xOffset + editor.XOfCaret(p);
   SetCaretPos(x, row * lineHeight + metrics.textOffset);
-  if (row >= 0 && row <= s.rows && x >= leftMargin) ShowCaret(pane[p].view);
-  else HideCaret(pane[p].view);
+  // Showing and hiding count: each is done only when it changes something.
+  const bool visible = row >= 0 && row <= s.rows && x >= leftMargin;
+  if (visible != caretShown) {
+    if (visible) ShowCaret(pane[p].view);
+    else HideCaret(pane[p].view);
+    caretShown = visible;
+  }
+  if (composing) PlaceComposition(p, false);
+}
+
+void EditorWindow::PlaceComposition(int p, bool withFont) {
+  HWND view = pane[p].view;
+  HIMC imc = ImmGetContext(view);
+  if (!imc) return;
+  const sh::PaneState& s = editor.pane(p);
+  COMPOSITIONFORM form{};
+  form.dwStyle = CFS_POINT;
+  form.ptCurrentPos.x = leftMargin - s.xOffset + editor.XOfCaret(p);
+  form.ptCurrentPos.y = (s.caret.line - s.first) * lineHeight + metrics.textOffset;
+  ImmSetCompositionWindow(imc, &form);
+  LOGFONTW lf{};
+  if (withFont && font && GetObjectW(font, sizeof lf, &lf) == sizeof lf) ImmSetCompositionFontW(imc, &lf);
+  ImmReleaseContext(view, imc);
+}
+
+void EditorWindow::TypeUnit(wchar_t unit) {
+  // A surrogate pair arrives as two messages: its halves are joined.
+  const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
+  if (pendingHigh != 0) {
+    const wchar_t first = std::exchange(pendingHigh, 0);
+    if (low) {
+      const wchar_t pair[2] = {first, unit};
+      TypeResult(std::wstring_view(pair, 2));
+      return;
+    }
+    TypeResult(std::wstring_view(&first, 1));  // a half alone
+  }
+  if (high) {
+    pendingHigh = unit;
+    return;
+  }
+  TypeResult(std::wstring_view(&unit, 1));
+}
+
+void EditorWindow::TypeResult(std::wstring_view text) {
+  if (text.empty()) return;
+  std::size_t replaced = 0;
+  const std::string sjis = cc::WideToSjis(text, &replaced);
+  Apply(editor.TypeText(sjis));
+  if (replaced != 0 && !editor.writeProtected())
+    sh::Status(host, u8"シフトＪＩＳコードに無い文字は ? に置き換えられました。");
 }
 
 void EditorWindow::Wheel(int p, int delta) {

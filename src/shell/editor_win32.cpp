@@ -48,8 +48,47 @@ void EditorWindow::SyncPaneWindows() {
   Layout();
 }
 
+void EditorWindow::Refresh() {
+  sh::Effects fx;
+  if (loader.replacements() != seenReplacements) {
+    seenReplacements = loader.replacements();
+    widest = 0;
+    fx = editor.DocumentReplaced(file.modified);
+  } else {
+    // Only the writer clears the file's modified flag: a save made this
+    // state the file's.
+    if (!file.modified && editor.modified()) editor.MarkSaved();
+    fx = editor.DocumentChanged();
+  }
+  editor.SetWriteProtected(file.readOnly || file.writeProtectMode);
+  fx.bits |= sh::Effects::kModified;
+  Apply(fx);
+  for (int p = 0; p < panes(); ++p) {
+    UpdateScrollBar(p);
+    Repaint(p);
+  }
+  // The line-number column grows and shrinks with the line count's digits.
+  if (NumberColumnWidth() != numberWidth) Layout();
+  for (int p = 0; p < panes(); ++p) PlaceSystemCaret(p);
+  RefreshStatus();
+}
+
+void EditorWindow::UpdateUndoButtons() {
+  if (!toolBar) return;
+  SendMessageW(toolBar, TB_ENABLEBUTTON, kUndoButton, MAKELONG(editor.CanUndo() ? TRUE : FALSE, 0));
+  SendMessageW(toolBar, TB_ENABLEBUTTON, kRedoButton, MAKELONG(editor.CanRedo() ? TRUE : FALSE, 0));
+}
+
 void EditorWindow::Apply(const sh::Effects& fx) {
   using E = sh::Effects;
+  if (fx.Has(E::kModified)) {
+    // The title, the open-file table's byte, the tool bar and the undo
+    // field follow the text.
+    file.modified = editor.modified();
+    UpdateTitle();
+    UpdateUndoButtons();
+    if (statusModel) statusModel->RefreshUndoSpace(State());
+  }
   if (fx.Has(E::kLayout)) SyncPaneWindows();
   for (int p = 0; p < panes(); ++p)
     if (fx.Has(p == 0 ? E::kRepaintPane0 : E::kRepaintPane1)) Repaint(p);
@@ -59,7 +98,8 @@ void EditorWindow::Apply(const sh::Effects& fx) {
       UpdateHorizontalBar(p);
     }
   if (fx.Has(E::kFocus) && pane[active()].view) SetFocus(pane[active()].view);
-  if (fx.Has(E::kCaret)) PlaceSystemCaret(active());
+  // The caret's place, or its shape when the insert mode changed.
+  if (fx.Has(E::kCaret) || caretOverwrite == editor.insertMode()) PlaceSystemCaret(active());
   if (fx.Has(E::kStatus)) RefreshStatus();
   if (fx.Has(E::kFunctionList)) FillFunctionList(*this);
   if (fx.functionAt) SelectFunctionAt(*this, fx.functionAt->value);
@@ -152,9 +192,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (e) e->Wheel(e->active(), GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
     case WM_ACTIVATE:
-      if (e && LOWORD(wp) != WA_INACTIVE && e->loader.CheckFileChanged(false)) {
-        e->Refresh(false);
-      }
+      if (e && LOWORD(wp) != WA_INACTIVE) e->CheckFileOnDisk();
       break;
     case WM_CLOSE: {
       if (!e) break;
@@ -168,7 +206,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           sh::RequestClose(e->host, situation, [e] { return e->commands && e->commands->SaveCommand() == gf::kSaved; });
       if (situation.groupLockFree) e->group.UnlockGroup();
       if (out.close) DestroyWindow(hwnd);
-      else e->Refresh(false);
+      else e->Refresh();
       return 0;
     }
     case WM_DESTROY:
@@ -530,6 +568,9 @@ int Run(HINSTANCE inst, int show) {
   doc::LineStoreSettings settings;
   settings.cache.pageSize = doc::SanePageSize(settings.cache.pageSize);
   if (!e.store.Start(settings)) return 0;
+  // The undo buffer and the deleted-line ring (the settings keep no sizes
+  // of their own for them: the defaults).
+  if (!e.editor.StartUndo(doc::kDefaultUndoBufferSize, doc::kDefaultDeletedLineSlots)) return 0;
   e.file.path = request.path;
   if (!path.empty()) {
     e.file.forcedCode = args.codeOverride;
@@ -544,7 +585,7 @@ int Run(HINSTANCE inst, int show) {
     EditorWindow* ed = &e;
     cb.startingUp = [ed] { return !IsWindowVisible(ed->frame); };
     cb.jumpTo = [ed](const ipc::TagJump& jump) {
-      ed->Refresh(false);
+      ed->Refresh();
       ed->Apply(ed->editor.JumpTo(doc::LineNo(jump.line), doc::CaretCol(std::max(1, jump.column)), jump.text));
     };
     cb.jumpToMark = [ed](int mark) {
@@ -556,7 +597,7 @@ int Run(HINSTANCE inst, int show) {
         return true;
       }
       const bool saved = gf::SaveFile(ed->ctx, true, 1, nullptr) == gf::kSaved;
-      ed->Refresh(false);
+      ed->Refresh();
       return saved;
     };
     cb.saveRequested = [ed] {
@@ -571,7 +612,7 @@ int Run(HINSTANCE inst, int show) {
         if (turn.ok()) ed->commands->SaveCommand();
         else sh::Status(ed->host, u8"何らかの処理中です。");
       }
-      ed->Refresh(false);
+      ed->Refresh();
     };
     cb.saveInCode = [ed](int code, int lineEnd) {
       if (ed->file.readOnly) return false;
@@ -579,7 +620,7 @@ int Run(HINSTANCE inst, int show) {
       options.code = code;
       options.crlfKind = lineEnd;
       const bool saved = gf::SaveFile(ed->ctx, true, 0, &options) == gf::kSaved;
-      ed->Refresh(false);
+      ed->Refresh();
       return saved;
     };
     cb.closeRequested = [ed](int mode) {
@@ -606,11 +647,15 @@ int Run(HINSTANCE inst, int show) {
   e.editor.SetMetrics(e.metrics, e.tabSize, e.leftMargin);
   e.editor.SetKeyTables(e.keys);
   e.editor.SetLateEffects([&e](const sh::Effects& fx) { e.Apply(fx); });
+  e.editor.SetClipboard(&e.clipboard);
   RegisterFrameCommands(e);
   e.bookmarks.frame = e.frame;
   e.editor.SetBookmarkRegistry(&e.bookmarks);
   e.marks.onMarkDeleted = [&e](std::uint8_t mark) { e.Apply(e.editor.BookmarkDeleted(mark)); };
-  e.Apply(e.editor.DocumentReplaced());
+  // The document as loaded: its undo history starts here.
+  e.seenReplacements = e.loader.replacements();
+  e.editor.SetWriteProtected(e.file.readOnly || e.file.writeProtectMode);
+  e.Apply(e.editor.DocumentReplaced(e.file.modified));
   e.UpdateTitle();
   e.Layout();
   // "/j": the caret to that line.

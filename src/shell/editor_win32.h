@@ -42,6 +42,7 @@
 #include "ipc/messages.h"
 #include "ipc/messenger.h"
 #include "shell/close_request.h"
+#include "shell/clipboard_win32.h"
 #include "shell/cmdline.h"
 #include "shell/deferring_host.h"
 #include "shell/edit_render.h"
@@ -66,6 +67,11 @@ constexpr UINT_PTR kStartupHoldTimer = 30;  // lets go of the start-up mutex if 
 constexpr UINT kStartupHoldMs = 5000;
 constexpr int kStatusBarId = 2100;
 constexpr UINT kBuildBandsMessage = WM_APP + 2;  // the control bands, after the first page
+constexpr int kUndoButton = 1006, kRedoButton = 1007;  // the tool bar's
+// WM_COPYDATA to an edit view with this tag: a text (UTF-16, no NUL) given
+// to the input method as its composition and completed, so that it comes back
+// as an input-method result. The tests use it; TRUE when the input method took it.
+constexpr ULONG_PTR kCompositionResultData = 0x47565245;  // "GVRE"
 
 // ---- text between Shift-JIS and UTF-16 (our own tables) ----
 
@@ -287,6 +293,14 @@ struct EditorWindow {
   InfoWindowBookmarks bookmarks{marks, link};
   // The document's editor: panes, caret, selection, commands.
   sh::Editor editor{host, store, lineDialogs};
+  ClipboardWin32 clipboard{&frame};
+  std::uint64_t seenReplacements = 0;  // the loader's replacements the editor has been told of
+  // The system caret: shown or hidden (ShowCaret and HideCaret count), and
+  // its shape (wider while overwriting).
+  bool caretShown = false;
+  bool caretOverwrite = false;
+  bool composing = false;    // an input-method composition is under way
+  wchar_t pendingHigh = 0;   // the first half of a surrogate pair typed
   std::vector<int> functionLines;  // the function box's items: their lines
 
   int panes() const { return editor.paneCount(); }
@@ -346,8 +360,10 @@ struct EditorWindow {
   void Wheel(int p, int delta);
   void UpdateHorizontalBar(int p);
   // Puts the system caret where the pane's caret is (hidden when it is
-  // scrolled out of the pane).
+  // scrolled out of the pane), in the shape of the insert mode.
   void PlaceSystemCaret(int p);
+  // Creates the focused pane's caret (hidden).
+  void MakeCaret(int p);
   // Moves the pane's caret (clamped to the document and to character
   // boundaries) and scrolls it into view.
   void SetCaret(int p, int line, int column) { Apply(editor.SetCaret(p, doc::LineNo(line), doc::CaretCol(column))); }
@@ -365,14 +381,17 @@ struct EditorWindow {
     st.caretLine = editor.pane(active()).caret.line;
     st.caretColumn = editor.pane(active()).caret.column;
     if (store.ReadLine(st.caretLine, &caretText)) st.lineText = caretText;
-    st.writeProtected = file.readOnly;
+    st.writeProtected = file.readOnly || file.writeProtectMode;
+    st.insertMode = editor.insertMode();
     st.capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     st.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
     if (HIMC imc = ImmGetContext(pane[active()].view)) {
       st.inputMethodOpen = ImmGetOpenStatus(imc) != 0;
       ImmReleaseContext(pane[active()].view, imc);
     }
-    st.undoAvailable = false;
+    st.undoAvailable = !editor.undo().disabled();
+    st.undoUsed = editor.undo().used();
+    st.undoTotal = editor.undo().size();
     return st;
   }
   void RefreshStatus() {
@@ -384,21 +403,26 @@ struct EditorWindow {
     statusModel->RefreshCapsLock(st);
     statusModel->RefreshNumLock(st);
     statusModel->RefreshInputMode(st);
+    statusModel->RefreshUndoSpace(st);
   }
-  // After a command that may have replaced or changed the document.
-  void Refresh(bool toTop) {
-    if (toTop) widest = 0;
-    Apply(toTop ? editor.DocumentReplaced() : editor.DocumentChanged());
-    for (int p = 0; p < panes(); ++p) {
-      UpdateScrollBar(p);
-      Repaint(p);
-    }
-    // The line-number column grows and shrinks with the line count's digits.
-    if (NumberColumnWidth() != numberWidth) Layout();
-    for (int p = 0; p < panes(); ++p) PlaceSystemCaret(p);
-    UpdateTitle();
-    RefreshStatus();
+  // After file work (a command, a request, a re-read) the editor hears what
+  // became of the document: replaced (opened, read again, made new; its
+  // undo history goes), saved (its saved point moves here), or changed, and
+  // whether it is write-protected now.
+  void Refresh();
+  // Activation and clicks: a file changed on disk is read again when the
+  // person wants it.
+  void CheckFileOnDisk() {
+    if (loader.CheckFileChanged(false) || loader.replacements() != seenReplacements) Refresh();
   }
+  // The tool bar's undo and redo buttons follow the undo buffer.
+  void UpdateUndoButtons();
+  // The input method's composition window at the caret, in the edit font.
+  void PlaceComposition(int p, bool withFont);
+  // Typed UTF-16 units (a character message, or an input-method result
+  // at once): converted through our code page 932 tables and typed.
+  void TypeUnit(wchar_t unit);
+  void TypeResult(std::wstring_view text);
   // As wide as the document's largest line number needs.
   int NumberColumnWidth() const {
     if (metrics.lineNumberDigitWidth <= 0) return numberWidth;

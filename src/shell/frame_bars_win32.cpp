@@ -203,7 +203,7 @@ void ApplyChosenFont(EditorWindow& e, int id) {
     e.Repaint(p);
     if (p == e.active() && GetFocus() == e.pane[p].view) {
       DestroyCaret();
-      CreateCaret(e.pane[p].view, nullptr, 2, std::max(1, e.metrics.textHeight));
+      e.MakeCaret(p);
     }
     e.PlaceSystemCaret(p);
   }
@@ -212,7 +212,10 @@ void ApplyChosenFont(EditorWindow& e, int id) {
 
 cm::MenuState CurrentMenuState(EditorWindow& e) {
   cm::MenuState s;
-  s.writeProtected = e.file.readOnly;
+  s.writeProtected = e.editor.writeProtected();
+  s.undoData = e.editor.CanUndo();
+  s.redoData = e.editor.CanRedo();
+  s.deletedLineBufferEmpty = e.editor.deletedLines() == 0;
   const doc::TextPos caret = e.editor.pane(e.active()).caret;
   const std::string line = e.Line(caret.line.value);
   s.caretLineEmpty = doc::LineText(line).empty();
@@ -223,7 +226,7 @@ cm::MenuState CurrentMenuState(EditorWindow& e) {
   s.documentIsOneEmptyLine = e.store.lineCount() <= 1 && doc::LineText(e.Line(1)).empty();
   s.hasSelection = e.editor.hasSelection();
   s.selectionSpansLines = s.hasSelection && e.editor.selection().Normalised().SpansLines();
-  s.clipboardHasText = IsClipboardFormatAvailable(CF_TEXT) != 0;
+  s.clipboardHasText = e.clipboard.HasText();
   s.infoWindowInUse = e.messenger.connectedToInfoWindow();
   s.caretLineIsRangeLine = e.store.RangeIndex(caret.line) != 0;
   s.topMost = e.topMost;
@@ -392,25 +395,25 @@ void ShowScrollMenu(EditorWindow& e, bool vertical, int x, int y) {
 
 void RegisterFrameCommands(EditorWindow& e) {
   EditorWindow* w = &e;
-  const auto files = [w](auto command, bool toTop) {
-    return [w, command, toTop] {
+  // A file command, then the editor hears what became of the document.
+  const auto files = [w](auto command) {
+    return [w, command] {
       if (w->commands) {
-        const bool replaced = command(*w->commands);
-        w->Refresh(toTop && replaced);
+        command(*w->commands);
+        w->Refresh();
       }
       return sh::Effects{};
     };
   };
-  e.editor.SetWindowHandler(cm::kFileOpen, files([](gf::FileCommands& c) { return c.OpenFileCommand(0); }, true));
+  e.editor.SetWindowHandler(cm::kFileOpen, files([](gf::FileCommands& c) { c.OpenFileCommand(0); }));
   e.editor.SetWindowHandler(cm::kFileClose, [w] {
     PostMessageW(w->frame, WM_CLOSE, 0, 0);
     return sh::Effects{};
   });
-  e.editor.SetWindowHandler(cm::kFileSaveAs, files([](gf::FileCommands& c) { return (c.SaveAsCommand(), false); }, false));
-  e.editor.SetWindowHandler(cm::kFileSave, files([](gf::FileCommands& c) { return (c.SaveCommand(), false); }, false));
-  e.editor.SetWindowHandler(cm::kFileSaveWithCode,
-                            files([](gf::FileCommands& c) { return (c.SaveWithCodeCommand(), false); }, false));
-  e.editor.SetWindowHandler(cm::kFileNew, files([](gf::FileCommands& c) { return c.NewFileCommand(); }, true));
+  e.editor.SetWindowHandler(cm::kFileSaveAs, files([](gf::FileCommands& c) { c.SaveAsCommand(); }));
+  e.editor.SetWindowHandler(cm::kFileSave, files([](gf::FileCommands& c) { c.SaveCommand(); }));
+  e.editor.SetWindowHandler(cm::kFileSaveWithCode, files([](gf::FileCommands& c) { c.SaveWithCodeCommand(); }));
+  e.editor.SetWindowHandler(cm::kFileNew, files([](gf::FileCommands& c) { c.NewFileCommand(); }));
   e.editor.SetWindowHandler(cm::kInfoWindowFront, [w] {
     if (!w->protocol || !w->messenger.connectedToInfoWindow() ||
         !w->protocol->AskInfoWindowForward([w](bool answered) {
@@ -442,25 +445,33 @@ void SelectFunctionAt(EditorWindow& e, int line) {
 
 namespace {
 
+// A file goes in above the caret line, or above the selection's first line.
 void InsertFile(EditorWindow& e, int) {
   if (!e.commands) return;
   const doc::LineNo line = e.editor.pane(e.active()).caret.line;
-  e.commands->InsertFileCommand(line, false, line);
-  e.Refresh(false);
+  const bool selected = e.editor.hasSelection();
+  const doc::LineNo first = selected ? e.editor.selection().Normalised().anchorLine : line;
+  e.commands->InsertFileCommand(line, selected, first);
+  // What went in (all of it, or what did before a failure) is one change to undo.
+  const gf::Loader::Inserted in = e.loader.TakeInserted();
+  if (!in.empty()) e.Apply(e.editor.FileInserted(in.from, in.to));
+  e.Refresh();
 }
 
 void WriteProtect(EditorWindow& e, int) {
   if (!e.commands) return;
   e.commands->ToggleWriteProtect(false);
-  e.Refresh(false);
+  e.Refresh();
 }
 
+void ClearUndo(EditorWindow& e, int) { e.Apply(e.editor.ClearUndoCommand()); }
 void SplitMenu(EditorWindow& e, int id) { e.Split(id); }
 void TopMost(EditorWindow& e, int) { ToggleTopMost(e); }
 
 constexpr MenuHandler kMenuHandlers[] = {
     {4, 4, InsertFile},     {12, 12, WriteProtect}, {47, 49, SplitMenu},
     {54, 54, TopMost},      {1020, 1020, TopMost},  {102, 115, ScrollMenu},
+    {101, 101, ClearUndo},
 };
 
 const MenuHandler* FindMenuHandler(int id) {
