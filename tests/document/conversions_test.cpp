@@ -198,7 +198,7 @@ TEST(ConvertRuns, LeadByteWithoutTrailIsLeftAlone) {
   EXPECT_EQ(Converted(Conversion::FullKatakana, end), Sjis(u8"ａ") + "\x82");
   EXPECT_EQ(Converted(Conversion::Half, end), end);
   EXPECT_EQ(doc::ConvertRuns(Conversion::FullKatakana, end, 1, 2), std::vector<ConvertedRun>{});
-  EXPECT_EQ(Converted(Conversion::FullKatakana, inside), "\x82" + Sjis(u8"　ｂ"));
+  EXPECT_EQ(Converted(Conversion::FullKatakana, inside), std::string("\x82") + Sjis(u8"　ｂ"));
 }
 
 TEST(ChangeCase, ChangesEveryLetterAndKeepsTheLength) {
