@@ -25,7 +25,7 @@ using gvdrive::EditorProcess;
 constexpr ULONG_PTR kCompositionResultData = 0x47565245;
 
 // The menu and tool-bar ids.
-constexpr int kCut = 6, kCopy = 7, kPaste = 8, kUndo = 9, kRedo = 10, kSelectAll = 11, kSave = 37;
+constexpr int kCut = 6, kCopy = 7, kPaste = 8, kUndo = 9, kRedo = 10, kSelectAll = 11, kSave = 37, kToUpper = 62;
 constexpr int kClearUndo = 101, kUndoButton = 1006, kRedoButton = 1007;
 
 std::wstring Trimmed(std::wstring f) {
@@ -231,7 +231,7 @@ TEST_F(EditorEditing, TypedTextGoesInAsShiftJis) {
 // The clipboard is shared with this program: what it puts there is pasted
 // (a character without a Shift-JIS code as "?", after a box), what the editor
 // copies it reads as UTF-16 and as Shift-JIS; undo takes the paste back to the
-// saved state, redo brings it again, cut takes the text out.
+// saved state, redo brings it again, a conversion and a cut from the menu.
 TEST_F(EditorEditing, TheClipboardGoesBothWays) {
   const std::string original = "one\r\ntwo\r\n";
   const std::wstring file = File(L"edit-clipboard.txt", original);
@@ -263,11 +263,16 @@ TEST_F(EditorEditing, TheClipboardGoesBothWays) {
   Command(frame, kSave);
   EXPECT_TRUE(FileBecomes(file, pasted + original));
 
-  // Cut the whole text; the clipboard holds it.
+  // "→大文字" on everything, then cut it all; the clipboard holds it.
+  const std::string upper = pasted + "ONE\r\nTWO\r\n";
+  Command(frame, kSelectAll);
+  Command(frame, kToUpper);
+  Command(frame, kSave);
+  EXPECT_TRUE(FileBecomes(file, upper));
   Command(frame, kSelectAll);
   Command(frame, kCut);
   EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 1)));
-  EXPECT_EQ(FromClipboard(CF_TEXT), pasted + original);
+  EXPECT_EQ(FromClipboard(CF_TEXT), upper);
 
   // "é" has no Shift-JIS code: the box says so, "?" goes in.
   ASSERT_TRUE(PutOnClipboard(L"a\u00e9"));
