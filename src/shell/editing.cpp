@@ -791,13 +791,12 @@ Effects Editor::Paste() {
     std::string selected;
     if (text_.Read(from, to, &selected) && selected == text) return fx;
   }
-  if (clip->lossy) Tell(host_, kClipboardLossy, BoxIcon::Information, BoxButtons::Ok, kConfirm);
-  return PasteText(std::move(text), false);
+  return PasteText(std::move(text), false, clip->lossy);
 }
 
 // The paste path: checks, the record, the selection replaced, the text put
 // in. Silent: no message and no selection afterwards (input-method results).
-Effects Editor::PasteText(std::string text, bool silent) {
+Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
   Effects fx;
   // The analysis: only CR LF breaks lines.
   const std::vector<std::string_view> pieces = Pieces(text);
@@ -830,6 +829,9 @@ Effects Editor::PasteText(std::string text, bool silent) {
     if (!silent) Tell(host_, kPasteTooManyLines, BoxIcon::Error);
     return fx;
   }
+  // Characters the clipboard's text could not give in Shift-JIS are told of
+  // once the paste is sure to go in.
+  if (lossy && !silent) Tell(host_, kClipboardLossy, BoxIcon::Information, BoxButtons::Ok, kConfirm);
   store_.WriteBack();
   std::string nested(1, '\0');
   if (selection_.exists) {
@@ -1470,7 +1472,7 @@ bool Editor::ChangeRun(std::uint8_t code, std::span<const std::uint8_t> bytes, b
 Effects Editor::ClearUndoCommand() {
   Effects fx{Effects::kStatus | Effects::kModified};
   if (!undo_.disabled()) {
-    if (undo_.used() == 0) {
+    if (undo_.used() == 0 && !undo_.canRedo()) {
       Beeped(kClearNotNeeded);
       return {};
     }

@@ -261,7 +261,7 @@ bool ScriptWorld::Empty() {
 
 std::optional<Clipboard::Text> ScriptWorld::Read() {
   if (!clipboardText) return std::nullopt;
-  return Text{*clipboardText, false};
+  return Text{*clipboardText, clipboardLossy};
 }
 
 bool ScriptWorld::Ask(DialogKind, std::vector<std::string>& fields) {

@@ -90,6 +90,7 @@ class ScriptWorld final : public Host, public EditorDialogs, public BookmarkRegi
   std::vector<std::pair<std::uint8_t, std::string>> registered;  // the info window's list
   std::optional<std::string> clipboardText;  // Shift-JIS
   bool clipboardFails = false;
+  bool clipboardLossy = false;  // its text had characters without a Shift-JIS code
 };
 
 // Runs the steps; a pending bracket timer fires after each step, as if the

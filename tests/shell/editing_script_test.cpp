@@ -173,6 +173,24 @@ TEST(Editing, TheOtherPaneKeepsItsPlaceInTheText) {
   EXPECT_EQ(TextOf(s.store), "a\nb\nc\nd\nxe\nf");
 }
 
+TEST(Editing, TheLossIsToldOnlyForAPasteThatGoesIn) {
+  Session s(std::string(15300, 'a'), 32768);
+  s.world.clipboardLossy = true;
+  s.world.clipboardText = std::string(100, '?');
+  EXPECT_EQ(s.Play("PASTE"), "box: Gorvane | １行のデータサイズが大きくなりすぎてペーストできません。 -> ok\ncaret=1:1 sel=none lines=1 modified=0");
+  s.world.clipboardText = "?";
+  EXPECT_EQ(s.Play("PASTE"),
+            "box: 確認 | シフトＪＩＳコードに変換できなかった文字があります。\\n変換できなかった文字は'?'に置き換えられました。 -> ok\n"
+            "caret=1:2 sel=1:0-1:0 lines=1 modified=1");
+}
+
+TEST(Editing, ClearingWithOnlyRedoLeft) {
+  Session s("one");
+  EXPECT_EQ(s.Play("type a\nUNDO\nclearundo\nREDO"),
+            "box: Gorvane | アンドゥバッファをクリアします。よろしいですか？ -> yes\nstatus: ｱﾝﾄﾞｩﾊﾞｯﾌｧをｸﾘｱしました。\n"
+            "caret=1:1 sel=none lines=1 modified=0");
+}
+
 TEST(Editing, LineCommandsNeedTheCaretOnScreen) {
   std::string text;
   for (int i = 0; i < 100; ++i) text += "line\n";
