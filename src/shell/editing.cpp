@@ -5,6 +5,7 @@
 // Every change writes its record first; when the change then fails the
 // record is taken back. Undo and redo find lines by number only.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "charcode/sjis_case.h"
@@ -81,40 +82,82 @@ std::u8string WithNumber(std::u8string_view text, int n) {
 // character.
 std::string Sanitised(std::string_view in) {
   in = in.substr(0, in.find('\0'));
-  std::string out;
-  out.reserve(in.size() + 16);
-  std::size_t run = 0;  // start of the bytes taken as they are
-  auto put = [&](std::size_t i, std::string_view replacement, std::size_t skip) {
-    out.append(in, run, i - run).append(replacement);
-    run = i + skip;
+  // Per byte: 0 a character of its own, 1 a lead byte, 2 CR, 3 LF; and
+  // whether a byte may follow a lead byte.
+  struct Tables {
+    std::array<std::uint8_t, 256> kind{};                 // 0 a character of its own, 1 lead, 2 CR, 3 LF
+    std::array<std::array<std::uint8_t, 256>, 4> good{};  // by kind and the next byte: a whole character
   };
-  for (std::size_t i = 0; i < in.size();) {
-    const auto b = static_cast<std::uint8_t>(in[i]);
-    if (b >= 0x20 && b < 0x81) {
-      ++i;
-    } else if (IsLead(b)) {
-      if (i + 1 < in.size() && IsTrail(static_cast<std::uint8_t>(in[i + 1]))) {
+  static const Tables kTables = [] {
+    Tables t;
+    for (int b = 0; b < 256; ++b) {
+      const auto u = static_cast<std::uint8_t>(b);
+      t.kind[u] = IsLead(u) ? 1 : 0;
+      t.good[0][u] = 1;
+      t.good[1][u] = IsTrail(u) ? 1 : 0;
+    }
+    t.kind['\r'] = 2;
+    t.kind['\n'] = 3;
+    t.good[2]['\n'] = 1;
+    return t;
+  }();
+  const auto& kind = kTables.kind;
+  const auto& trail = kTables.good[1];
+  std::string out;
+  std::size_t run = 0;  // start of the bytes taken as they are
+  auto put = [&](std::size_t i, std::string_view replacement) {
+    if (out.capacity() == 0) out.reserve(in.size() + 16);
+    out.append(in, run, i - run).append(replacement);
+    run = i + 1;
+  };
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(in.data());
+  const std::size_t n = in.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // Whole characters go by without a branch that depends on the text:
+    // one byte, or a lead byte with its second.
+    while (i + 1 < n) {
+      const std::uint8_t k = kind[bytes[i]];
+      if (!kTables.good[k][bytes[i + 1]]) break;
+      i += 1 + (k != 0);
+    }
+    if (i >= n) break;
+    const std::uint8_t k = kind[bytes[i]];
+    if (k == 0) {
+      ++i;  // the last byte, a character of its own
+    } else if (k == 1) {
+      if (i + 1 < n && trail[bytes[i + 1]]) {
         i += 2;
       } else {
-        put(i, "?", 1);
-        ++i;
+        put(i++, "?");
       }
-    } else if (b == '\r') {
-      if (i + 1 < in.size() && in[i + 1] == '\n') {
-        i += 2;
-      } else {
-        put(i, "\r\n", 1);
-        ++i;
-      }
-    } else if (b == '\n') {
-      put(i, "\r\n", 1);
-      ++i;
+    } else if (k == 2 && i + 1 < n && bytes[i + 1] == '\n') {
+      i += 2;
     } else {
-      ++i;
+      put(i++, "\r\n");
     }
   }
+  if (run == 0) return std::string(in);
   out.append(in, run, std::string_view::npos);
   return out;
+}
+
+// The sum of a text's byte values, eight bytes at a time.
+std::uint32_t ByteSum(std::string_view text) {
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  while (i + 8 <= text.size()) {
+    // Up to 128 words in 16-bit lanes (at most 510 a word each), then folded.
+    std::uint64_t lanes = 0;
+    for (int k = 0; k < 128 && i + 8 <= text.size(); ++k, i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, text.data() + i, 8);
+      lanes += (w & 0x00FF00FF00FF00FFull) + ((w >> 8) & 0x00FF00FF00FF00FFull);
+    }
+    for (int k = 0; k < 4; ++k) sum += (lanes >> (16 * k)) & 0xFFFF;
+  }
+  for (; i < text.size(); ++i) sum += static_cast<std::uint8_t>(text[i]);
+  return static_cast<std::uint32_t>(sum);
 }
 
 // The pieces of a text split at its CR LF pairs (each piece with its CR LF).
@@ -798,18 +841,26 @@ Effects Editor::Paste() {
 // in. Silent: no message and no selection afterwards (input-method results).
 Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
   Effects fx;
-  // The analysis: only CR LF breaks lines.
-  const std::vector<std::string_view> pieces = Pieces(text);
-  for (std::string_view p : pieces) {
-    if (Size(p) > kMaxLine || (HasLineEnd(p) && Size(p) - 2 > kMaxLine - 2)) {
-      if (!silent) {
-        Status(host_, kPasteLineTooLong);
-        host_.Beep();
-      }
-      return fx;
+  // The analysis, in one pass: only CR LF breaks lines.
+  std::int32_t breaks = 0, firstPiece = Size(text), lastPiece = 0, longest = 0;
+  for (std::size_t p = 0;;) {
+    const std::size_t e = text.find("\r\n", p);
+    const std::int32_t piece = Size(std::string_view(text).substr(p, e == std::string::npos ? std::string::npos : e + 2 - p));
+    longest = std::max(longest, piece);
+    if (e == std::string::npos) {
+      lastPiece = piece;
+      break;
     }
+    if (breaks++ == 0) firstPiece = piece;
+    p = e + 2;
   }
-  const std::int32_t breaks = static_cast<std::int32_t>(pieces.size()) - (HasLineEnd(text) ? 0 : 1);
+  if (longest > kMaxLine) {
+    if (!silent) {
+      Status(host_, kPasteLineTooLong);
+      host_.Beep();
+    }
+    return fx;
+  }
   TextPos at = panes_[active_].caret;
   TextPos after = at;
   if (selection_.exists) std::tie(at, after) = SelectionRange();
@@ -817,8 +868,6 @@ Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
   const std::string last = after.line == at.line ? first : Line(after.line);
   const std::int32_t before = std::min(at.column.value - 1, TextSize(first));
   const std::int32_t rest = Size(last) - std::min(after.column.value - 1, TextSize(last));
-  const std::int32_t firstPiece = pieces.empty() ? 0 : Size(pieces.front());
-  const std::int32_t lastPiece = HasLineEnd(text) ? 0 : (pieces.empty() ? 0 : Size(pieces.back()));
   const bool tooLong = breaks == 0 ? before + Size(text) + rest > kMaxLine
                                    : before + firstPiece > kMaxLine || lastPiece + rest > kMaxLine;
   if (tooLong) {
@@ -832,15 +881,13 @@ Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
   // Characters the clipboard's text could not give in Shift-JIS are told of
   // once the paste is sure to go in.
   if (lossy && !silent) Tell(host_, kClipboardLossy, BoxIcon::Information, BoxButtons::Ok, kConfirm);
-  store_.WriteBack();
   std::string nested(1, '\0');
   if (selection_.exists) {
     std::string removed;
     if (!text_.Read(at, after, &removed)) return fx;
     nested = RemovedBlock(at, after, removed);
   }
-  std::uint32_t sum = 0;
-  for (char c : text) sum += static_cast<std::uint8_t>(c);
+  const std::uint32_t sum = ByteSum(text);
   const TextPos end = doc::TextEdit::After(at, text);
   const std::uint8_t source = silent ? 1 : 0;
   doc::RecordBuilder rec(doc::kUndoPaste);
@@ -976,8 +1023,7 @@ Effects Editor::MoveSelectionTo(TextPos to) {
     return Beeped(kTooLongMove);
   }
   Effects fx = CancelSelection();
-  std::uint32_t sum = 0;
-  for (char c : text) sum += static_cast<std::uint8_t>(c);
+  const std::uint32_t sum = ByteSum(text);
   const TextPos after = doc::TextEdit::After(target, text);
   doc::RecordBuilder ins(doc::kUndoReplaceRange);
   ins.I32(Size(text)).U32(sum).U8(0).Bytes(text).U8(0);
@@ -1017,8 +1063,7 @@ void Editor::EndMacroRun() {
 Effects Editor::FileInserted(TextPos from, TextPos to) {
   std::string text;
   if (to > from && text_.Read(from, to, &text)) {
-    std::uint32_t sum = 0;
-    for (char c : text) sum += static_cast<std::uint8_t>(c);
+    const std::uint32_t sum = ByteSum(text);
     doc::RecordBuilder rec(doc::kUndoInsertFile);
     rec.I32(Size(text)).U32(sum).U8(0).Bytes(text).U8(0);
     rec.I32(from.line.value).I16(from.column.value).I32(to.line.value).I16(to.column.value).I32(Size(text));
