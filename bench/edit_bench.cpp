@@ -48,27 +48,6 @@ Spread Of(std::vector<double> t) {
   return {t[t.size() / 2], t[std::min(t.size() - 1, t.size() * 9 / 10)]};
 }
 
-// The clipboard as an in-process object: the text it was given, as it is.
-class MemoryClipboard final : public sh::Clipboard {
- public:
-  Result Write(std::string_view sjis) override {
-    text_ = std::string(sjis);
-    return Result::Ok;
-  }
-  bool Empty() override {
-    text_.reset();
-    return true;
-  }
-  bool HasText() override { return text_.has_value(); }
-  std::optional<Text> Read() override {
-    if (!text_) return std::nullopt;
-    return Text{*text_, false};
-  }
-
- private:
-  std::optional<std::string> text_;
-};
-
 // A document in a line store of its own with an editor over it, as the
 // editor program holds it (the script view: 40 lines to a page).
 struct Session {
@@ -78,14 +57,15 @@ struct Session {
   std::unique_ptr<sh::Editor> editor;
   double loadMs = 0;
 
-  bool Open(const char* path, sh::Clipboard* clipboard) {
+  // The world answers as the clipboard too (its clipboardText).
+  bool Open(const char* path) {
     if (!store.Start(doc::LineStoreSettings{})) return false;
     const auto start = Clock::now();
     if (!gvbench::LoadLines(store, path)) return false;
     loadMs = Us(start) / 1000;
     editor = std::make_unique<sh::Editor>(world, store, world);
     editor->SetBookmarkRegistry(&world);
-    editor->SetClipboard(clipboard);
+    editor->SetClipboard(&world);
     sh::SetScriptView(*editor);
     editor->DocumentReplaced();
     return true;
@@ -119,7 +99,7 @@ int main(int argc, char** argv) {
   // ---- keystrokes on line 800,000 ----
   {
     Session s;
-    if (!s.Open(argv[1], nullptr)) return 2;
+    if (!s.Open(argv[1])) return 2;
     sh::Editor& e = *s.editor;
     const doc::LineNo line(800000);
     if (e.lineCount() < line.value) return Fail("the document has fewer than 800,000 lines");
@@ -187,10 +167,9 @@ int main(int argc, char** argv) {
   }
   std::int32_t textLines = 0;
   for (std::size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2)) ++textLines;
-  MemoryClipboard clip;
-  clip.Write(text);
   Session s;
-  if (!s.Open(argv[2], &clip)) return 2;
+  if (!s.Open(argv[2])) return 2;
+  s.world.clipboardText = text;
   sh::Editor& e = *s.editor;
   const std::int32_t count = e.lineCount();
   const doc::LineNo middle(count / 2);

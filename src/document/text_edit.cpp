@@ -95,8 +95,7 @@ bool TextEdit::RemoveLine(LineNo line) {
 bool TextEdit::Read(TextPos from, TextPos to, std::string* out) {
   out->clear();
   if (to <= from) return true;
-  bool ok = true;
-  const bool walked = store_.WalkLines(from.line, 1, [&](LineNo line, std::string_view text) {
+  return store_.WalkLines(from.line, 1, [&](LineNo line, std::string_view text) {
     const std::size_t a = line == from.line ? Index(text, from.column) : 0;
     if (line == to.line) {
       const std::size_t b = std::max(a, Index(text, to.column));
@@ -106,7 +105,6 @@ bool TextEdit::Read(TextPos from, TextPos to, std::string* out) {
     out->append(text.substr(a));
     return true;
   });
-  return ok && walked;
 }
 
 bool TextEdit::Erase(TextPos from, TextPos to) {

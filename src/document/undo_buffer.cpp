@@ -45,7 +45,6 @@ bool UndoBuffer::Start(std::uint32_t size, std::uint32_t deletedLineSlots) {
     return false;
   }
   position_ = top_ = 0;
-  committedMax_ = 0;
   undoCount_ = redoCount_ = 0;
   disabled_ = false;
   saved_ = 0;
@@ -92,7 +91,6 @@ UndoBuffer::Room UndoBuffer::Write(std::string_view record, std::uint32_t* at) {
   if (at != nullptr) *at = position_;
   position_ += static_cast<std::uint32_t>(record.size());
   top_ = position_;
-  committedMax_ = std::max<std::uint64_t>(committedMax_, position_);
   ++undoCount_;
   redoCount_ = 0;
   return Room::Ok;
@@ -252,7 +250,6 @@ bool UndoBuffer::Clear() {
   ring_.clear();
   position_ = top_ = 0;
   undoCount_ = redoCount_ = 0;
-  committedMax_ = 0;
   disabled_ = false;
   saved_ = 0;
   savedValid_ = wasAtSaved;

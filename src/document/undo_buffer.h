@@ -57,7 +57,6 @@ enum UndoCode : std::uint8_t {
   kUndoReplaceRange = 23,   // a range replaced with a string (search and replace)
   kUndoBlockIndent = 24,
   kUndoBlockUnindent = 25,
-  kUndoCodeCount = 26,
 };
 
 // Little-endian fields appended to a record being built.
@@ -167,7 +166,6 @@ class UndoBuffer {
   std::string Indicator() const;
   std::uint32_t used() const { return position_; }
   std::uint32_t size() const { return size_; }
-  std::uint64_t committed() const { return committedMax_; }
   std::uint32_t undoCount() const { return undoCount_; }
   std::uint32_t redoCount() const { return redoCount_; }
   bool disabled() const { return disabled_; }
@@ -200,7 +198,6 @@ class UndoBuffer {
   std::uint32_t size_ = 0;
   std::uint32_t position_ = 0;  // == used
   std::uint32_t top_ = 0;       // end of the last record that can be redone
-  std::uint64_t committedMax_ = 0;
   std::uint32_t undoCount_ = 0, redoCount_ = 0;
   bool disabled_ = false;
   std::uint32_t saved_ = 0;

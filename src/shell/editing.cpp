@@ -468,25 +468,29 @@ Effects Editor::InsertCharacter(std::string_view ch) {
   return Edited(fx);
 }
 
-// The new line's leading blanks made the previous line's: the change as its
-// record, and *cut when the copy had to be shortened. False: nothing to do.
-bool Editor::Indentation(LineNo line, std::string* record, bool* cut) {
-  *cut = false;
+// Auto-indent: the line's leading blanks made the previous line's, recorded
+// for undo; the copy is cut (and the user told) when the line would pass the
+// limit. False when nothing changed.
+bool Editor::Indent(LineNo line) {
   if (line <= LineNo(1)) return false;
   std::string want = Leading(Line(line - 1));
   const std::string text = Line(line);
   const std::string have = Leading(text);
   const std::int32_t room = kMaxLine - (Size(text) - Size(have));
-  if (Size(want) > room) {
-    want.resize(static_cast<std::size_t>(std::max(room, 0)));
-    *cut = true;
-  }
+  const bool cut = Size(want) > room;
+  if (cut) want.resize(static_cast<std::size_t>(std::max(room, 0)));
   if (want == have) return false;
   doc::RecordBuilder b(doc::kUndoIndent);
-  b.U8(0).I32(line.value).I16(Size(want)).I16(Size(have)).Bytes(want).Bytes(have);
-  const std::uint32_t second = undo_.used() + 1;
-  b.U32(second);
-  *record = b.Finish();
+  b.U8(0).I32(line.value).I16(Size(want)).I16(Size(have)).Bytes(want).Bytes(have).U32(undo_.used() + 1);
+  const auto written = Record(b.Finish());
+  if (!text_.SetLine(line, want + text.substr(have.size()))) {
+    Unrecord(written);
+    return false;
+  }
+  if (cut) {
+    Status(host_, kIndentCut);
+    host_.Beep();
+  }
   return true;
 }
 
@@ -494,27 +498,8 @@ Effects Editor::Enter() {
   Effects fx;
   const TextPos caret = panes_[active_].caret;
   const std::string line = Line(caret.line);
-  auto indent = [&](LineNo target) -> bool {
-    std::string rec;
-    bool cut = false;
-    if (!autoIndent_ || !Indentation(target, &rec, &cut)) return false;
-    doc::RecordReader r(std::span(reinterpret_cast<const std::uint8_t*>(rec.data()), rec.size()), 6);
-    const std::int32_t newLen = r.I16(), oldLen = r.I16();
-    const std::string_view want = r.Bytes(static_cast<std::size_t>(newLen));
-    const auto written = Record(rec);
-    const std::string old = Line(target);
-    std::string changed(want);
-    changed.append(old, static_cast<std::size_t>(oldLen));
-    if (!text_.SetLine(target, changed)) {
-      Unrecord(written);
-      return false;
-    }
-    if (cut) {
-      Status(host_, kIndentCut);
-      host_.Beep();
-    }
-    return true;
-  };
+  auto indent = [&](LineNo target) { return autoIndent_ && Indent(target); };
+
   if (!insertMode_ && !selection_.exists && caret.column.value - 1 == TextSize(line) && HasLineEnd(line)) {
     // Overwriting, on the line end: to the next line, as the Right key does.
     fx |= SetCaret(active_, caret.line + 1, CaretCol(1));
@@ -1116,7 +1101,7 @@ Effects Editor::Convert(int kind) {
     PutSelection(b, sel, Line(sel.anchorLine), Line(sel.otherLine));
     return Record(b.Finish());
   };
-  const auto open = bracket(doc::kUndoConvertStart, s);
+  bracket(doc::kUndoConvertStart, s);
   doc::Selection after = s;
   for (const LineRuns& lr : lines) {
     std::string converted = doc::ApplyRuns(doc::LineText(lr.text), lr.runs);
@@ -1143,7 +1128,6 @@ Effects Editor::Convert(int kind) {
     if (!text_.SetLine(lr.line, converted)) break;
   }
   bracket(doc::kUndoConvertEnd, after);
-  (void)open;
   fx |= SelectBytes(after.anchorLine, after.anchorCol, after.otherLine, after.otherCol);
   return Edited(fx);
 }

@@ -336,7 +336,7 @@ class Editor final : public doc::PaneViews {
   Effects BlockIndent(bool indent);
   bool ApplyBlock(bool indent, const doc::Selection& before, std::uint8_t byte, doc::Selection* after);
   Effects PasteText(std::string text, bool silent, bool lossy = false);
-  bool Indentation(doc::LineNo line, std::string* record, bool* cut);
+  bool Indent(doc::LineNo line);
   bool LinePreconditions(std::u8string_view name, Effects* fx);
   Effects InsertLine();
   Effects CopyInsertLine();
