@@ -28,46 +28,11 @@ constexpr ULONG_PTR kCompositionResultData = 0x47565245;
 constexpr int kCut = 6, kCopy = 7, kPaste = 8, kUndo = 9, kRedo = 10, kSelectAll = 11, kSave = 37, kToUpper = 62;
 constexpr int kClearUndo = 101, kUndoButton = 1006, kRedoButton = 1007;
 
-std::wstring Trimmed(std::wstring f) {
-  while (!f.empty() && (f.back() == L'\u3000' || f.back() == L' ')) f.pop_back();
-  return f;
-}
-
-// A field of the status bar without its padding.
-std::wstring Field(HWND frame, std::size_t field) {
-  const std::vector<std::wstring> fields = gvdrive::StatusFields(gvdrive::ChildByClass(frame, STATUSCLASSNAMEW));
-  return field < fields.size() ? Trimmed(fields[field]) : L"<none>";
-}
-
-std::string Narrow(const std::wstring& w) {
-  std::string out;
-  for (wchar_t c : w) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[12];
-      wsprintfA(hex, "\\u%04x", static_cast<unsigned>(c));
-      out += hex;
-    }
-  }
-  return out;
-}
-
-testing::AssertionResult FieldBecomes(HWND frame, std::size_t field, const std::wstring& wanted) {
-  if (gvdrive::WaitUntil([&] { return Field(frame, field) == wanted; }, 5000)) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "field " << field << " shows \"" << Narrow(Field(frame, field)) << "\", not \""
-                                     << Narrow(wanted) << "\"";
-}
-
-// "%d 行, %d ﾊﾞｲﾄ"
-std::wstring CaretText(int line, int column) {
-  return std::to_wstring(line) + L" \u884c, " + std::to_wstring(column) + L" \uff8a\uff9e\uff72\uff84";
-}
-
-bool TitleModified(HWND frame) {
-  const std::wstring t = gvdrive::WindowText(frame);
-  return t.size() > 2 && t.substr(t.size() - 2) == L" *";
-}
+using gvdrive::CaretText;
+using gvdrive::StatusField;
+using gvdrive::StatusFieldBecomes;
+using gvdrive::Narrow;
+using gvdrive::TitleModified;
 
 testing::AssertionResult ModifiedBecomes(HWND frame, bool modified) {
   if (gvdrive::WaitUntil([&] { return TitleModified(frame) == modified; }, 5000)) return testing::AssertionSuccess();
@@ -154,11 +119,8 @@ class EditorEditing : public gvdrive::EditorTest {
  protected:
   // Starts the editor and waits for its frame, in front, with its caret.
   HWND Open(EditorProcess& editor, const std::wstring& file) {
-    if (!editor.Start(file)) return nullptr;
-    HWND frame = gvdrive::WaitForFrame(editor.pid());
-    if (!frame) return nullptr;
-    gvdrive::BringEditorForward(frame);
-    return FieldBecomes(frame, 1, CaretText(1, 1)) ? frame : nullptr;
+    HWND frame = OpenInFront(editor, file);
+    return frame && StatusFieldBecomes(frame, 1, CaretText(1, 1)) ? frame : nullptr;
   }
   static HWND View(HWND frame) { return gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1"); }
 };
@@ -176,38 +138,38 @@ TEST_F(EditorEditing, TypedTextGoesInAsShiftJis) {
   ASSERT_NE(view, nullptr);
   const GUITHREADINFO before = Caret(view);
   EXPECT_EQ(before.hwndCaret, view) << "the focused view has the caret";
-  EXPECT_TRUE(FieldBecomes(frame, 3, L"\u633f\u5165"));  // "挿入"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 3, L"\u633f\u5165"));  // "挿入"
   EXPECT_FALSE(TitleModified(frame));
   EXPECT_FALSE(ButtonEnabled(frame, kUndoButton));
 
   gvdrive::PressKeyIn(frame, 'Q');  // through the keyboard: "q"
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 2)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 2)));
   Type(view, L"b\u3042");  // "b", "あ"
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 5)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 5)));
   const GUITHREADINFO after = Caret(view);
   EXPECT_EQ(after.hwndCaret, view);
   EXPECT_GT(after.rcCaret.left, before.rcCaret.left) << "the caret follows the text";
   EXPECT_TRUE(ModifiedBecomes(frame, true));
   EXPECT_TRUE(ButtonEnabled(frame, kUndoButton));
   EXPECT_FALSE(ButtonEnabled(frame, kRedoButton));
-  EXPECT_EQ(Field(frame, 8), L"100%");
+  EXPECT_EQ(StatusField(frame, 8), L"100%");
 
   Type(view, L"\xd842\xdfb7");  // U+20BB7: one character, no Shift-JIS code
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 6)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 6)));
   // "シフトＪＩＳコードに無い文字は ? に置き換えられました。"
-  EXPECT_EQ(Field(frame, 0),
+  EXPECT_EQ(StatusField(frame, 0),
             L"\u30b7\u30d5\u30c8\uff2a\uff29\uff33\u30b3\u30fc\u30c9\u306b\u7121\u3044\u6587\u5b57\u306f ? \u306b"
             L"\u7f6e\u304d\u63db\u3048\u3089\u308c\u307e\u3057\u305f\u3002");
   ASSERT_TRUE(TypeInputMethodResult(view, L"\u65e5\u672c\u8a9e"));  // "日本語" at once, and once
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 12)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 12)));
 
   // Insert: overwriting, with a wider caret; "X" takes the place of "e".
   gvdrive::PressKeyIn(frame, VK_INSERT);
-  EXPECT_TRUE(FieldBecomes(frame, 3, L"\u4e0a\u66f8"));  // "上書"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 3, L"\u4e0a\u66f8"));  // "上書"
   const GUITHREADINFO wide = Caret(view);
   EXPECT_GT(wide.rcCaret.right - wide.rcCaret.left, after.rcCaret.right - after.rcCaret.left);
   Type(view, L"X");
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 13)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 13)));
 
   Command(frame, kSave);
   EXPECT_TRUE(ModifiedBecomes(frame, false));
@@ -217,7 +179,7 @@ TEST_F(EditorEditing, TypedTextGoesInAsShiftJis) {
 
   // Undo from the menu: "e" is back, and the document differs from its file.
   Command(frame, kUndo);
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 12)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 12)));
   EXPECT_TRUE(ModifiedBecomes(frame, true));
   EXPECT_TRUE(ButtonEnabled(frame, kRedoButton));
   Command(frame, kSave);
@@ -242,7 +204,7 @@ TEST_F(EditorEditing, TheClipboardGoesBothWays) {
   // "貼り付け" CR LF "X", pasted before "one": the caret after "X".
   ASSERT_TRUE(PutOnClipboard(L"\u8cbc\u308a\u4ed8\u3051\r\nX"));
   Command(frame, kPaste);
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(2, 2)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(2, 2)));
   EXPECT_TRUE(ModifiedBecomes(frame, true));
   const std::string pasted = "\x93\x5c\x82\xe8\x95\x74\x82\xaf\r\nX";
 
@@ -254,7 +216,7 @@ TEST_F(EditorEditing, TheClipboardGoesBothWays) {
 
   // Undo from the menu: back to the file as it was (the title says so too).
   Command(frame, kUndo);
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   EXPECT_TRUE(ModifiedBecomes(frame, false));
   EXPECT_FALSE(ButtonEnabled(frame, kUndoButton));
   EXPECT_TRUE(ButtonEnabled(frame, kRedoButton));
@@ -271,7 +233,7 @@ TEST_F(EditorEditing, TheClipboardGoesBothWays) {
   EXPECT_TRUE(FileBecomes(file, upper));
   Command(frame, kSelectAll);
   Command(frame, kCut);
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   EXPECT_EQ(FromClipboard(CF_TEXT), upper);
 
   // "é" has no Shift-JIS code: the box says so, "?" goes in.
@@ -280,7 +242,7 @@ TEST_F(EditorEditing, TheClipboardGoesBothWays) {
   HWND box = gvdrive::WaitForDialog(editor.pid(), L"\u78ba\u8a8d");  // "確認"
   ASSERT_NE(box, nullptr) << gvdrive::DescribeWindows(editor.pid());
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-  EXPECT_TRUE(FieldBecomes(frame, 1, CaretText(1, 3)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 3)));
   Command(frame, kSave);
   EXPECT_TRUE(FileBecomes(file, "a?"));
 
@@ -312,7 +274,7 @@ TEST_F(EditorEditing, AnInsertedFileIsUndoneInOneStep) {
   HWND box = gvdrive::WaitForDialog(editor.pid(), L"Gorvane");
   ASSERT_NE(box, nullptr);
   PostMessageW(box, WM_COMMAND, IDYES, 0);
-  EXPECT_TRUE(FieldBecomes(frame, 0, L"\uff71\uff9d\uff84\uff9e\uff69\uff8a\uff9e\uff6f\uff8c\uff67\u3092\uff78\uff98"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 0, L"\uff71\uff9d\uff84\uff9e\uff69\uff8a\uff9e\uff6f\uff8c\uff67\u3092\uff78\uff98"
                                      L"\uff71\u3057\u307e\u3057\u305f\u3002"));  // "ｱﾝﾄﾞｩﾊﾞｯﾌｧをｸﾘｱしました。"
   EXPECT_FALSE(ButtonEnabled(frame, kUndoButton));
   EXPECT_FALSE(ButtonEnabled(frame, kRedoButton));

@@ -55,10 +55,7 @@ std::wstring StatusMessage(HWND frame) {
   return fields.empty() ? L"" : fields[0];
 }
 
-bool TitleModified(HWND frame) {
-  const std::wstring t = gvdrive::WindowText(frame);
-  return t.size() > 2 && t.substr(t.size() - 2) == L" *";
-}
+using gvdrive::TitleModified;
 
 using EditorRequests = gvdrive::EditorTest;
 

@@ -42,37 +42,14 @@ int RowHeight(const gvdrive::Image& column) {
   return y < column.height ? y - first : 0;
 }
 
-// The caret field of the status bar ("%d 行, %d ﾊﾞｲﾄ" and padding).
-std::wstring CaretField(HWND frame) {
-  HWND bar = gvdrive::ChildByClass(frame, STATUSCLASSNAMEW);
-  const std::vector<std::wstring> fields = gvdrive::StatusFields(bar);
-  if (fields.size() < 2) return L"<none>";
-  std::wstring f = fields[1];
-  while (!f.empty() && (f.back() == L'\u3000' || f.back() == L' ')) f.pop_back();
-  return f;
-}
-
-testing::AssertionResult CaretFieldBecomes(HWND frame, const std::wstring& wanted) {
-  if (gvdrive::WaitUntil([&] { return CaretField(frame) == wanted; }, 5000)) return testing::AssertionSuccess();
-  const std::wstring shown = CaretField(frame);
-  return testing::AssertionFailure() << "the caret field shows \"" << std::string(shown.begin(), shown.end()) << "\"";
-}
-
-// "%d 行, %d ﾊﾞｲﾄ" as the status bar shows it.
-std::wstring CaretText(int line, int column) {
-  return std::to_wstring(line) + L" \u884c, " + std::to_wstring(column) + L" \uff8a\uff9e\uff72\uff84";
-}
+using gvdrive::CaretText;
+using gvdrive::StatusField;
+using gvdrive::StatusFieldBecomes;
 
 class EditorUi : public gvdrive::EditorTest {
  protected:
   // Starts the editor and waits for its frame, in front, settled.
-  HWND Open(EditorProcess& editor, const std::wstring& file) {
-    if (!editor.Start(file)) return nullptr;
-    HWND frame = gvdrive::WaitForFrame(editor.pid());
-    if (!frame) return nullptr;
-    gvdrive::BringEditorForward(frame);
-    return frame;
-  }
+  HWND Open(EditorProcess& editor, const std::wstring& file) { return OpenInFront(editor, file); }
 };
 
 // A Shift-JIS file: its lines' glyphs and numbers are painted, the end-of-file
@@ -124,12 +101,12 @@ TEST_F(EditorUi, TheLongestDocumentReachesItsLastLine) {
   EditorProcess editor;
   HWND frame = Open(editor, file);
   ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  ASSERT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::PressKeyIn(frame, VK_END, {VK_CONTROL});
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1600000, 8)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1600000, 8)));
   gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL});
   gvdrive::PressKeyIn(frame, VK_END);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 7)));  // after "line 1"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 7)));  // after "line 1"
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
 }
@@ -143,22 +120,22 @@ TEST_F(EditorUi, KeysMoveTheCaret) {
   EditorProcess editor;
   HWND frame = Open(editor, file);
   ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1))) << CaretField(frame).size();
+  ASSERT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1))) << StatusField(frame, 1).size();
 
   gvdrive::PressKeyIn(frame, VK_DOWN);
   gvdrive::PressKeyIn(frame, VK_DOWN);
   gvdrive::PressKeyIn(frame, VK_END);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(3, 7)));  // after "line 3"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(3, 7)));  // after "line 3"
   gvdrive::PressKeyIn(frame, VK_END, {VK_CONTROL});
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 6)));  // after "あいx"
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(301, 6)));  // after "あいx"
   gvdrive::PressKeyIn(frame, VK_LEFT);
   gvdrive::PressKeyIn(frame, VK_LEFT);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 3))) << "a double-byte character is one step";
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(301, 3))) << "a double-byte character is one step";
   gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL});
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::PressKeyIn(frame, VK_NEXT);
   gvdrive::Settle(frame);
-  const std::wstring paged = CaretField(frame);
+  const std::wstring paged = StatusField(frame, 1);
   EXPECT_NE(paged, CaretText(1, 1)) << "a page down moves the caret a page";
   EXPECT_TRUE(paged.ends_with(L", 1 \uff8a\uff9e\uff72\uff84"));
 
@@ -166,12 +143,12 @@ TEST_F(EditorUi, KeysMoveTheCaret) {
   // after it); the right button puts the caret at the line's start.
   HWND numbers = gvdrive::ChildByClass(frame, L"QVLineNum", L"QVLineNumWindow1");
   gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL});
-  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  ASSERT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   PostMessageW(numbers, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2));
   PostMessageW(numbers, WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(2, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(2, 1)));
   PostMessageW(numbers, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 2));
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::PressKeyIn(frame, VK_ESCAPE);  // the right button's menu
 
   PostMessageW(frame, WM_CLOSE, 0, 0);
@@ -207,13 +184,13 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   ASSERT_NE(frame, nullptr);
   HWND view = gvdrive::ChildByClass(frame, L"QVChild", L"QVChildWindow1");
   ASSERT_NE(view, nullptr);
-  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  ASSERT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::Settle(frame);
   const gvdrive::Image plain = gvdrive::ClientScreenshot(view);
 
   // 全行選択 from the menu: every row's text on the selection's background.
   PostMessageW(frame, WM_COMMAND, MAKEWPARAM(11, 0), 0);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(301, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(301, 1)));
   gvdrive::PressKeyIn(frame, VK_HOME, {VK_CONTROL, VK_SHIFT});  // back up, still selecting
   gvdrive::Settle(frame);
   Sleep(200);
@@ -222,7 +199,7 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   // An arrow key takes it away again.
   gvdrive::PressKeyIn(frame, VK_RIGHT);
   gvdrive::PressKeyIn(frame, VK_LEFT);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::Settle(frame);
   Sleep(200);
   EXPECT_LT(Differing(plain, gvdrive::ClientScreenshot(view)), 200) << "the selection is gone";
@@ -233,7 +210,7 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   PostMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(40, 40));
   gvdrive::Settle(frame);
   Sleep(200);
-  const std::wstring dragged = CaretField(frame);
+  const std::wstring dragged = StatusField(frame, 1);
   EXPECT_FALSE(dragged.starts_with(L"1 ")) << "the caret follows the drag";
   EXPECT_GT(Differing(plain, gvdrive::ClientScreenshot(view)), 300) << "the dragged selection is painted";
 
@@ -243,7 +220,7 @@ TEST_F(EditorUi, SelectionsAreMadeAndPainted) {
   ASSERT_NE(dialog, nullptr) << "the jump dialog opens";
   SetDlgItemTextW(dialog, 1006, L"250");
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(250, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(250, 1)));
 
   // 範囲設定行に設定 (the line-number menu's id 121): the modeless dialog takes
   // the label, which the function box then lists.
@@ -315,11 +292,11 @@ TEST_F(EditorUi, AKeyBoundInTheGroupsTablesRunsItsCommand) {
   EditorProcess editor;
   HWND frame = Open(editor, file);
   ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(CaretFieldBecomes(frame, CaretText(1, 1)));
+  ASSERT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 1)));
   gvdrive::PressKeyIn(frame, 'E', {VK_CONTROL});
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(1, 7)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(1, 7)));
   gvdrive::PressKeyIn(firstFrame, 'E', {VK_CONTROL});  // handled (settled) before the field is read
-  EXPECT_EQ(CaretField(firstFrame), CaretText(1, 1));
+  EXPECT_EQ(StatusField(firstFrame, 1), CaretText(1, 1));
   PostMessageW(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.Wait(), 0);
   PostMessageW(firstFrame, WM_CLOSE, 0, 0);
@@ -414,7 +391,7 @@ TEST_F(EditorUi, TheSplitButtonDividesTheView) {
   gvdrive::Settle(frame);
   gvdrive::PressKeyIn(frame, VK_DOWN);
   gvdrive::PressKeyIn(frame, VK_DOWN);
-  EXPECT_TRUE(CaretFieldBecomes(frame, CaretText(3, 1)));
+  EXPECT_TRUE(StatusFieldBecomes(frame, 1, CaretText(3, 1)));
   const gvdrive::Image shot = gvdrive::Screenshot(frame);
   shot.SaveBmp(gvdrive::ScreenshotPath(L"editor-split.bmp"));
 
