@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "document/caret_moves.h"
+#include "document/text_shape.h"
 
 namespace gorvane::document {
 
@@ -23,28 +24,22 @@ std::string TextEdit::Line(LineNo line) {
   return out;
 }
 
-TextPos TextEdit::After(TextPos at, std::string_view text) {
-  const std::size_t lastBreak = text.rfind("\r\n");
-  if (lastBreak == std::string_view::npos)
-    return {at.line, at.column + static_cast<std::int32_t>(text.size())};
-  std::int32_t breaks = 0;
-  for (std::size_t p = text.find("\r\n"); p != std::string_view::npos; p = text.find("\r\n", p + 2)) ++breaks;
-  return {at.line + breaks, CaretCol(static_cast<std::int32_t>(text.size() - lastBreak - 2) + 1)};
-}
+TextPos TextEdit::After(TextPos at, std::string_view text) { return ShapeOf(text).After(at); }
 
 bool TextEdit::SetLine(LineNo line, std::string_view bytes) {
   LINEDATA_STRC* r = Held(line);
   return r != nullptr && store_.SetLineText(r, bytes);
 }
 
-bool TextEdit::Insert(TextPos at, std::string_view text) {
+bool TextEdit::Insert(TextPos at, std::string_view text) { return Insert(at, text, CrLfEnds(text)); }
+
+bool TextEdit::Insert(TextPos at, std::string_view text, std::span<const std::uint32_t> ends) {
   if (text.empty()) return true;
   LINEDATA_STRC* r = Held(at.line);
   if (r == nullptr) return false;
   const std::string old(reinterpret_cast<const char*>(r->text), r->length);
   const std::size_t c = Index(old, at.column);
-  const std::size_t firstBreak = text.find("\r\n");
-  if (firstBreak == std::string_view::npos) {
+  if (ends.empty()) {
     if (old.size() + text.size() > kMaxLineBytes) return false;
     std::string joined = old.substr(0, c);
     joined.append(text).append(old, c);
@@ -52,17 +47,13 @@ bool TextEdit::Insert(TextPos at, std::string_view text) {
   }
   // The first piece ends the upper line, the last one starts the lower line,
   // the complete lines between them go in as lines of their own.
-  const std::size_t lastBreak = text.rfind("\r\n");
   std::string upper = old.substr(0, c);
-  upper.append(text.substr(0, firstBreak + 2));
-  std::string lower(text.substr(lastBreak + 2));
+  upper.append(text.substr(0, ends.front()));
+  std::string lower(text.substr(ends.back()));
   lower.append(old, c);
   std::vector<std::string_view> middle;
-  for (std::size_t p = firstBreak + 2; p < lastBreak + 2;) {
-    const std::size_t e = text.find("\r\n", p);
-    middle.push_back(text.substr(p, e + 2 - p));
-    p = e + 2;
-  }
+  middle.reserve(ends.size() - 1);
+  for (std::size_t k = 1; k < ends.size(); ++k) middle.push_back(text.substr(ends[k - 1], ends[k] - ends[k - 1]));
   if (upper.size() > kMaxLineBytes || lower.size() > kMaxLineBytes ||
       std::any_of(middle.begin(), middle.end(), [](std::string_view l) { return l.size() > kMaxLineBytes; }))
     return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,6 +28,8 @@ class TextEdit {
   // its end). False when a line could not be changed or would exceed
   // 15,360 bytes (nothing is changed then, unless the store failed).
   bool Insert(TextPos at, std::string_view text);
+  // The same with the text's CR LF ends already known (TextShape::ends).
+  bool Insert(TextPos at, std::string_view text, std::span<const std::uint32_t> ends);
   // The bytes of [from, to); false when a line cannot be read.
   bool Read(TextPos from, TextPos to, std::string* out);
   // Removes [from, to).

@@ -67,11 +67,17 @@ void UndoBuffer::SwitchOff(bool beep) {
 }
 
 UndoBuffer::Room UndoBuffer::Write(std::string_view record, std::uint32_t* at) {
+  return Write(std::span<const std::string_view>(&record, 1), at);
+}
+
+UndoBuffer::Room UndoBuffer::Write(std::span<const std::string_view> parts, std::uint32_t* at) {
+  std::size_t bytes = 0;
+  for (const std::string_view part : parts) bytes += part.size();
   if (disabled_ || memory_.data() == nullptr) {
     savedValid_ = false;  // the change goes ahead without a record
     return Room::Full;
   }
-  const std::uint64_t need = std::uint64_t{position_} + record.size() + kUndoCommitSlack;
+  const std::uint64_t need = std::uint64_t{position_} + bytes + kUndoCommitSlack;
   if (need >= size_) {
     SwitchOff(true);
     savedValid_ = false;
@@ -87,9 +93,13 @@ UndoBuffer::Room UndoBuffer::Write(std::string_view record, std::uint32_t* at) {
   // and a saved point beyond this one.
   DropAfter(position_);
   if (savedValid_ && saved_ > position_) savedValid_ = false;
-  std::memcpy(memory_.data() + position_, record.data(), record.size());
+  std::size_t put = position_;
+  for (const std::string_view part : parts) {
+    if (!part.empty()) std::memcpy(memory_.data() + put, part.data(), part.size());
+    put += part.size();
+  }
   if (at != nullptr) *at = position_;
-  position_ += static_cast<std::uint32_t>(record.size());
+  position_ += static_cast<std::uint32_t>(bytes);
   top_ = position_;
   ++undoCount_;
   redoCount_ = 0;

@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/host.h"
 #include "document/support/reserved_memory.h"
@@ -70,7 +71,9 @@ class RecordBuilder {
   RecordBuilder& Bytes(std::string_view b) { return bytes_.append(b), *this; }
   void Reserve(std::size_t n) { bytes_.reserve(n); }
   std::size_t size() const { return bytes_.size(); }
-  // The record with its closing code byte.
+  // The bytes so far, taken out: what follows is the record's next part.
+  std::string Take() { return std::exchange(bytes_, std::string()); }
+  // The record (or its last part) with its closing code byte.
   std::string Finish() {
     bytes_.push_back(static_cast<char>(code_));
     return std::move(bytes_);
@@ -135,6 +138,9 @@ class UndoBuffer {
   // switched off after a box. While switched off nothing is written (Full).
   // *at: the record's offset in the region.
   Room Write(std::string_view record, std::uint32_t* at = nullptr);
+  // The same for a record given as consecutive parts (a long text between
+  // its fields is then copied once).
+  Room Write(std::span<const std::string_view> parts, std::uint32_t* at = nullptr);
   // Takes back the record just written at `at` (its change could not be made).
   void Rollback(std::uint32_t at);
 

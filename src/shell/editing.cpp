@@ -77,89 +77,6 @@ std::u8string WithNumber(std::u8string_view text, int n) {
   return out;
 }
 
-// Text with every lead byte that lacks a valid second byte made "?", and
-// lone CR and LF made line breaks, so that no line gets a bare CR or a broken
-// character.
-std::string Sanitised(std::string_view in) {
-  in = in.substr(0, in.find('\0'));
-  // Per byte: 0 a character of its own, 1 a lead byte, 2 CR, 3 LF; and
-  // whether a byte may follow a lead byte.
-  struct Tables {
-    std::array<std::uint8_t, 256> kind{};                 // 0 a character of its own, 1 lead, 2 CR, 3 LF
-    std::array<std::array<std::uint8_t, 256>, 4> good{};  // by kind and the next byte: a whole character
-  };
-  static const Tables kTables = [] {
-    Tables t;
-    for (int b = 0; b < 256; ++b) {
-      const auto u = static_cast<std::uint8_t>(b);
-      t.kind[u] = IsLead(u) ? 1 : 0;
-      t.good[0][u] = 1;
-      t.good[1][u] = IsTrail(u) ? 1 : 0;
-    }
-    t.kind['\r'] = 2;
-    t.kind['\n'] = 3;
-    t.good[2]['\n'] = 1;
-    return t;
-  }();
-  const auto& kind = kTables.kind;
-  const auto& trail = kTables.good[1];
-  std::string out;
-  std::size_t run = 0;  // start of the bytes taken as they are
-  auto put = [&](std::size_t i, std::string_view replacement) {
-    if (out.capacity() == 0) out.reserve(in.size() + 16);
-    out.append(in, run, i - run).append(replacement);
-    run = i + 1;
-  };
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(in.data());
-  const std::size_t n = in.size();
-  std::size_t i = 0;
-  while (i < n) {
-    // Whole characters go by without a branch that depends on the text:
-    // one byte, or a lead byte with its second.
-    while (i + 1 < n) {
-      const std::uint8_t k = kind[bytes[i]];
-      if (!kTables.good[k][bytes[i + 1]]) break;
-      i += 1 + (k != 0);
-    }
-    if (i >= n) break;
-    const std::uint8_t k = kind[bytes[i]];
-    if (k == 0) {
-      ++i;  // the last byte, a character of its own
-    } else if (k == 1) {
-      if (i + 1 < n && trail[bytes[i + 1]]) {
-        i += 2;
-      } else {
-        put(i++, "?");
-      }
-    } else if (k == 2 && i + 1 < n && bytes[i + 1] == '\n') {
-      i += 2;
-    } else {
-      put(i++, "\r\n");
-    }
-  }
-  if (run == 0) return std::string(in);
-  out.append(in, run, std::string_view::npos);
-  return out;
-}
-
-// The sum of a text's byte values, eight bytes at a time.
-std::uint32_t ByteSum(std::string_view text) {
-  std::uint64_t sum = 0;
-  std::size_t i = 0;
-  while (i + 8 <= text.size()) {
-    // Up to 128 words in 16-bit lanes (at most 510 a word each), then folded.
-    std::uint64_t lanes = 0;
-    for (int k = 0; k < 128 && i + 8 <= text.size(); ++k, i += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, text.data() + i, 8);
-      lanes += (w & 0x00FF00FF00FF00FFull) + ((w >> 8) & 0x00FF00FF00FF00FFull);
-    }
-    for (int k = 0; k < 4; ++k) sum += (lanes >> (16 * k)) & 0xFFFF;
-  }
-  for (; i < text.size(); ++i) sum += static_cast<std::uint8_t>(text[i]);
-  return static_cast<std::uint32_t>(sum);
-}
-
 // The pieces of a text split at its CR LF pairs (each piece with its CR LF).
 std::vector<std::string_view> Pieces(std::string_view text) {
   std::vector<std::string_view> out;
@@ -366,7 +283,9 @@ Effects Editor::TypeText(std::string_view sjis) {
   if (sjis.size() > 2 && insertMode_) {
     if (writeProtected_) return {};
     lead_.reset();
-    return PasteText(Sanitised(sjis), true);
+    std::string text(sjis);
+    const doc::TextShape shape = doc::MakeWhole(text);
+    return PasteText(std::move(text), shape, true);
   }
   Effects fx;
   for (char c : sjis) fx |= TypeChar(static_cast<std::uint8_t>(c));
@@ -812,33 +731,25 @@ Effects Editor::Paste() {
   if (clipboard_ == nullptr) return fx;
   std::optional<Clipboard::Text> clip = clipboard_->Read();
   if (!clip || clip->sjis.empty()) return fx;
-  std::string text = Sanitised(clip->sjis);
+  std::string text = std::move(clip->sjis);
+  const doc::TextShape shape = doc::MakeWhole(text);
   if (text.empty()) return fx;
   if (selection_.exists) {
     const auto [from, to] = SelectionRange();
     std::string selected;
     if (text_.Read(from, to, &selected) && selected == text) return fx;
   }
-  return PasteText(std::move(text), false, clip->lossy);
+  return PasteText(std::move(text), shape, false, clip->lossy);
 }
 
 // The paste path: checks, the record, the selection replaced, the text put
 // in. Silent: no message and no selection afterwards (input-method results).
-Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
+Effects Editor::PasteText(std::string text, const doc::TextShape& shape, bool silent, bool lossy) {
   Effects fx;
-  // The analysis, in one pass: only CR LF breaks lines.
-  std::int32_t breaks = 0, firstPiece = Size(text), lastPiece = 0, longest = 0;
-  for (std::size_t p = 0;;) {
-    const std::size_t e = text.find("\r\n", p);
-    const std::int32_t piece = Size(std::string_view(text).substr(p, e == std::string::npos ? std::string::npos : e + 2 - p));
-    longest = std::max(longest, piece);
-    if (e == std::string::npos) {
-      lastPiece = piece;
-      break;
-    }
-    if (breaks++ == 0) firstPiece = piece;
-    p = e + 2;
-  }
+  if (text.empty()) return fx;
+  // Only CR LF breaks lines.
+  const std::int32_t breaks = shape.breaks(), firstPiece = shape.FirstPiece(), lastPiece = shape.LastPiece();
+  const std::int32_t longest = shape.LongestPiece();
   if (longest > kMaxLine) {
     if (!silent) {
       Status(host_, kPasteLineTooLong);
@@ -872,20 +783,25 @@ Effects Editor::PasteText(std::string text, bool silent, bool lossy) {
     if (!text_.Read(at, after, &removed)) return fx;
     nested = RemovedBlock(at, after, removed);
   }
-  const std::uint32_t sum = ByteSum(text);
-  const TextPos end = doc::TextEdit::After(at, text);
+  const std::uint32_t sum = shape.sum;
+  const TextPos end = shape.After(at);
   const std::uint8_t source = silent ? 1 : 0;
+  // The text goes into the record between its fields, copied once.
   doc::RecordBuilder rec(doc::kUndoPaste);
-  rec.Reserve(text.size() + nested.size() + 32);
-  rec.U8(source).I32(Size(text)).U32(sum).Bytes(nested).Bytes(text).U8(0);
-  rec.I32(at.line.value).I16(at.column.value).I32(end.line.value).I16(end.column.value).I32(Size(text)).U8(source);
-  const auto written = Record(rec.Finish());
+  rec.U8(source).I32(Size(text)).U32(sum).Bytes(nested);
+  const std::string head = rec.Take();
+  rec.U8(0).I32(at.line.value).I16(at.column.value).I32(end.line.value).I16(end.column.value).I32(Size(text));
+  const std::string tail = rec.U8(source).Finish();
+  const std::string_view parts[] = {head, text, tail};
+  std::uint32_t put = 0;
+  std::optional<std::uint32_t> written;
+  if (undo_.Write(parts, &put) == doc::UndoBuffer::Room::Ok) written = put;
   bool ok = true;
   if (selection_.exists) {
     ok = text_.Erase(at, after);
     fx |= CancelSelection();
   }
-  if (!ok || !text_.Insert(at, text)) {
+  if (!ok || !text_.Insert(at, text, shape.ends)) {
     Unrecord(written);
     return Edited(fx);
   }
@@ -1008,7 +924,7 @@ Effects Editor::MoveSelectionTo(TextPos to) {
     return Beeped(kTooLongMove);
   }
   Effects fx = CancelSelection();
-  const std::uint32_t sum = ByteSum(text);
+  const std::uint32_t sum = doc::ByteSum(text);
   const TextPos after = doc::TextEdit::After(target, text);
   doc::RecordBuilder ins(doc::kUndoReplaceRange);
   ins.I32(Size(text)).U32(sum).U8(0).Bytes(text).U8(0);
@@ -1048,7 +964,7 @@ void Editor::EndMacroRun() {
 Effects Editor::FileInserted(TextPos from, TextPos to) {
   std::string text;
   if (to > from && text_.Read(from, to, &text)) {
-    const std::uint32_t sum = ByteSum(text);
+    const std::uint32_t sum = doc::ByteSum(text);
     doc::RecordBuilder rec(doc::kUndoInsertFile);
     rec.I32(Size(text)).U32(sum).U8(0).Bytes(text).U8(0);
     rec.I32(from.line.value).I16(from.column.value).I32(to.line.value).I16(to.column.value).I32(Size(text));

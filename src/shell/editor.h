@@ -26,6 +26,7 @@
 #include "document/line_store.h"
 #include "document/selection.h"
 #include "document/text_edit.h"
+#include "document/text_shape.h"
 #include "document/types.h"
 #include "document/undo_buffer.h"
 #include "shell/host.h"
@@ -335,7 +336,7 @@ class Editor final : public doc::PaneViews {
   Effects DeleteSelection();
   Effects BlockIndent(bool indent);
   bool ApplyBlock(bool indent, const doc::Selection& before, std::uint8_t byte, doc::Selection* after);
-  Effects PasteText(std::string text, bool silent, bool lossy = false);
+  Effects PasteText(std::string text, const doc::TextShape& shape, bool silent, bool lossy = false);
   bool Indent(doc::LineNo line);
   bool LinePreconditions(std::u8string_view name, Effects* fx);
   Effects InsertLine();
