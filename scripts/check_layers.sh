@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The include rules of the layers, checked by grep over the source tree:
 #  - only Win32 files (*_win32.*, and resource scripts) include <windows.h>;
-#  - base, charcode, document, files, ipc, commands and the companions include
+#  - base, charcode, document, files, ipc, commands, search and the companions include
 #    nothing from the shell;
 #  - the document includes nothing from files, ipc or the shell.
 # Usage: check_layers.sh SOURCE_DIR      (exit 1 and a line per breach)
@@ -18,7 +18,7 @@ check() {
     bad=1
   fi
   hits=$(grep -rEn --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"shell/' \
-           src/base src/charcode src/document src/files src/ipc src/commands companions 2>/dev/null)
+           src/base src/charcode src/document src/files src/ipc src/commands src/search companions 2>/dev/null)
   if [ -n "$hits" ]; then
     printf '%s  (below the shell)\n' "$hits"
     bad=1
