@@ -48,18 +48,4 @@ void DelimiterTable::Compile(std::string_view singles, std::string_view doubles)
   }
 }
 
-int WordClass(std::uint16_t c) {
-  if (c < 0x100) {
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '`') return 9;
-    if (c >= 0xA6 && c <= 0xDF) return 11;
-    return 0;
-  }
-  if (c >= 0x829F && c <= 0x82F1) return 2;
-  if (c >= 0x8340 && c <= 0x8396) return 3;
-  if (c >= 0x8281 && c <= 0x829A) return 4;
-  if (c >= 0x824F && c <= 0x8258) return 5;
-  if (c == 0x815B) return 7;
-  return 0;
-}
-
 }  // namespace gorvane::document

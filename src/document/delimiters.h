@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "companions/qorvetc/word_class.h"
+
 namespace gorvane::document {
 
 // 65,536 entries, indexed by a single byte or by lead * 256 + trail. The low
@@ -46,10 +48,8 @@ class DelimiterTable {
 std::string DefaultSingleDelimiters();
 std::string DefaultDoubleDelimiters();
 
-// The word class of a character (a byte, or lead * 256 + trail): 9 ASCII
-// letters, digits, "_" and "`"; 11 half-width katakana; 2 hiragana; 3
-// katakana; 4 full-width small letters; 5 full-width digits; 7 the prolonged
-// sound mark; 0 everything else (kanji, symbols, line ends).
-int WordClass(std::uint16_t character);
+// The word class of a character (a byte, or lead * 256 + trail), as the
+// support library defines it for whole-word search.
+using qorvetc::WordClass;
 
 }  // namespace gorvane::document
