@@ -721,8 +721,20 @@ class Compiler {
     }
     for (const auto& [leads, ts] : groups) {
       Frag a = Bytes(leads), b = Bytes(ts);
-      Patch(a, b.start);
-      a.outs = std::move(b.outs);
+      if (leads == lone) {
+        // These leads also stand alone: leads, then a trail byte or none.
+        const int t = Emit({Op::kAssert, kNotTrailNext});
+        const int either = Emit({Op::kSplit});
+        At(either).x = b.start;
+        At(either).y = t;
+        Patch(a, either);
+        a.outs = std::move(b.outs);
+        a.outs.push_back({t, false});
+        lone = ByteSet{};
+      } else {
+        Patch(a, b.start);
+        a.outs = std::move(b.outs);
+      }
       alts.push_back(std::move(a));
     }
     if (!(lone == ByteSet{})) {

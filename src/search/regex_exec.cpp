@@ -88,7 +88,9 @@ class Pike {
         deadline_(deadline),
         stats_(stats),
         mark_(prog.insts.size(), 0),
-        pendingMark_(prog.insts.size(), 0) {}
+        pendingMark_(prog.insts.size(), 0),
+        cur_(static_cast<std::size_t>(slots_)),
+        stack_(prog.insts.size() + 2) {}
 
   bool matched() const { return matched_; }
   bool pending() const { return !pendingPcs_.empty(); }
@@ -125,13 +127,14 @@ class Pike {
       Place at{line, textLen, p, before, delimiters_};
       if (p == line.size() && line.size() > textLen) at = Place{{}, 0, 0, 0, delimiters_};  // after the scope's last line end
       const std::int64_t here = Pos(lineNo, p);
+      const int nextByte = p < line.size() ? static_cast<std::uint8_t>(line[p]) : -1;
       Begin();
       for (std::size_t t = 0; t < pendingPcs_.size(); ++t)
-        Closure(pendingPcs_[t], &pendingCaps_[t * slots_], at, here);
+        Closure(pendingPcs_[t], &pendingCaps_[t * slots_], at, here, nextByte);
       if (mayStart && boundary && !matched_) {
         std::fill(fresh_.begin(), fresh_.end(), -1);
         fresh_.resize(static_cast<std::size_t>(slots_), -1);
-        Closure(prog_.start, fresh_.data(), at, here);
+        Closure(prog_.start, fresh_.data(), at, here, nextByte);
       }
       pendingPcs_.clear();
       pendingCaps_.clear();
@@ -174,43 +177,51 @@ class Pike {
   }
 
   // Follows the empty steps from pc in priority order, adding the threads
-  // that consume a byte or match to the run list.
-  void Closure(std::int32_t pc0, const std::int64_t* caps0, const Place& at, std::int64_t here) {
-    cur_.assign(caps0, caps0 + slots_);
-    stack_.clear();
-    stack_.push_back({pc0, -1, 0});
-    while (!stack_.empty()) {
-      const Frame f = stack_.back();
-      stack_.pop_back();
+  // that match or take the next byte to the run list (the others would die).
+  void Closure(std::int32_t pc0, const std::int64_t* caps0, const Place& at, std::int64_t here, int nextByte) {
+    std::int64_t* cur = cur_.data();
+    std::copy(caps0, caps0 + slots_, cur);
+    // Each instruction is entered once a position and pushes at most one
+    // frame, so the stack never outgrows the program.
+    Frame* stack = stack_.data();
+    std::size_t top = 0;
+    stack[top++] = {pc0, -1, 0};
+    const Inst* insts = prog_.insts.data();
+    std::uint32_t* mark = mark_.data();
+    const std::uint32_t gen = gen_;
+    while (top != 0) {
+      const Frame f = stack[--top];
       if (f.slot >= 0) {
-        cur_[static_cast<std::size_t>(f.slot)] = f.old;
+        cur[f.slot] = f.old;
         continue;
       }
-      const auto pc = static_cast<std::size_t>(f.pc);
-      if (mark_[pc] == gen_) continue;
-      mark_[pc] = gen_;
-      const Inst& in = prog_.insts[pc];
-      switch (in.op) {
-        case Op::kJump: stack_.push_back({in.x, -1, 0}); break;
-        case Op::kSplit:
-          stack_.push_back({in.y, -1, 0});
-          stack_.push_back({in.x, -1, 0});
-          break;
-        case Op::kSave:
+      std::int32_t pc = f.pc;
+      // Follow the first way in place; only the second ways are pushed.
+      while (mark[pc] != gen) {
+        mark[pc] = gen;
+        const Inst& in = insts[pc];
+        if (in.op == Op::kJump) {
+          pc = in.x;
+        } else if (in.op == Op::kSplit) {
+          if (mark[in.y] != gen) stack[top++] = {in.y, -1, 0};
+          pc = in.x;
+        } else if (in.op == Op::kSave) {
           if (in.arg < slots_) {
-            stack_.push_back({0, in.arg, cur_[in.arg]});
-            cur_[in.arg] = here;
+            stack[top++] = {0, in.arg, cur[in.arg]};
+            cur[in.arg] = here;
           }
-          stack_.push_back({in.x, -1, 0});
+          pc = in.x;
+        } else if (in.op == Op::kAssert) {
+          if (!Holds(in.arg, at)) break;
+          pc = in.x;
+        } else {
+          if (in.op == Op::kBytes &&
+              (nextByte < 0 || !prog_.sets[static_cast<std::size_t>(in.y)].Has(static_cast<std::uint8_t>(nextByte))))
+            break;
+          runPcs_.push_back(pc);
+          runCaps_.insert(runCaps_.end(), cur, cur + slots_);
           break;
-        case Op::kAssert:
-          if (Holds(in.arg, at)) stack_.push_back({in.x, -1, 0});
-          break;
-        case Op::kBytes:
-        case Op::kMatch:
-          runPcs_.push_back(f.pc);
-          runCaps_.insert(runCaps_.end(), cur_.begin(), cur_.end());
-          break;
+        }
       }
     }
   }
