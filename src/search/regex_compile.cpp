@@ -20,7 +20,7 @@ using charcode::cp932::IsTrail;
 
 // The texts of the pattern's errors, each with the place it was found.
 enum class Fault {
-  kMissingParen, kUnmatchedParen, kEmptyClass, kUnclosedClass, kBadRange, kNothingToRepeat,
+  kMissingParen, kUnmatchedParen, kUnclosedClass, kBadRange, kNothingToRepeat,
   kRepeatRepeat, kCountTooLarge, kCountOrder, kBackReference, kLookAround, kGroupForm, kUnknownEscape,
   kTrailingBackslash, kLineEndByte, kLineBreakInClass, kTooDeep, kTooLarge,
 };
@@ -29,7 +29,6 @@ std::string FaultText(Fault f) {
   switch (f) {
     case Fault::kMissingParen: return base::Sjis(u8"「)」がありません");
     case Fault::kUnmatchedParen: return base::Sjis(u8"対応する「(」がない「)」があります");
-    case Fault::kEmptyClass: return base::Sjis(u8"文字クラスが空です");
     case Fault::kUnclosedClass: return base::Sjis(u8"文字クラスを閉じる「]」がありません");
     case Fault::kBadRange: return base::Sjis(u8"文字クラスの範囲の指定が正しくありません");
     case Fault::kNothingToRepeat: return base::Sjis(u8"繰り返す対象がありません");
@@ -553,11 +552,7 @@ class Parser {
     }
     if (fold_) FoldCase(s);  // before negating: [^a] without case is neither a nor A
     if (negated) s = Complement(std::move(s));
-    if (s.Empty()) {
-      Fail(Fault::kEmptyClass, at);
-      return -1;
-    }
-    return AddSet(std::move(s));
+    return AddSet(std::move(s));  // an empty class matches nothing
   }
 
   std::string_view p_;
@@ -751,17 +746,19 @@ class Compiler {
     return Alternatives(std::move(alts));
   }
 
-  // x* as L: split(x -> L, out) (lazy: split(out, x -> L)).
+  // x* as (x+)?: split(L, out) with L: x, split(L, out) (lazy: each split
+  // the other way round). Unlike a loop back to one split, an iteration of x
+  // that matched nothing leads out of the loop before another try of x, as
+  // leftmost-first engines do.
   Frag Star(int kid, bool greedy) {
-    const int s = Emit({Op::kSplit});
+    const int enter = Emit({Op::kSplit});
     Frag body = Compile(kid);
-    Patch(body, s);
-    if (greedy) {
-      At(s).x = body.start;
-      return {s, {{s, true}}};
+    const int again = Emit({Op::kSplit});
+    Patch(body, again);
+    for (int s : {enter, again}) {
+      (greedy ? At(s).x : At(s).y) = body.start;
     }
-    At(s).y = body.start;
-    return {s, {{s, false}}};
+    return {enter, {{enter, greedy}, {again, greedy}}};
   }
 
   // x? as split(x, out).

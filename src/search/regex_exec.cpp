@@ -509,8 +509,11 @@ bool Search(const Regex& regex, document::LineSource& lines, const RegexSearch& 
         ++stats.prefilterSkips;
         continue;
       }
+      // The DFA takes a line's text to hold no CR or LF (the line store's
+      // lines never do); for a line that does, the Pike VM decides.
       const Dfa::Verdict v = dfa.Scan(line, from);
-      if (v == Dfa::kNo) {
+      const std::string_view text = document::LineText(line);
+      if (v == Dfa::kNo && text.find_first_of("\r\n") == std::string_view::npos) {
         ++stats.dfaSkips;
         continue;
       }
