@@ -12,6 +12,7 @@ PACKAGES=(
   gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 xvfb xauth x11-utils fonts-ipafont-gothic imagemagick
   locales python3 nkf
+  libonig-dev
 )
 
 missing=()

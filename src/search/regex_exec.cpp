@@ -284,24 +284,30 @@ class Dfa {
   // the next line), kUnknown (the cache was full: ask the Pike VM).
   Verdict Scan(std::string_view line, std::size_t from) {
     const std::size_t textLen = document::LineText(line).size();
-    int s = Start(from == 0);
+    // The table holds the next state's row (state * classes), or a negative
+    // mark: not made yet, a match, no thread left.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
+    int row = Start(from == 0) * classes_;  // may add a state: the table after it
+    const int* table = trans_.data();
     for (std::size_t i = from; i < line.size(); ++i) {
-      const auto b = static_cast<std::uint8_t>(line[i]);
-      int t = trans_[static_cast<std::size_t>(s) * static_cast<std::size_t>(classes_) + class_[b]];
-      if (t == kUnset) {
-        t = Step(s, b);
-        if (t == kFull) return kUnknown;
+      int t = table[row + class_[bytes[i]]];
+      if (t < 0) {
+        if (t == kUnset) {
+          t = Step(row / classes_, bytes[i]);
+          if (t == kFull) return kUnknown;
+          table = trans_.data();
+        }
+        if (t == kMatchFound) return kYes;
+        if (t == kDeadRow) return kNo;
       }
-      if (t == kMatchFound) return kYes;
-      if (t == kDead) return kNo;
-      s = t;
+      row = t;
     }
-    if (line.size() == textLen) return EndMatches(s) ? kYes : kNo;
-    return s == kDead ? kNo : kMaybe;
+    if (line.size() == textLen) return EndMatches(row / classes_) ? kYes : kNo;
+    return kMaybe;
   }
 
  private:
-  static constexpr int kDead = 0, kUnset = -1, kMatchFound = -2, kFull = -3;
+  static constexpr int kDead = 0, kUnset = -1, kMatchFound = -2, kFull = -3, kDeadRow = -4;
   static constexpr std::size_t kMaxStates = 4096;
 
   struct State {
@@ -391,6 +397,7 @@ class Dfa {
         Reset();
         return kFull;
       }
+      t = t == kDead ? kDeadRow : t * classes_;
     }
     trans_[static_cast<std::size_t>(s) * static_cast<std::size_t>(classes_) + class_[b]] = t;
     return t;
@@ -513,7 +520,8 @@ bool Search(const Regex& regex, document::LineSource& lines, const RegexSearch& 
       // lines never do); for a line that does, the Pike VM decides.
       const Dfa::Verdict v = dfa.Scan(line, from);
       const std::string_view text = document::LineText(line);
-      if (v == Dfa::kNo && text.find_first_of("\r\n") == std::string_view::npos) {
+      if (v == Dfa::kNo && std::memchr(text.data(), '\n', text.size()) == nullptr &&
+          std::memchr(text.data(), '\r', text.size()) == nullptr) {
         ++stats.dfaSkips;
         continue;
       }
