@@ -1,6 +1,8 @@
 // Win32 only: the line store's temporary cache through QORVetc.dll's exports.
 #include "companions/qorvetc/qorvetc_binding_win32.h"
 
+#include "companions/qorvetc/search_binding_win32.h"
+
 namespace gorvane::qorvetc {
 
 namespace {
@@ -27,7 +29,7 @@ bool DllTmpCache::Bind(HMODULE m) {
       Take(m, "GetTmpCacheOffset2", &e.getTmpCacheOffset2) && Take(m, "MakeOffsetList", &e.makeOffsetList) &&
       Take(m, "CoordinationOffset", &e.coordinationOffset) && Take(m, "CoordinationOffset2", &e.coordinationOffset2) &&
       Take(m, "GetTmpCacheMoveCount", &e.moveCount) && Take(m, "EntryEmptyTmpCachePage", &e.entryEmptyTmpCachePage) &&
-      Take(m, "DeleteMargeArray", &e.deleteMargeArray);
+      Take(m, "DeleteMargeArray", &e.deleteMargeArray) && BindSearchExports(m);
   if (!all) return false;
   x_ = e;
   bound_ = true;

@@ -45,4 +45,48 @@ typedef BOOL(WINAPI* PinTmpCachePage_t)(DWORD offset);
 typedef void(WINAPI* UnpinTmpCachePage_t)(DWORD offset);
 // A record taken out of the chain (its neighbours linked), its space reclaimed.
 typedef BOOL(WINAPI* UnlinkTmpCacheRecord_t)(DWORD offset);
+
+// ---- search (the offsets, lengths and options as companions/qorvetc/search_text.h,
+// fold_text.h and wildcard.h describe them) ----
+// The first (last) hit at or after (at or before; -1: from the end) start, a
+// pointer into text, or null.
+typedef const char*(WINAPI* BmStrSearch_t)(const char* pattern, int patternLength, int start, const char* text,
+                                           int textLength, int continued);
+typedef const char*(WINAPI* SimpleStrSearch_t)(const char* pattern, int patternLength, int start, const char* text,
+                                               int textLength);
+// NUL-terminated; the 2 forms take a length.
+typedef void(WINAPI* StrCnv_t)(char* text);
+typedef void(WINAPI* StrCnv2_t)(char* text, int length);
+// Reversed by characters (byCharacters 0: by bytes) into dst, or in place
+// when dst is null.
+typedef void(WINAPI* SwapMultiStr_t)(char* text, int length, char* dst, int byCharacters);
+// 0 when p is the second byte of a double-byte character.
+typedef int(WINAPI* CheckSiftJisCode_t)(const char* p, const char* lineStart);
+// The WordClass of a character (a byte, or lead * 256 + trail).
+typedef int(WINAPI* CheckCharType_t)(int character);
+// The search bits of the 65,536-byte delimiter table from the user's two
+// NUL-terminated lists (null: empty).
+typedef void(WINAPI* MakeSearchDelimiterTable_t)(BYTE* table, const char* halfWidth, const char* fullWidth);
+// table null: the one registered with SetStructPointer.
+typedef BOOL(WINAPI* IsWordMatch_t)(const char* line, int lineLength, const char* hit, int hitLength, int options,
+                                    const BYTE* table);
+// How many bytes shorter the text became, -1 when nothing was folded; map
+// (length codes) may be null.
+typedef int(WINAPI* FoldText_t)(char* text, int length, BYTE* map);
+typedef int(WINAPI* GetSchCaretPos_t)(const BYTE* map, int position);
+// The hit's unfolded length (its offset in *unfoldedOffset), -1 when it
+// cannot be mapped; hit and reserved are not read.
+typedef int(WINAPI* GetSchStrSize_t)(const BYTE* map, const char* hit, int lineLength, int foldedOffset,
+                                     int foldedLength, int* unfoldedOffset, void* reserved);
+typedef void(WINAPI* CnvWildProblemChar_t)(char* text);
+// Rewrites text (room for *length + 1 bytes) into the segments and returns
+// the words in a movable global block (GlobalFree it), or null when the text
+// holds no wildcard.
+typedef HGLOBAL(WINAPI* CreateWildcardString_t)(char* text, int* length, int shortest, int backward);
+typedef void(WINAPI* DeleteEscapeChar_t)(char* text, int* length);
+// text and words: CreateWildcardString's text and its locked words.
+typedef BOOL(WINAPI* MatchWildcardInLine_t)(const char* text, const WORD* words, const char* line, int lineLength,
+                                            int start, int options, const BYTE* table, int* matchStart,
+                                            int* matchLength);
 }
+

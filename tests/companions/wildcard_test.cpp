@@ -80,7 +80,7 @@ TEST(DeleteEscapeChar, TakesEscapesOut) {
   } cases[] = {
       {"a\\*b\\\\c", "a*b\\c"},
       {"a\\", "a\\"},
-      {"\\" + Sjis(u8"表"), Sjis(u8"表")},
+      {Sjis(u8"\\表"), Sjis(u8"表")},
       {Sjis(u8"表\\"), Sjis(u8"表\\")},  // 表's own 0x5C is no escape; a final "\\" stands for itself
       {"\x80*x", "*x"},
       {"\x80y", "\x80y"},

@@ -18,7 +18,10 @@
 #include "charcode/charcode.h"
 #include "charcode/qorvchar_binding_win32.h"
 #include "charcode/wide_text.h"
+#include "companions/qorvetc/fold_text.h"
 #include "companions/qorvetc/qorvetc_binding_win32.h"
+#include "companions/qorvetc/search_text.h"
+#include "companions/qorvetc/wildcard.h"
 #include "files/loader.h"
 #include "files/writer.h"
 #include "support/fake_host.h"
@@ -257,4 +260,37 @@ TEST(QorvetcBinding, ALibraryWithoutTheCallsIsRefused) {
   EXPECT_EQ(cache.GetTmpCachePage(2, 0, 0), nullptr);
 }
 
+// ---- the search primitives over QORVetc.dll ----
+
+// The editor's search calls reach the library once it is bound: a trail byte
+// 0x5C is no hit, folding maps hits back, a wildcard compiles and matches.
+TEST(SearchBinding, TheSearchesAreTheLibrarys) {
+  qv::DllTmpCache cache;
+  ASSERT_TRUE(cache.Bind(Qorvetc()));
+  const std::string line = "\x95\x5C\x5C" "ab";  // 表, a backslash, ab
+  EXPECT_EQ(qv::BmStrSearch("\\", 0, line, false), 2u);
+  EXPECT_EQ(qv::BmStrBackSearch("\\", qv::kFromEnd, line, false), 2u);
+  EXPECT_EQ(qv::SimpleStrBackSearch("ab", qv::kFromEnd, line), 3u);
+  EXPECT_EQ(qv::CheckSiftJisCode(line, 1), 0);
+
+  std::string folded = "x\x82\xAAy";  // xがy
+  std::vector<std::uint8_t> map(folded.size());
+  const qv::FoldResult r = qv::FoldText(folded, map);
+  EXPECT_TRUE(r.folded);
+  EXPECT_EQ(folded.substr(0, r.length), "x\xB6\xDEy");
+  const auto hit = qv::GetSchStrSize(map, 1, 2);
+  ASSERT_TRUE(hit.has_value());
+  EXPECT_EQ(hit->offset, 1u);
+  EXPECT_EQ(hit->length, 2u);
+  EXPECT_FALSE(qv::GetSchStrSize(map, 2, 1).has_value());
+
+  const auto compiled = qv::CreateWildcardString("a*c", false, false);
+  ASSERT_TRUE(compiled.has_value());
+  EXPECT_EQ(compiled->words, (std::vector<std::uint16_t>{2, 0x8001, 1}));
+  const auto match = qv::MatchWildcardInLine(qv::View(*compiled), "abcabc\r\n", 0, qv::kSearchCase, nullptr);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->length, 6u);
+}
+
 }  // namespace
+

@@ -250,4 +250,75 @@ TEST_F(QorvetcDll, MergeCandidatesAndNewPages) {
   EXPECT_EQ(app_.creatingPage, 0);
 }
 
+// ---- the search exports by name ----
+
+template <typename F>
+F Export(HMODULE dll, const char* name) {
+  FARPROC p = GetProcAddress(dll, name);
+  EXPECT_NE(p, nullptr) << name;
+  return reinterpret_cast<F>(reinterpret_cast<void*>(p));
+}
+
+TEST(QorvetcSearchExports, SearchFoldAndWildcardByName) {
+  HMODULE dll = LoadLibraryW(L"QORVetc.dll");
+  ASSERT_NE(dll, nullptr);
+  // 表 (0x95 0x5C) and a backslash: the hit is the backslash, not 表's second byte.
+  const char line[] = "\x95\x5C\x5C" "ab";
+  const int length = static_cast<int>(sizeof line - 1);
+  auto bm = Export<BmStrSearch_t>(dll, "BmStrSearch");
+  auto back = Export<BmStrSearch_t>(dll, "BmStrBackSearch");
+  EXPECT_EQ(bm("\\", 1, 0, line, length, 0), line + 2);
+  EXPECT_EQ(back("\\", 1, -1, line, length, 0), line + 2);
+  EXPECT_EQ(bm("x", 1, 0, line, length, 1), nullptr);
+  EXPECT_EQ(Export<CheckSiftJisCode_t>(dll, "CheckSiftJisCode")(line + 1, line), 0);
+  EXPECT_EQ(Export<CheckCharType_t>(dll, "CheckCharType")(0x815B), 7);
+
+  char upper[] = "AB\x83\x41";  // AB ア
+  Export<StrCnv_t>(dll, "StrCnvUpperToLower")(upper);
+  EXPECT_STREQ(upper, "ab\x83\x41");
+
+  // が folds to ｶﾞ; the folded hit of both bytes maps back to it.
+  char text[] = "x\x82\xAA";
+  BYTE map[3] = {};
+  EXPECT_EQ(Export<FoldText_t>(dll, "FoldText")(text, 3, map), 0);
+  EXPECT_EQ(map[1], 33);
+  EXPECT_EQ(map[2], 1);
+  int offset = -1;
+  auto size = Export<GetSchStrSize_t>(dll, "GetSchStrSize");
+  EXPECT_EQ(size(map, nullptr, 3, 1, 2, &offset, nullptr), 2);
+  EXPECT_EQ(offset, 1);
+  EXPECT_LT(size(map, nullptr, 3, 1, 1, &offset, nullptr), 0);
+  EXPECT_EQ(Export<GetSchCaretPos_t>(dll, "GetSchCaretPos")(map, 3), 3);
+
+  // a*c: two segments in a movable block, matched over a line with CR LF.
+  char pattern[8] = "a*c";
+  int patternLength = 3;
+  HGLOBAL words = Export<CreateWildcardString_t>(dll, "CreateWildcardString")(pattern, &patternLength, 0, 0);
+  ASSERT_NE(words, nullptr);
+  EXPECT_EQ(patternLength, 4);
+  const auto* w = static_cast<const WORD*>(GlobalLock(words));
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w[0], 2);
+  EXPECT_EQ(w[1], 0x8001);
+  EXPECT_EQ(w[2], 1);
+  std::vector<BYTE> table(65536);
+  Export<MakeSearchDelimiterTable_t>(dll, "MakeSearchDelimiterTable")(table.data(), "", "");
+  int start = -1, matched = -1;
+  EXPECT_TRUE(Export<MatchWildcardInLine_t>(dll, "MatchWildcardInLine")(pattern, w, "xabcabc\r\n", 9, 0, 0x01,
+                                                                         table.data(), &start, &matched));
+  EXPECT_EQ(start, 1);
+  EXPECT_EQ(matched, 6);
+  EXPECT_TRUE(Export<IsWordMatch_t>(dll, "IsWordMatch")("x abc", 5, "x abc" + 2, 3, 0x06, table.data()));
+  GlobalUnlock(words);
+  GlobalFree(words);
+
+  char escaped[] = "a\\*b";
+  int escapedLength = 4;
+  Export<DeleteEscapeChar_t>(dll, "DeleteEscapeChar")(escaped, &escapedLength);
+  EXPECT_EQ(escapedLength, 3);
+  EXPECT_STREQ(escaped, "a*b");
+  FreeLibrary(dll);
+}
+
 }  // namespace
+
