@@ -369,7 +369,7 @@ class Dfa {
         case Op::kAssert: {
           bool holds = true;
           if (in.arg == kLineStart) holds = st.lineStart;
-          if (in.arg == kLineEnd) holds = next < 0 || next == '\r';
+          if (in.arg == kLineEnd) holds = next < 0 || next == '\r' || next == '\n';  // a line end may be a lone LF
           if (in.arg == kNotTrailNext) holds = next < 0 || !IsTrail(static_cast<std::uint8_t>(next));
           if (holds) stack_.push_back(in.x);
           break;
