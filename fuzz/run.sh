@@ -6,7 +6,7 @@
 # found before (fuzz/corpus-work/<target>/, not committed). An input that
 # crashes, leaks or times out is written to fuzz/regressions/<target>/, where
 # charcode_tests (fuzz_load: files_tests, fuzz_shared and fuzz_messages: ipc_tests,
-# fuzz_script: editor_tests, fuzz_regex: search_tests) runs it from then on. JOBS=2 runs two processes per target.
+# fuzz_script: editor_tests, fuzz_regex: search_tests, fuzz_search: qorvetc_tests) runs it from then on. JOBS=2 runs two processes per target.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -14,7 +14,7 @@ root="$(dirname "$here")"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then targets=(fuzz_detect fuzz_readers fuzz_convert fuzz_load fuzz_shared fuzz_messages fuzz_script fuzz_regex); fi
+if [ ${#targets[@]} -eq 0 ]; then targets=(fuzz_detect fuzz_readers fuzz_convert fuzz_load fuzz_shared fuzz_messages fuzz_script fuzz_regex fuzz_search); fi
 jobs="${JOBS:-1}"
 
 cd "$root"

@@ -287,6 +287,10 @@ std::optional<WildcardHit> MatchWildcardInLine(WildcardView pattern, std::string
   WildcardWork ownWork;
   WildcardWork& counted = work != nullptr ? *work : ownWork;
   line = WithoutCrLf(line);
+  // A start column inside a double-byte character starts after it.
+  std::size_t first = 0;
+  while (first < start && first < line.size()) first += sjis::CharBytes(line, first);
+  start = first;
   if (start >= line.size()) return std::nullopt;
   const Prepared& prepared = Prepare(pattern);
   if (!prepared.valid) return std::nullopt;
