@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,6 +30,8 @@
 #include "document/text_shape.h"
 #include "document/types.h"
 #include "document/undo_buffer.h"
+#include "ipc/messages.h"
+#include "search/search_strings.h"
 #include "shell/host.h"
 #include "shell/metrics.h"
 
@@ -52,6 +55,7 @@ struct Effects {
     kFunctionList = 1u << 6,   // the range labels changed: fill the function box again
     kFocus = 1u << 7,          // give the active pane the keyboard focus
     kModified = 1u << 8,       // the text or its modified state changed: title, tool bar, undo field
+    kSearchBar = 1u << 9,      // the search combo's text or list, or the option buttons, changed
   };
   enum class Timer : std::uint8_t { Keep, Start, Stop };
   constexpr Effects() = default;
@@ -85,7 +89,9 @@ struct PaneState {
 };
 
 // The dialogs the editor asks: fields in, edited fields out; false is Cancel.
-enum class DialogKind { Jump, SelectLines, BookmarkName, RangeLabel, EditRangeLabel };
+// Search: fields text, options (decimal), scope (0 file, 1 range, 2 files),
+// share with the other editors (0/1); it is modeless.
+enum class DialogKind { Jump, SelectLines, BookmarkName, RangeLabel, EditRangeLabel, Search };
 // Jump and SelectLines are modal (Ask); the bookmark's name and the range
 // labels are asked modelessly (Open): the editor goes on while the dialog is
 // up, and done runs when the person closes it, OK (true) or Cancel; it may
@@ -128,6 +134,21 @@ class Clipboard {
   virtual bool HasText() = 0;
   // The clipboard's text; nullopt when it has none or cannot be opened.
   virtual std::optional<Text> Read() = 0;
+};
+
+// What the search reads from the shared settings before each search.
+struct SearchPrefs {
+  std::string halfWidthDelimiters;  // the user's lists (Shift-JIS)
+  std::string fullWidthDelimiters;
+  int regexTimeoutSeconds = 3;      // 0 or less counts as 3
+};
+
+// Where the search settings of the dialog go: the info window (when there is
+// one) and, when sharing is checked, the other editors attached to it.
+class SearchSharing {
+ public:
+  virtual ~SearchSharing() = default;
+  virtual void ShareSearch(const ipc::SearchSettings& settings, bool toOtherEditors) = 0;
 };
 
 enum class MacroState { None, Recording, Replaying };
@@ -242,6 +263,22 @@ class Editor final : public doc::PaneViews {
   std::size_t deletedLines() const { return undo_.deletedLines(); }
   // The selected text (caret positions [from, to)).
   std::pair<doc::TextPos, doc::TextPos> SelectionRange();
+
+  // ---- search ----
+  void SetSearchPrefs(std::function<SearchPrefs()> source) { searchPrefs_ = std::move(source); }
+  void SetSearchSharing(SearchSharing* sharing) { sharing_ = sharing; }
+  // The search combo's edit text as the person typed it (Shift-JIS).
+  Effects EditSearchText(std::string_view sjis);
+  // A history item chosen from the combo's list.
+  Effects ChooseSearchItem(int index);
+  const std::string& searchText() const { return barText_; }
+  // The option buttons' checked state as option bits; which may be clicked
+  // follows search::ButtonsFor.
+  std::uint8_t searchButtons() const { return buttons_; }
+  const search::SEARCHSTR& searchStrings() const { return strings_; }
+  int searchMode() const { return searchMode_; }
+  // Search settings applied in another editor's dialog.
+  Effects SearchSettingsReceived(const ipc::SearchSettings& settings);
 
   // ---- what the window reads ----
   const PaneState& pane(int p) const { return panes_[p == 1 ? 1 : 0]; }
@@ -367,6 +404,30 @@ class Editor final : public doc::PaneViews {
   std::string ReinsertText(std::uint32_t slot, std::u8string_view* message);
   bool ChangeRun(std::uint8_t code, std::span<const std::uint8_t> bytes, bool back);
 
+  // search (searching.cpp)
+  Effects SearchDown();
+  Effects SearchUp();
+  Effects SearchModeToggle();
+  Effects SearchWordSet();
+  Effects SearchSelectionSet();
+  Effects SearchDialog();
+  Effects Toggle(int bit);
+  Effects ToggleCase() { return Toggle(0); }
+  Effects ToggleLeftWord() { return Toggle(1); }
+  Effects ToggleRightWord() { return Toggle(2); }
+  Effects ToggleFuzzy() { return Toggle(3); }
+  Effects ToggleWildcard() { return Toggle(4); }
+  Effects ToggleShortest() { return Toggle(5); }
+  Effects ToggleRegExp() { return Toggle(6); }
+  bool CommitSearch();
+  void PutSearchFirst(const search::SearchEntry& entry);
+  void RebuildDelimiters();
+  Effects SetPending(std::string_view text, Effects fx);
+  Effects RegexDown(bool hadSelection);
+  Effects ShowHit(doc::LineNo line, std::int32_t offset, std::int32_t length, bool upward);
+  Effects ApplySearchDialog(std::vector<std::string> fields);
+  std::pair<doc::LineNo, doc::LineNo> SearchSpan(doc::LineNo from);
+
   static const std::array<Handler, commands::kCommandCount + 1>& Handlers();
 
   Host& host_;
@@ -402,6 +463,20 @@ class Editor final : public doc::PaneViews {
   bool writeProtected_ = false;
   std::optional<std::uint8_t> lead_;  // a lead byte waiting for its second byte
   doc::TextPos dropAt_{};             // where a dragged selection would go
+  // search
+  search::SEARCHSTR strings_{};
+  std::string barText_;               // the search combo's edit text
+  std::uint8_t buttons_ = 0;          // the option buttons' checked state
+  int searchMode_ = 0;                // 0 the file, 1 the caret's range
+  int dialogScope_ = 0;               // the dialog's scope (2: in files, kept for the listing)
+  bool shareSearch_ = false;          // the dialog's "share with the other editors"
+  bool searchDialogOpen_ = false;
+  bool regexStartInclusive_ = false;
+  std::optional<doc::TextPos> emptyMatchAt_;  // where the last regular-expression search matched empty
+  std::optional<doc::TextPos> wordSetEnd_;    // where the pending word of SCHWORDSET ends
+  std::unique_ptr<std::array<std::uint8_t, 65536>> delimiters_;  // with the search bits
+  std::function<SearchPrefs()> searchPrefs_;
+  SearchSharing* sharing_ = nullptr;
 };
 
 // Metrics of a fixed-pitch font of 8 × 16 pixel cells for runs without a

@@ -168,7 +168,7 @@ bool ParseScript(std::string_view text, std::vector<ScriptStep>* steps, ScriptEr
       return wanted < 2 || Number(w[1], &step.b);
     };
     // A trailing comment after a step that takes no free text.
-    if (word != "input" && word != "type" && word != "ime" && word != "clipboard") {
+    if (word != "input" && word != "type" && word != "ime" && word != "clipboard" && word != "searchtext") {
       if (const std::size_t hash = rest.find(" #"); hash != std::string_view::npos) rest = Trim(rest.substr(0, hash));
       if (!rest.empty() && rest.front() == '#') rest = {};
     }
@@ -179,6 +179,15 @@ bool ParseScript(std::string_view text, std::vector<ScriptStep>* steps, ScriptEr
       step.kind = word == "type" ? ScriptStep::Kind::Type : ScriptStep::Kind::Ime;
       if (rest.empty()) return fail(std::string(word) + " needs a text");
       step.fields.push_back(SjisOf(Unquoted(rest)));
+    } else if (word == "searchtext") {
+      step.kind = ScriptStep::Kind::SearchText;
+      step.fields.push_back(SjisOf(Unquoted(rest)));
+    } else if (word == "searchitem") {
+      step.kind = ScriptStep::Kind::SearchItem;
+      if (!positions(1)) return fail("searchitem needs an item number");
+    } else if (word == "searchreport") {
+      step.kind = ScriptStep::Kind::SearchReport;
+      if (!rest.empty()) return fail("searchreport takes nothing");
     } else if (word == "clipboard") {
       step.kind = ScriptStep::Kind::Clipboard;
       step.on = rest != "none" && rest != "fail";
@@ -336,6 +345,17 @@ void PlayScript(Editor& editor, ScriptWorld& world, const std::vector<ScriptStep
         std::snprintf(buf, sizeof buf, "undo: %s undo=%u redo=%u used=%u ring=%zu %s", u.Indicator().c_str(),
                       u.undoCount(), u.redoCount(), u.used(), u.deletedLines(), editor.insertMode() ? "insert" : "overwrite");
         world.transcript.push_back(buf);
+        break;
+      }
+      case K::SearchText: apply(editor.EditSearchText(s.fields[0])); break;
+      case K::SearchItem: apply(editor.ChooseSearchItem(s.a)); break;
+      case K::SearchReport: {
+        const search::SEARCHSTR& st = editor.searchStrings();
+        char buf[64];
+        std::snprintf(buf, sizeof buf, " options=0x%02X mode=%d history=%d pending=", editor.searchButtons(),
+                      editor.searchMode(), search::HistoryCount(st));
+        const std::string pending = st.committed == 0 ? base::Utf8(search::TextOf(st.pending)) : "-";
+        world.transcript.push_back("search: text=" + base::Utf8(editor.searchText()) + buf + pending);
         break;
       }
       case K::Click: apply(editor.Press(p, pos(s), false)); break;

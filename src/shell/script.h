@@ -17,6 +17,10 @@
 //   writeprotect on|off, autoindent on|off, undobuffer BYTES
 //   report                    writes "undo: INDICATOR undo=N redo=N used=BYTES
 //                             ring=N insert|overwrite" into the transcript
+//   searchtext TEXT           typed into the search combo ("" empties it)
+//   searchitem N              the combo's history item N (0 the first) chosen
+//   searchreport              writes "search: text=TEXT options=0xNN mode=N
+//                             history=N pending=TEXT|-" into the transcript
 //   caret LINE COLUMN         a click there; drag LINE COLUMN extends it
 //   shiftclick LINE COLUMN    a click with Shift held
 //   dblclick LINE COLUMN      a double click
@@ -45,6 +49,7 @@ struct ScriptStep {
   enum class Kind {
     Command, Key, Click, Drag, ShiftClick, DoubleClick, LineClick, LineDrag, Pane, Input, Answer,
     Type, Ime, Clipboard, ClearUndo, Save, WriteProtect, AutoIndent, UndoBuffer, Report,
+    SearchText, SearchItem, SearchReport,
   };
   Kind kind = Kind::Command;
   int line = 0;                      // in the script, for messages

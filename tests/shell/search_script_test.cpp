@@ -1,0 +1,142 @@
+// Searching through scripts: the search string from the combo, the dialog and
+// the text, the option buttons, and the searches down and up in every way of
+// matching. "\n" stands for CR LF in documents.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/editor_session.h"
+
+namespace {
+
+using gvtest::Session;
+
+struct Case {
+  const char* name;
+  const char* in;
+  const char* script;
+  const char* transcript;  // with the final line
+};
+
+void RunCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    Session s(c.in);
+    EXPECT_EQ(s.Play(c.script), c.transcript) << c.name;
+  }
+}
+
+TEST(Search, PlainDownAndUp) {
+  RunCases({
+      {"down twice finds the hits in turn", "abc abc abc", "searchtext abc\nSCHDOWN\nSCHDOWN",
+       "status: \nstatus: \ncaret=1:5 sel=1:4-1:6 lines=1 modified=0"},
+      {"up twice finds earlier hits", "abc abc abc", "key End\nsearchtext abc\nSCHUP\nSCHUP",
+       "status: \nstatus: \ncaret=1:8 sel=1:4-1:6 lines=1 modified=0"},
+      {"on to the next lines, case folded", "x\nyy\nzABCz", "searchtext abc\nSCHDOWN", "status: \ncaret=3:2 sel=3:1-3:3 lines=3 modified=0"},
+      {"case distinguished", "ABC abc", "searchtext abc\nDIST_ONOFF\nSCHDOWN", "status: \ncaret=1:5 sel=1:4-1:6 lines=1 modified=0"},
+      {"never across a line break", "ab\ncd", "searchtext bc\nSCHDOWN",
+       "status: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=2 modified=0"},
+      {"not found upward puts the caret back", "abc xyz", "caret 1 5\ndrag 1 8\nsearchtext abc\nSCHUP\nSCHUP",
+       "status: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:4 sel=none lines=1 modified=0"},
+      {"no search string", "abc", "SCHDOWN", "status: \nstatus: 検索文字列が設定されていません。\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"never on a trail byte", "ソ表\\", "searchtext \\\nSCHDOWN", "status: \ncaret=1:5 sel=1:4-1:4 lines=1 modified=0"},
+      {"a double-byte pattern", "アイウ ウ", "key End\nsearchtext ウ\nSCHUP\nSCHUP", "status: \nstatus: \ncaret=1:7 sel=1:4-1:5 lines=1 modified=0"},
+  });
+}
+
+TEST(Search, WordEdges) {
+  RunCases({
+      {"left edge: not inside a word", "xabc", "searchtext abc\nLEFTWORD_ONOFF\nSCHDOWN",
+       "status: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"left edge: after a parenthesis, then at a line start", "xabc (abc\nabc", "searchtext abc\nLEFTWORD_ONOFF\nSCHDOWN\nSCHDOWN",
+       "status: \nstatus: \ncaret=2:1 sel=2:0-2:2 lines=2 modified=0"},
+      {"right edge: katakana before the prolonged sound mark", "カナー カナ", "searchtext カナ\nRIGHTWORD_ONOFF\nSCHDOWN",
+       "status: \ncaret=1:8 sel=1:7-1:10 lines=1 modified=0"},
+      {"right edge: half-width katakana before its sound mark", "ｶﾅｰ ｶﾅ", "searchtext ｶﾅ\nRIGHTWORD_ONOFF\nSCHDOWN",
+       "status: \ncaret=1:5 sel=1:4-1:5 lines=1 modified=0"},
+      {"both edges upward", "abcd abc", "key End\nsearchtext abc\nLEFTWORD_ONOFF\nRIGHTWORD_ONOFF\nSCHUP\nSCHUP",
+       "status: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:9 sel=none lines=1 modified=0"},
+  });
+}
+
+TEST(Search, RegularExpressions) {
+  RunCases({
+      {"a match across lines", "ab\ncd", "searchtext b\\nc\nREGEXP_ONOFF\nSCHDOWN", "status: \ncaret=1:2 sel=1:1-2:0 lines=2 modified=0"},
+      {"one after another", "a1 b22", "searchtext [0-9]+\nREGEXP_ONOFF\nSCHDOWN\nSCHDOWN", "status: \nstatus: \ncaret=1:5 sel=1:4-1:5 lines=1 modified=0"},
+      {"double-byte classes", "abcあいう", "searchtext [ぁ-ん]+\nREGEXP_ONOFF\nSCHDOWN", "status: \ncaret=1:4 sel=1:3-1:8 lines=1 modified=0"},
+      {"nothing matches", "abc", "searchtext x+\nREGEXP_ONOFF\nSCHDOWN",
+       "status: \nstatus: マッチする文字列は見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"not upward", "abc", "key End\nsearchtext b\nREGEXP_ONOFF\nSCHUP",
+       "status: \nstatus: 正規表現検索は上方向検索できません。\nbeep\ncaret=1:4 sel=none lines=1 modified=0"},
+      {"empty matches move on", "ab", "searchtext x*\nREGEXP_ONOFF\nSCHDOWN\nSCHDOWN\nSCHDOWN",
+       "status: \nstatus: \nstatus: \ncaret=1:3 sel=none lines=1 modified=0"},
+  });
+}
+
+TEST(Search, RangeMode) {
+  RunCases({
+      {"down stops before the next range line", "x\nr\nabc", "caret 2 1\ninput r\nAREASEL\ncaret 1 1\nSCHMODE\nsearchtext abc\nSCHDOWN",
+       "status: 範内検索ﾓｰﾄﾞに変更しました\nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=3 modified=0"},
+      {"up stops at the range's own line", "abc\nr\nx", "caret 2 1\ninput r\nAREASEL\ncaret 3 1\nSCHMODE\nsearchtext abc\nSCHUP",
+       "status: 範内検索ﾓｰﾄﾞに変更しました\nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=3:1 sel=none lines=3 modified=0"},
+      {"back to the whole file", "abc\nr\nx", "caret 2 1\ninput r\nAREASEL\ncaret 3 1\nSCHMODE\nSCHMODE\nsearchtext abc\nSCHUP",
+       "status: 範内検索ﾓｰﾄﾞに変更しました\nstatus: ﾌｧｲﾙ内検索ﾓｰﾄﾞに変更しました\nstatus: \ncaret=1:4 sel=1:0-1:2 lines=3 modified=0"},
+      {"regular expressions keep to the range", "x\nr\nabc", "caret 2 1\ninput r\nAREASEL\ncaret 1 1\nSCHMODE\nsearchtext abc\nREGEXP_ONOFF\nSCHDOWN",
+       "status: 範内検索ﾓｰﾄﾞに変更しました\nstatus: \nstatus: マッチする文字列は見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=3 modified=0"},
+  });
+}
+
+TEST(Search, TheSearchString) {
+  RunCases({
+      {"history: a known text moves to the front with the new options", "abc",
+       "searchtext a\nSCHDOWN\nsearchtext b\nSCHDOWN\nsearchtext a\nDIST_ONOFF\nSCHDOWN\nsearchreport",
+       "status: \nstatus: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\n"
+       "search: text=a options=0x01 mode=0 history=2 pending=-\ncaret=1:3 sel=none lines=1 modified=0"},
+      {"an item of the list", "abc", "searchtext a\nSCHDOWN\nsearchtext c\nSCHDOWN\nsearchitem 1\nsearchreport",
+       "status: \nstatus: \nsearch: text=a options=0x00 mode=0 history=2 pending=-\ncaret=1:3 sel=1:2-1:2 lines=1 modified=0"},
+      {"the selection", "hello world hello", "caret 1 1\ndrag 1 6\nSCHSELECTSET\nsearchreport\nSCHDOWN",
+       "status: 検索文字列 = hello\nsearch: text= options=0x00 mode=0 history=0 pending=hello\nstatus: \ncaret=1:13 sel=1:12-1:16 lines=1 modified=0"},
+      {"the selection: tabs shown as blanks, cut at a line end", "a\tb\ncd", "caret 1 1\ndrag 2 2\nSCHSELECTSET",
+       "status: 検索文字列 = a b\ncaret=2:2 sel=1:0-2:0 lines=2 modified=0"},
+      {"no selection", "abc", "SCHSELECTSET", "status: 選択されている文字列がありません\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"words one after another", "foo_bar baz", "SCHWORDSET\nSCHWORDSET\nSCHWORDSET\nsearchreport",
+       "status: 検索文字列 = foo_bar\nstatus: 検索文字列 = foo_bar \nstatus: 検索文字列 = foo_bar baz\n"
+       "search: text= options=0x00 mode=0 history=0 pending=foo_bar baz\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"a word of kana", "ひらがなカタカナ", "SCHWORDSET", "status: 検索文字列 = ひらがな\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"no word past the line end", "ab", "key End\nSCHWORDSET", "status: 検索文字列に設定できる文字列がありません。\nbeep\ncaret=1:3 sel=none lines=1 modified=0"},
+      {"a word with a selection only moves the caret", "abc def", "caret 1 5\ndrag 1 8\nSCHWORDSET", "caret=1:5 sel=none lines=1 modified=0"},
+  });
+}
+
+TEST(Search, OptionButtons) {
+  // Which buttons may be clicked follows the options.
+  struct Row {
+    std::uint8_t options;
+    const char* enabled;  // 区別 左単 右単 曖昧 WILD 最短 正規
+  };
+  const Row rows[] = {
+      {0x00, "1111101"},
+      {0x10, "1111110"},
+      {0x40, "1000001"},
+      {0x50, "1000000"},
+  };
+  for (const Row& r : rows) {
+    const auto b = gorvane::search::ButtonsFor(r.options);
+    std::string got;
+    for (bool e : b.enabled) got += e ? '1' : '0';
+    EXPECT_EQ(got, r.enabled) << int(r.options);
+  }
+}
+
+TEST(Search, Dialog) {
+  RunCases({
+      {"applied, then searched", "xABC abc", "input abc 1 0 0\nSCHWINDOWOPEN\nsearchreport\nSCHDOWN",
+       "status: 検索文字列 = abc\nsearch: text=abc options=0x01 mode=0 history=1 pending=-\nstatus: \ncaret=1:6 sel=1:5-1:7 lines=1 modified=0"},
+      {"the range scope", "abc", "input abc 0 1 0\nSCHWINDOWOPEN\nsearchreport",
+       "status: 検索文字列 = abc\nsearch: text=abc options=0x00 mode=1 history=1 pending=-\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"an empty text is refused and the dialog stays", "abc", "input \"\" 0 0 0\nSCHWINDOWOPEN",
+       "box: Gorvane | 検索文字列が設定されていません。 -> ok\ncaret=1:1 sel=none lines=1 modified=0"},
+  });
+}
+
+}  // namespace
