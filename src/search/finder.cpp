@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "companions/qorvetc/fold_text.h"
 #include "companions/qorvetc/search_text.h"
 
 namespace gorvane::search {
@@ -25,18 +26,37 @@ struct Finder::Prepared {
   const std::uint8_t* delimiters = nullptr;
   bool upward = false;
   std::string pattern;  // prepared: folded, lower-cased
-  std::string lowered;  // scratch: the line lower-cased
+  std::string work;     // scratch: the line folded and/or lower-cased
+  std::vector<std::uint8_t> map;  // the fold's codes of the line's bytes
   bool continued = false;
 
   bool Case() const { return options & qv::kSearchCase; }
+  bool Fuzzy() const { return options & qv::kSearchFuzzy; }
   bool Words() const { return options & (qv::kSearchLeftWord | qv::kSearchRightWord); }
 
-  // The text a line is searched in: the line itself or its lower-cased copy.
+  // The text a line is searched in: the line itself, or its folded and/or
+  // lower-cased copy.
   std::string_view Searched(std::string_view text) {
-    if (Case()) return text;
-    lowered.assign(text);
-    qv::StrCnvUpperToLower(lowered);
-    return lowered;
+    if (Case() && !Fuzzy()) return text;
+    work.assign(text);
+    if (Fuzzy()) {
+      map.resize(work.size());
+      work.resize(qv::FoldText(work, map).length);
+    }
+    if (!Case()) qv::StrCnvUpperToLower(work);
+    return work;
+  }
+  // A position of the line in the searched text.
+  std::size_t Searched(std::size_t position) const {
+    return Fuzzy() ? qv::GetSchCaretPos(map, std::min(position, map.size())) : position;
+  }
+  // A hit of the searched text as bytes of the line; none when it begins or
+  // ends inside a folded character.
+  std::optional<std::pair<std::size_t, std::size_t>> Unfolded(std::size_t hit) const {
+    if (!Fuzzy()) return std::pair{hit, pattern.size()};
+    const auto r = qv::GetSchStrSize(map, hit, pattern.size());
+    if (!r) return std::nullopt;
+    return std::pair{r->offset, r->length};
   }
 
   bool Accept(std::string_view line, std::size_t at, std::size_t length) const {
@@ -50,6 +70,7 @@ Finder::Finder(std::string_view pattern, std::uint8_t options, const std::uint8_
   p_->delimiters = delimiters;
   p_->upward = upward;
   p_->pattern.assign(pattern);
+  if (p_->Fuzzy()) p_->pattern.resize(qv::FoldText(p_->pattern, {}).length);
   if (!p_->Case()) qv::StrCnvUpperToLower(p_->pattern);
 }
 
@@ -61,14 +82,15 @@ bool Finder::wildcard() const { return false; }
 std::optional<std::pair<std::int32_t, std::int32_t>> Finder::InLine(std::string_view line, std::int32_t start) {
   Prepared& p = *p_;
   const std::string_view text = p.Searched(WithoutLineEnd(line));
-  std::size_t from = static_cast<std::size_t>(std::max(start, 0));
+  std::size_t from = p.Searched(static_cast<std::size_t>(std::max(start, 0)));
   while (from < text.size()) {
     const std::size_t hit = qv::BmStrSearch(p.pattern, from, text, p.continued);
     p.continued = true;
     if (hit == qv::kNoHit) break;
-    if (p.Accept(line, hit, p.pattern.size()))
-      return std::pair{static_cast<std::int32_t>(hit), static_cast<std::int32_t>(p.pattern.size())};
     from = hit + 1;
+    const auto u = p.Unfolded(hit);
+    if (u && p.Accept(line, u->first, u->second))
+      return std::pair{static_cast<std::int32_t>(u->first), static_cast<std::int32_t>(u->second)};
   }
   return std::nullopt;
 }
@@ -94,15 +116,17 @@ std::optional<Hit> Finder::Up(document::LineSource& lines, TextPos caret, LineNo
     // On the caret's line a hit must begin before the caret.
     std::size_t from = qv::kFromEnd;
     if (l == caret.line) {
-      if (caret.column.value - 2 < 0) continue;
-      from = static_cast<std::size_t>(caret.column.value - 2);
+      const std::size_t at = p.Searched(static_cast<std::size_t>(std::max(caret.column.value - 1, 0)));
+      if (at == 0) continue;
+      from = at - 1;
     }
     while (true) {
       const std::size_t hit = qv::BmStrBackSearch(p.pattern, from, text, p.continued);
       p.continued = true;
       if (hit == qv::kNoHit) break;
-      if (p.Accept(line, hit, p.pattern.size()))
-        return Hit{l, static_cast<std::int32_t>(hit), static_cast<std::int32_t>(p.pattern.size())};
+      const auto u = p.Unfolded(hit);
+      if (u && p.Accept(line, u->first, u->second))
+        return Hit{l, static_cast<std::int32_t>(u->first), static_cast<std::int32_t>(u->second)};
       if (hit == 0) break;
       from = hit - 1;
     }

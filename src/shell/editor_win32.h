@@ -205,7 +205,7 @@ class LineDialogsWin32 final : public sh::EditorDialogs {
   bool Offer(MSG* msg);
   HWND* owner = nullptr;
   HMODULE* resources = nullptr;
-  std::array<HWND, 5> open{};  // by DialogKind
+  std::array<HWND, 6> open{};  // by DialogKind
 };
 
 // The info window's list of this file's bookmarks, over the bookmark messages.

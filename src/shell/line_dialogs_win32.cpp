@@ -23,6 +23,7 @@ const wchar_t* TemplateOf(sh::DialogKind kind, std::size_t* limit) {
     case sh::DialogKind::BookmarkName: *limit = 255; return L"MARKJUMP";
     case sh::DialogKind::RangeLabel: *limit = 255; return L"SETAREASEL";
     case sh::DialogKind::EditRangeLabel: *limit = 255; return L"EDITAREASEL";
+    case sh::DialogKind::Search: *limit = 256; return L"SCHDLG";  // not in the resources yet: the dialog fails to open
   }
   *limit = 10;
   return L"JUMP";
