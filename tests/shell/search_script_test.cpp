@@ -59,6 +59,19 @@ TEST(Search, WordEdges) {
   });
 }
 
+TEST(Search, Fuzzy) {
+  RunCases({
+      {"half-width, hiragana and katakana alike", "ｶﾞ が ガ", "searchtext ガ\nAIMAI_ONOFF\nSCHDOWN\nSCHDOWN\nSCHDOWN",
+       "status: \nstatus: \nstatus: \ncaret=1:7 sel=1:6-1:7 lines=1 modified=0"},
+      {"the selection covers the half-width pair", "xｶﾞ", "searchtext が\nAIMAI_ONOFF\nSCHDOWN",
+       "status: \ncaret=1:2 sel=1:1-1:2 lines=1 modified=0"},
+      {"never half of a folded character", "ガ", "searchtext ｶ\nAIMAI_ONOFF\nSCHDOWN",
+       "status: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"full-width letters in either case", "ａｂｃ", "searchtext ABC\nAIMAI_ONOFF\nSCHDOWN", "status: \ncaret=1:1 sel=1:0-1:5 lines=1 modified=0"},
+      {"upward", "ガ xｶﾞ", "key End\nsearchtext が\nAIMAI_ONOFF\nSCHUP", "status: \ncaret=1:7 sel=1:4-1:5 lines=1 modified=0"},
+  });
+}
+
 TEST(Search, RegularExpressions) {
   RunCases({
       {"a match across lines", "ab\ncd", "searchtext b\\nc\nREGEXP_ONOFF\nSCHDOWN", "status: \ncaret=1:2 sel=1:1-2:0 lines=2 modified=0"},
