@@ -4,6 +4,7 @@
 
 #include "companions/qorvetc/fold_text.h"
 #include "companions/qorvetc/search_text.h"
+#include "companions/qorvetc/wildcard.h"
 
 namespace gorvane::search {
 
@@ -29,6 +30,7 @@ struct Finder::Prepared {
   std::string work;     // scratch: the line folded and/or lower-cased
   std::vector<std::uint8_t> map;  // the fold's codes of the line's bytes
   bool continued = false;
+  std::optional<qv::CompiledWildcard> wild;  // the pattern compiled, when it is a wildcard pattern
 
   bool Case() const { return options & qv::kSearchCase; }
   bool Fuzzy() const { return options & qv::kSearchFuzzy; }
@@ -66,21 +68,50 @@ struct Finder::Prepared {
 
 Finder::Finder(std::string_view pattern, std::uint8_t options, const std::uint8_t* delimiters, bool upward)
     : p_(std::make_unique<Prepared>()) {
-  p_->options = options;
-  p_->delimiters = delimiters;
-  p_->upward = upward;
-  p_->pattern.assign(pattern);
-  if (p_->Fuzzy()) p_->pattern.resize(qv::FoldText(p_->pattern, {}).length);
-  if (!p_->Case()) qv::StrCnvUpperToLower(p_->pattern);
+  Prepared& p = *p_;
+  p.options = options;
+  p.delimiters = delimiters;
+  p.upward = upward;
+  p.pattern.assign(pattern);
+  auto foldAndLower = [&p](std::string& t) {
+    if (p.Fuzzy()) {
+      qv::CnvWildProblemChar(t);
+      t.resize(qv::FoldText(t, {}).length);
+    }
+    if (!p.Case()) qv::StrCnvUpperToLower(t);
+  };
+  if (options & qv::kSearchWildcard) {
+    // Upward the pattern is compiled reversed, to be matched forward in
+    // reversed lines.
+    std::string given = p.pattern;
+    if (upward) qv::SwapMultiStr(p.pattern);
+    foldAndLower(p.pattern);
+    p.wild = qv::CreateWildcardString(p.pattern, (options & qv::kSearchShortest) != 0, upward);
+    if (!p.wild) {
+      // No wildcard in it: a plain search for the text without its escapes.
+      p.pattern = given;
+      foldAndLower(p.pattern);
+      p.pattern.resize(qv::DeleteEscapeChar(p.pattern));
+    }
+    return;
+  }
+  if (p.Fuzzy()) p.pattern.resize(qv::FoldText(p.pattern, {}).length);
+  if (!p.Case()) qv::StrCnvUpperToLower(p.pattern);
 }
 
 Finder::~Finder() = default;
 
-bool Finder::empty() const { return p_->pattern.empty(); }
-bool Finder::wildcard() const { return false; }
+bool Finder::empty() const { return !p_->wild && p_->pattern.empty(); }
+bool Finder::wildcard() const { return p_->wild.has_value(); }
 
 std::optional<std::pair<std::int32_t, std::int32_t>> Finder::InLine(std::string_view line, std::int32_t start) {
   Prepared& p = *p_;
+  if (p.wild) {
+    const auto hit = qv::MatchWildcardInLine(qv::View(*p.wild), line, static_cast<std::size_t>(std::max(start, 0)),
+                                             p.options, p.delimiters);
+    if (!hit) return std::nullopt;
+    return std::pair{static_cast<std::int32_t>(hit->start), static_cast<std::int32_t>(hit->length)};
+  }
   const std::string_view text = p.Searched(WithoutLineEnd(line));
   std::size_t from = p.Searched(static_cast<std::size_t>(std::max(start, 0)));
   while (from < text.size()) {
@@ -110,6 +141,7 @@ std::optional<Hit> Finder::Up(document::LineSource& lines, TextPos caret, LineNo
   if (empty()) return std::nullopt;
   Prepared& p = *p_;
   first = std::max(first, LineNo(1));
+  if (p.wild) return WildUp(lines, caret, first);
   for (LineNo l = std::min(caret.line, LineNo(lines.LineCount())); l >= first; --l) {
     const std::string line = lines.Line(l);
     const std::string_view text = p.Searched(WithoutLineEnd(line));
@@ -129,6 +161,35 @@ std::optional<Hit> Finder::Up(document::LineSource& lines, TextPos caret, LineNo
         return Hit{l, static_cast<std::int32_t>(u->first), static_cast<std::int32_t>(u->second)};
       if (hit == 0) break;
       from = hit - 1;
+    }
+  }
+  return std::nullopt;
+}
+
+// Upward wildcard search: each line reversed by characters and the reversed
+// pattern matched forward in it; the word edges are tested on the line itself.
+std::optional<Hit> Finder::WildUp(document::LineSource& lines, TextPos caret, LineNo first) {
+  Prepared& p = *p_;
+  const auto options = static_cast<std::uint8_t>(p.options & ~(qv::kSearchLeftWord | qv::kSearchRightWord));
+  std::string reversed;
+  for (LineNo l = std::min(caret.line, LineNo(lines.LineCount())); l >= first; --l) {
+    const std::string line = lines.Line(l);
+    const std::string_view text = WithoutLineEnd(line);
+    reversed.assign(text);
+    qv::SwapMultiStr(reversed);
+    const std::size_t length = text.size();
+    std::size_t from = 0;
+    if (l == caret.line) from = length - std::min<std::size_t>(length, static_cast<std::size_t>(caret.column.value - 1));
+    while (from <= length) {
+      const auto hit = qv::MatchWildcardInLine(qv::View(*p.wild), reversed, from, options, nullptr);
+      if (!hit) break;
+      const std::size_t start = length - hit->start - hit->length;
+      if (p.Accept(line, start, hit->length))
+        return Hit{l, static_cast<std::int32_t>(start), static_cast<std::int32_t>(hit->length)};
+      // On from the next character of the reversed line.
+      const auto b = static_cast<std::uint8_t>(reversed[hit->start]);
+      const bool lead = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && hit->start + 1 < length;
+      from = hit->start + (lead ? 2 : 1);
     }
   }
   return std::nullopt;

@@ -54,6 +54,7 @@ class Finder {
   std::optional<std::pair<std::int32_t, std::int32_t>> InLine(std::string_view line, std::int32_t start);
 
  private:
+  std::optional<Hit> WildUp(document::LineSource& lines, document::TextPos caret, document::LineNo first);
   struct Prepared;
   std::unique_ptr<Prepared> p_;
 };
