@@ -72,6 +72,22 @@ TEST(Search, Fuzzy) {
   });
 }
 
+TEST(Search, Wildcards) {
+  RunCases({
+      {"the longest run", "abcabc", "searchtext a*c\nWILDCARD_ONOFF\nSCHDOWN", "status: \ncaret=1:1 sel=1:0-1:5 lines=1 modified=0"},
+      {"the shortest run", "abcabc", "searchtext a*c\nWILDCARD_ONOFF\nHAIKEIENJOY_ONOFF\nSCHDOWN",
+       "status: \ncaret=1:1 sel=1:0-1:2 lines=1 modified=0"},
+      {"upward", "abcabc", "key End\nsearchtext a?c\nWILDCARD_ONOFF\nSCHUP", "status: \ncaret=1:7 sel=1:3-1:5 lines=1 modified=0"},
+      {"upward twice", "abcabc", "key End\nsearchtext a?c\nWILDCARD_ONOFF\nSCHUP\nSCHUP", "status: \nstatus: \ncaret=1:4 sel=1:0-1:2 lines=1 modified=0"},
+      {"without a wildcard: escapes go", "xa*c", "searchtext a\\*c\nWILDCARD_ONOFF\nSCHDOWN",
+       "status: \ncaret=1:2 sel=1:1-1:3 lines=1 modified=0"},
+      {"one double-byte character", "aあc", "searchtext a?c\nWILDCARD_ONOFF\nSCHDOWN", "status: \ncaret=1:1 sel=1:0-1:3 lines=1 modified=0"},
+      {"words upward are tested on the line itself", "xab ab", "key End\nsearchtext a?\nWILDCARD_ONOFF\nLEFTWORD_ONOFF\nSCHUP\nSCHUP",
+       "status: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:7 sel=none lines=1 modified=0"},
+      {"fuzzy wildcard", "xｶﾞｷ", "searchtext ガ?\nWILDCARD_ONOFF\nAIMAI_ONOFF\nSCHDOWN", "status: \ncaret=1:2 sel=1:1-1:3 lines=1 modified=0"},
+  });
+}
+
 TEST(Search, RegularExpressions) {
   RunCases({
       {"a match across lines", "ab\ncd", "searchtext b\\nc\nREGEXP_ONOFF\nSCHDOWN", "status: \ncaret=1:2 sel=1:1-2:0 lines=2 modified=0"},
