@@ -20,6 +20,16 @@ std::string_view WithoutLineEnd(std::string_view line) {
   return line;
 }
 
+// Whether text holds an ASCII letter as a character of its own.
+bool HasLetter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(text[i]);
+    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ++i;  // a double-byte character
+    else if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 struct Finder::Prepared {
@@ -32,20 +42,23 @@ struct Finder::Prepared {
   bool continued = false;
   std::optional<qv::CompiledWildcard> wild;  // the pattern compiled, when it is a wildcard pattern
 
+  bool letters = false;  // the prepared pattern holds an ASCII letter as a character of its own
   bool Case() const { return options & qv::kSearchCase; }
+  // Lower-casing a line can change a match only when the pattern has a letter.
+  bool Lower() const { return !Case() && letters; }
   bool Fuzzy() const { return options & qv::kSearchFuzzy; }
   bool Words() const { return options & (qv::kSearchLeftWord | qv::kSearchRightWord); }
 
   // The text a line is searched in: the line itself, or its folded and/or
   // lower-cased copy.
   std::string_view Searched(std::string_view text) {
-    if (Case() && !Fuzzy()) return text;
+    if (!Lower() && !Fuzzy()) return text;
     work.assign(text);
     if (Fuzzy()) {
       map.resize(work.size());
       work.resize(qv::FoldText(work, map).length);
     }
-    if (!Case()) qv::StrCnvUpperToLower(work);
+    if (Lower()) qv::StrCnvUpperToLower(work);
     return work;
   }
   // A position of the line in the searched text.
@@ -92,11 +105,13 @@ Finder::Finder(std::string_view pattern, std::uint8_t options, const std::uint8_
       p.pattern = given;
       foldAndLower(p.pattern);
       p.pattern.resize(qv::DeleteEscapeChar(p.pattern));
+      p.letters = HasLetter(p.pattern);
     }
     return;
   }
   if (p.Fuzzy()) p.pattern.resize(qv::FoldText(p.pattern, {}).length);
   if (!p.Case()) qv::StrCnvUpperToLower(p.pattern);
+  p.letters = HasLetter(p.pattern);
 }
 
 Finder::~Finder() = default;

@@ -81,6 +81,7 @@ TEST(Search, Wildcards) {
       {"upward twice", "abcabc", "key End\nsearchtext a?c\nWILDCARD_ONOFF\nSCHUP\nSCHUP", "status: \nstatus: \ncaret=1:4 sel=1:0-1:2 lines=1 modified=0"},
       {"without a wildcard: escapes go", "xa*c", "searchtext a\\*c\nWILDCARD_ONOFF\nSCHDOWN",
        "status: \ncaret=1:2 sel=1:1-1:3 lines=1 modified=0"},
+      {"without a wildcard, case folded", "xABC", "searchtext abc\nWILDCARD_ONOFF\nSCHDOWN", "status: \ncaret=1:2 sel=1:1-1:3 lines=1 modified=0"},
       {"one double-byte character", "aあc", "searchtext a?c\nWILDCARD_ONOFF\nSCHDOWN", "status: \ncaret=1:1 sel=1:0-1:3 lines=1 modified=0"},
       {"words upward are tested on the line itself", "xab ab", "key End\nsearchtext a?\nWILDCARD_ONOFF\nLEFTWORD_ONOFF\nSCHUP\nSCHUP",
        "status: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:7 sel=none lines=1 modified=0"},
