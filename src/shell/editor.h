@@ -277,6 +277,7 @@ class Editor final : public doc::PaneViews {
   std::uint8_t searchButtons() const { return buttons_; }
   const search::SEARCHSTR& searchStrings() const { return strings_; }
   int searchMode() const { return searchMode_; }
+  const std::string& searchFileTypes() const { return searchFileTypes_; }
   // Search settings applied in another editor's dialog.
   Effects SearchSettingsReceived(const ipc::SearchSettings& settings);
 
@@ -470,6 +471,7 @@ class Editor final : public doc::PaneViews {
   int searchMode_ = 0;                // 0 the file, 1 the caret's range
   int dialogScope_ = 0;               // the dialog's scope (2: in files, kept for the listing)
   bool shareSearch_ = false;          // the dialog's "share with the other editors"
+  std::string searchFileTypes_;       // the file types of a search in files, as shared
   bool searchDialogOpen_ = false;
   bool regexStartInclusive_ = false;
   std::optional<doc::TextPos> emptyMatchAt_;  // where the last regular-expression search matched empty

@@ -38,6 +38,8 @@ constexpr std::u8string_view kNoWord = u8"検索文字列に設定できる文�
 
 std::int32_t Size(std::string_view s) { return static_cast<std::int32_t>(s.size()); }
 
+constexpr std::size_t kMaxFileTypes = 48;  // bytes of the file-type list of a search in files
+
 bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 std::string_view TextOfLine(std::string_view line) {
@@ -382,6 +384,7 @@ Effects Editor::ApplySearchDialog(std::vector<std::string> fields) {
     out.options = options;
     out.share = shareSearch_;
     out.text.assign(text);
+    out.fileTypes = searchFileTypes_;
     sharing_->ShareSearch(out, shareSearch_);
   }
   return Effects{Effects::kSearchBar};
@@ -394,6 +397,7 @@ Effects Editor::SearchSettingsReceived(const ipc::SearchSettings& settings) {
   dialogScope_ = std::clamp(settings.scope, 0, 2);
   searchMode_ = dialogScope_ == 1 ? 1 : 0;
   shareSearch_ = settings.share;
+  searchFileTypes_.assign(se::CutAtCharacter(settings.fileTypes, kMaxFileTypes));
   buttons_ = static_cast<std::uint8_t>(settings.options & 0x7F);
   PutSearchFirst(se::MakeEntry(text, buttons_));
   return Effects{Effects::kSearchBar};

@@ -138,6 +138,52 @@ TEST(Search, TheSearchString) {
   });
 }
 
+TEST(Search, LimitsKeepWholeCharacters) {
+  auto repeat = [](std::string_view s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  // The combo takes 257 bytes, the selection and the words 256, never half a character.
+  struct Row {
+    const char* name;
+    std::string in, script, pending, text;
+  };
+  const Row rows[] = {
+      {"combo: even start", "x", "searchtext " + repeat("あ", 150) + "\nsearchreport", "-", repeat("あ", 128)},
+      {"combo: odd start", "x", "searchtext a" + repeat("あ", 150) + "\nsearchreport", "-", "a" + repeat("あ", 128)},
+      {"selection: even start", repeat("あ", 200), "caret 1 1\nkey Shift+End\nSCHSELECTSET\nsearchreport", repeat("あ", 128), ""},
+      {"selection: odd start", "a" + repeat("あ", 200), "caret 1 1\nkey Shift+End\nSCHSELECTSET\nsearchreport", "a" + repeat("あ", 127), ""},
+      {"words grow up to the limit", "a" + repeat("あ", 200), "SCHWORDSET\nSCHWORDSET\nSCHWORDSET\nsearchreport", "a" + repeat("あ", 127), ""},
+  };
+  for (const Row& r : rows) {
+    Session s(r.in);
+    const std::string transcript = s.Play(r.script);
+    const std::string want = "search: text=" + r.text + " options=0x00 mode=0 history=0 pending=" + r.pending;
+    EXPECT_NE(transcript.find(want + "\n"), std::string::npos) << r.name << "\n" << transcript;
+  }
+}
+
+TEST(Search, SettingsFromAnotherEditorAreHeldToTheLimits) {
+  Session s("abc");
+  gorvane::ipc::SearchSettings in;
+  in.scope = 7;
+  in.options = 0xFF;
+  in.text = "a";
+  for (int i = 0; i < 200; ++i) in.text += "\x82\xA0";  // あ
+  in.fileTypes = "x";
+  for (int i = 0; i < 40; ++i) in.fileTypes += "\x82\xA0";
+  const auto fx = s.editor.SearchSettingsReceived(in);
+  EXPECT_TRUE(fx.Has(gorvane::shell::Effects::kSearchBar));
+  const auto& front = s.editor.searchStrings().history[0];
+  EXPECT_EQ(front.length, 257);  // "a" and 128 double-byte characters
+  EXPECT_EQ(front.options, 0x7F);
+  EXPECT_EQ(s.editor.searchFileTypes().size(), 47u);  // "x" and 23 double-byte characters
+  EXPECT_EQ(s.editor.searchMode(), 0);  // scope 7 is no scope: the dialog's scope is held to 2 (in files)
+  in.text.clear();
+  EXPECT_FALSE(s.editor.SearchSettingsReceived(in).Has(gorvane::shell::Effects::kSearchBar));  // nothing to take
+}
+
 TEST(Search, OptionButtons) {
   // Which buttons may be clicked follows the options.
   struct Row {
