@@ -286,7 +286,8 @@ bool RightEdge(std::string_view line, std::size_t end, const std::uint8_t* table
   const Char last = CharBefore(line, end);
   const int lastClass = WordClass(last.code), nextClass = WordClass(next.code);
   if (last.bytes == 2) {
-    if (line.size() - end == 1) return true;
+    // A single byte at the very end is a character like any other (the same
+    // test holds on the last line, which has no CR LF, as on every other).
     if (next.bytes == 2) return lastClass != nextClass && !(IsKana(lastClass) && nextClass == 7);
     return !(IsKana(lastClass) && next.code == 0xB0);
   }

@@ -106,10 +106,10 @@ void BuildSearchDelimiters(std::span<std::uint8_t, kDelimiterTableSize> table, s
 //    the character before it is a delimiter (0x10 single byte, 0x20 double
 //    byte), or the two characters differ in width or in WordClass.
 //  - Right edge: passes at the line's end, before CR LF or a delimiter. Else,
-//    the hit's last character double-byte: one byte left in the line passes;
-//    a double-byte character next fails with the same WordClass or after
-//    hiragana or katakana when it is the prolonged sound mark 0x815B; a single
-//    byte next fails only after hiragana or katakana when it is 0xB0. The last
+//    the hit's last character double-byte: a double-byte character next fails
+//    with the same WordClass or after hiragana or katakana when it is the
+//    prolonged sound mark 0x815B; a single byte next (the line's last byte
+//    too) fails only after hiragana or katakana when it is 0xB0. The last
 //    character single-byte: a double-byte character next fails only after
 //    half-width katakana when it is 0x815B; a single byte next fails with the
 //    same WordClass.

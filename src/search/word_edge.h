@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "companions/qorvetc/search_text.h"
+
 namespace gorvane::search {
 
 // The search's delimiter bits in the 65,536-entry table (indexed by a byte or
 // by lead * 256 + trail): 0x10 a half-width delimiter, 0x20 a full-width one.
-inline constexpr std::uint8_t kHalfWidthDelimiter = 0x10, kFullWidthDelimiter = 0x20;
+inline constexpr std::uint8_t kHalfWidthDelimiter = qorvetc::kHalfWidthDelimiter;
+inline constexpr std::uint8_t kFullWidthDelimiter = qorvetc::kFullWidthDelimiter;
 
 // The fixed delimiters alone (control bytes, space, ASCII and half-width
 // punctuation but "_", the full-width symbols but the prolonged sound mark),

@@ -54,6 +54,8 @@ TEST(Search, WordEdges) {
        "status: \ncaret=1:8 sel=1:7-1:10 lines=1 modified=0"},
       {"right edge: half-width katakana before its sound mark", "ｶﾅｰ ｶﾅ", "searchtext ｶﾅ\nRIGHTWORD_ONOFF\nSCHDOWN",
        "status: \ncaret=1:5 sel=1:4-1:5 lines=1 modified=0"},
+      {"right edge: the sound mark ends the last line", "ひらがなｰ", "searchtext ひらがな\nRIGHTWORD_ONOFF\nSCHDOWN",
+       "status: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:1 sel=none lines=1 modified=0"},
       {"both edges upward", "abcd abc", "key End\nsearchtext abc\nLEFTWORD_ONOFF\nRIGHTWORD_ONOFF\nSCHUP\nSCHUP",
        "status: \nstatus: \nstatus: 検索文字列が見つかりませんでした。\nbeep\ncaret=1:9 sel=none lines=1 modified=0"},
   });
