@@ -3,27 +3,13 @@
 // property aborts with its description.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "../../fuzz/search_checks.h"
-
-namespace fs = std::filesystem;
+#include "support/fuzz_inputs.h"
 
 TEST(SearchFuzzInputs, EveryKeptInputPasses) {
-  int seen = 0;
-  for (const char* kind : {"corpus", "regressions"}) {
-    const fs::path dir = fs::path(GV_SOURCE_DIR) / "fuzz" / kind / "fuzz_search";
-    if (!fs::exists(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const std::string bytes(std::istreambuf_iterator<char>(f), {});
-      gorvane::fuzz::CheckSearch(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-      ++seen;
-    }
+  const auto inputs = gvtest::KeptInputs("fuzz_search");
+  for (const gvtest::KeptInput& in : inputs) {
+    gorvane::fuzz::CheckSearch(in.data(), in.size());
   }
-  EXPECT_GT(seen, 0);
+  EXPECT_FALSE(inputs.empty());
 }

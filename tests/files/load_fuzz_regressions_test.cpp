@@ -2,28 +2,13 @@
 // over every input it caught (fuzz/regressions/fuzz_load/).
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "../../fuzz/load_checks.h"
-
-namespace fs = std::filesystem;
+#include "support/fuzz_inputs.h"
 
 TEST(LoadFuzzInputs, EveryKeptInputPasses) {
-  int seen = 0;
-  for (const char* kind : {"corpus", "regressions"}) {
-    const fs::path dir = fs::path(GV_SOURCE_DIR) / "fuzz" / kind / "fuzz_load";
-    if (!fs::exists(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const std::string bytes(std::istreambuf_iterator<char>(f), {});
-      EXPECT_EQ(gorvane::fuzz::CheckLoad(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-          << entry.path();
-      ++seen;
-    }
+  const auto inputs = gvtest::KeptInputs("fuzz_load");
+  for (const gvtest::KeptInput& in : inputs) {
+    EXPECT_EQ(gorvane::fuzz::CheckLoad(in.data(), in.size()), "") << in.path;
   }
-  EXPECT_GT(seen, 0);
+  EXPECT_FALSE(inputs.empty());
 }

@@ -3,30 +3,15 @@
 // over every input it caught (fuzz/regressions/fuzz_messages/).
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "../../fuzz/inbox_checks.h"
 #include "../../fuzz/message_checks.h"
-
-namespace fs = std::filesystem;
+#include "support/fuzz_inputs.h"
 
 TEST(MessageFuzzInputs, EveryKeptInputPasses) {
-  int seen = 0;
-  for (const char* kind : {"corpus", "regressions"}) {
-    const fs::path dir = fs::path(GV_SOURCE_DIR) / "fuzz" / kind / "fuzz_messages";
-    if (!fs::exists(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const std::string bytes(std::istreambuf_iterator<char>(f), {});
-      const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-      EXPECT_EQ(gorvane::fuzz::CheckMessage(data, bytes.size()), "") << entry.path();
-      EXPECT_EQ(gorvane::fuzz::CheckInboxes(data, bytes.size()), "") << entry.path();
-      ++seen;
-    }
+  const auto inputs = gvtest::KeptInputs("fuzz_messages");
+  for (const gvtest::KeptInput& in : inputs) {
+    EXPECT_EQ(gorvane::fuzz::CheckMessage(in.data(), in.size()), "") << in.path;
+    EXPECT_EQ(gorvane::fuzz::CheckInboxes(in.data(), in.size()), "") << in.path;
   }
-  EXPECT_GT(seen, 0);
+  EXPECT_FALSE(inputs.empty());
 }

@@ -2,28 +2,13 @@
 // seeds and over every input it caught (fuzz/regressions/fuzz_shared/).
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "../../fuzz/shared_checks.h"
-
-namespace fs = std::filesystem;
+#include "support/fuzz_inputs.h"
 
 TEST(SharedFuzzInputs, EveryKeptInputPasses) {
-  int seen = 0;
-  for (const char* kind : {"corpus", "regressions"}) {
-    const fs::path dir = fs::path(GV_SOURCE_DIR) / "fuzz" / kind / "fuzz_shared";
-    if (!fs::exists(dir)) continue;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const std::string bytes(std::istreambuf_iterator<char>(f), {});
-      EXPECT_EQ(gorvane::fuzz::CheckShared(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-          << entry.path();
-      ++seen;
-    }
+  const auto inputs = gvtest::KeptInputs("fuzz_shared");
+  for (const gvtest::KeptInput& in : inputs) {
+    EXPECT_EQ(gorvane::fuzz::CheckShared(in.data(), in.size()), "") << in.path;
   }
-  EXPECT_GT(seen, 0);
+  EXPECT_FALSE(inputs.empty());
 }
