@@ -17,6 +17,7 @@ constexpr const char* kUsage =
     "       gvtool load FILE\n"
     "       gvtool roundtrip IN OUT [--to FORM] [--crlf cr|lf|crlf]\n"
     "       gvtool edit [--script FILE]... [-e STEP]... IN [OUT]\n"
+    "       gvtool grep [-c] [-i] [-w] [--fuzzy] [--wild] [-E] [--] PATTERN FILE...\n"
     "       gvtool ipc list|hold|dump|record ...   (Windows build)\n"
     "       gvtool help | --help\n"
     "FORM: sjis eucjp utf8 utf8bom utf16le utf16lebom utf16be utf16bebom\n"
@@ -330,6 +331,7 @@ int RunGvtool(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
   if (args[0] == "load") return LoadCommand(rest, in, out, err);
   if (args[0] == "roundtrip") return RoundtripCommand(rest, in, out, err);
   if (args[0] == "edit") return EditCommand(rest, in, out, err);
+  if (args[0] == "grep") return GrepCommand(rest, in, out, err);
   if (args[0] == "ipc") return IpcCommand(rest, out, err);
   std::fprintf(err, "gvtool: unknown command '%s'\n%s", args[0].c_str(), kUsage);
   return kExitError;

@@ -142,6 +142,32 @@ struct RegexStats {
 bool SearchLines(const Regex& regex, document::LineSource& lines, const RegexSearch& search, RegexMatch* out,
                  RegexError* error, RegexStats* stats);
 
+// Whether lines hold a match, one line at a time and each on its own (a match
+// never goes on into another line), for listings of matching lines: the
+// required literal and the lazy DFA are kept from one line to the next, and
+// the Pike VM runs only where the DFA cannot decide alone (word edges, a full
+// state cache).
+class LineMatcher {
+ public:
+  // delimiters: as RegexSearch's (null: the fixed delimiters only). The regex
+  // must outlive the matcher.
+  LineMatcher(const Regex& regex, const std::uint8_t* delimiters);
+  ~LineMatcher();
+  LineMatcher(const LineMatcher&) = delete;
+  LineMatcher& operator=(const LineMatcher&) = delete;
+
+  // text: a line's text without its line end.
+  bool Matches(std::string_view text);
+  // A text that every line with a match holds (ASCII letters compared without
+  // case when literalFolded), or empty: lets a caller pass over many lines at once.
+  const std::string& literal() const;
+  bool literalFolded() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
 // One text (a line, or several joined by CR LF) searched from byte `from`:
 // the leftmost-first match, on the Pike VM alone when pikeOnly (tests compare
 // the two paths). Positions are lines of the text.

@@ -96,6 +96,13 @@ class Pike {
   bool pending() const { return !pendingPcs_.empty(); }
   const std::vector<std::int64_t>& best() const { return best_; }
   bool gaveUp() const { return deadline_.over(); }
+  // Ready for a new search: no match, no threads waiting.
+  void Reset() {
+    matched_ = false;
+    pendingPcs_.clear();
+    pendingCaps_.clear();
+    noEmptyAt_ = -1;
+  }
 
   // Runs over one line: from byte `from` (threads that wait from the line
   // before go first), with new threads started at each character boundary
@@ -550,6 +557,43 @@ bool Search(const Regex& regex, document::LineSource& lines, const RegexSearch& 
 }
 
 }  // namespace
+
+struct LineMatcher::State {
+  State(const Program& program, const std::uint8_t* delimiters)
+      : prog(program), pike(program, delimiters, deadline, stats), dfa(program, stats) {
+    for (const Inst& in : program.insts)
+      if (in.op == Op::kAssert && (in.arg == kWordEdge || in.arg == kNotWordEdge)) wordTests = true;
+  }
+  const Program& prog;
+  RegexStats stats;
+  Deadline deadline{nullptr, 0};
+  Pike pike;
+  Dfa dfa;
+  bool wordTests = false;  // the DFA passes word tests: its yes needs the Pike VM's word
+};
+
+LineMatcher::LineMatcher(const Regex& regex, const std::uint8_t* delimiters)
+    : s_(std::make_unique<State>(regex.program(), delimiters)) {}
+LineMatcher::~LineMatcher() = default;
+
+const std::string& LineMatcher::literal() const { return s_->prog.literal; }
+bool LineMatcher::literalFolded() const { return s_->prog.literalFolded; }
+
+bool LineMatcher::Matches(std::string_view text) {
+  State& s = *s_;
+  if (!s.prog.literal.empty() && !HoldsLiteral(text, s.prog.literal, s.prog.literalFolded)) return false;
+  // The DFA is exact on a text without CR or LF but for the word tests.
+  const bool plain = std::memchr(text.data(), '\n', text.size()) == nullptr &&
+                     std::memchr(text.data(), '\r', text.size()) == nullptr;
+  if (plain) {
+    const Dfa::Verdict v = s.dfa.Scan(text, 0);
+    if (v == Dfa::kNo) return false;
+    if (v == Dfa::kYes && !s.wordTests) return true;
+  }
+  s.pike.Reset();
+  s.pike.RunLine(1, text, 0, true, true, -1);
+  return s.pike.matched();
+}
 
 bool SearchLines(const Regex& regex, document::LineSource& lines, const RegexSearch& search, RegexMatch* out,
                  RegexError* error) {

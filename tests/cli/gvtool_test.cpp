@@ -321,3 +321,149 @@ TEST_F(Gvtool, EditSavesTypedTextInTheFilesEncoding) {
   EXPECT_EQ(out_, "caret=3:1 sel=none lines=3 modified=1\n");
   EXPECT_EQ(Slurp(std::fopen(out.string().c_str(), "rb")), "\xe3\x81\x82\xe6\x97\xa5x\n\n");
 }
+
+// gvtool grep: the editor's search over files of every code.
+namespace {
+
+// The search fixture, UTF-8 with CR LF. "ソ" ends in the byte of "\" in
+// Shift-JIS; "-x" looks like an option.
+const std::string kGrepLines[] = {
+    "Hello World",  "hello worldwide", "東京都 2024年", "ソース",     "a\\b",
+    "ｈｅｌｌｏ全角", "opt -x",          "",              "１２３４５年",
+};
+
+std::string GrepText(const std::string& lineEnd) {
+  std::string text;
+  for (const std::string& l : kGrepLines) text += l + lineEnd;
+  return text;
+}
+
+class GvtoolGrep : public Gvtool {
+ protected:
+  // The fixture in Shift-JIS, made by gvtool convert.
+  fs::path SjisFixture() {
+    const fs::path utf8 = Write("utf8.txt", GrepText("\r\n")), sjis = dir_ / "f.txt";
+    EXPECT_EQ(Run({"convert", "--to", "sjis", "-o", sjis.string(), utf8.string()}), 0) << err_;
+    return sjis;
+  }
+  // The output lines of the fixture's 1-based lines.
+  static std::string Lines(const std::string& file, std::initializer_list<int> numbers) {
+    std::string s;
+    for (int n : numbers) s += file + ":" + std::to_string(n) + ":" + kGrepLines[n - 1] + "\n";
+    return s;
+  }
+};
+
+TEST_F(GvtoolGrep, EachOptionFindsItsLines) {
+  const std::string f = SjisFixture().string();
+  const struct {
+    std::vector<std::string> args;
+    std::initializer_list<int> lines;
+  } cases[] = {
+      {{"World"}, {1}},
+      {{"world"}, {2}},
+      {{"-i", "WORLD"}, {1, 2}},
+      {{"-w", "-i", "world"}, {1}},
+      {{"-wi", "hello"}, {1, 2}},
+      {{"東京"}, {3}},
+      {{"\\"}, {5}},  // not inside "ソ"
+      {{"--fuzzy", "ＨＥＬＬＯ"}, {}},
+      {{"--fuzzy", "hello"}, {2, 6}},
+      {{"--fuzzy", "-i", "ＨＥＬＬＯ"}, {1, 2, 6}},
+      {{"--fuzzy", "12345"}, {9}},
+      {{"--wild", "w*d"}, {2}},
+      {{"--wild", "-i", "h?llo"}, {1, 2}},
+      {{"--wild", "-w", "wor*"}, {2}},
+      {{"-E", "[0-9]{4}年"}, {3}},
+      {{"-E", "[０-９]{2,}"}, {9}},
+      {{"-E", "-i", "^HELLO"}, {1, 2}},
+      {{"-E", "-i", "\\bworld\\b"}, {1}},
+      {{"-E", "^$"}, {8}},
+      {{"-E", "\\\\"}, {5}},
+      {{"-E", "-w", "o w"}, {2}},  // only -i applies to a regular expression
+      {{"--", "-x"}, {7}},
+      {{"-E", "--", "-x$"}, {7}},
+      {{"Tokyo"}, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"grep"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(f);
+    SCOPED_TRACE(args[1] + " " + args[args.size() - 2]);
+    EXPECT_EQ(Run(args), c.lines.size() != 0 ? 0 : 1) << err_;
+    EXPECT_EQ(out_, Lines(f, c.lines));
+    EXPECT_EQ(err_, "");
+  }
+}
+
+// Every code the editor reads is detected and searched, with CR LF or LF ends
+// and byte-order marks; the hits are printed in UTF-8 without their line end.
+TEST_F(GvtoolGrep, EveryCodeIsDetectedAndSearched) {
+  for (const char* lineEnd : {"\r\n", "\n"}) {
+    const fs::path utf8 = Write("u.txt", GrepText(lineEnd));
+    for (const char* form : {"sjis", "eucjp", "utf8", "utf8bom", "utf16le", "utf16lebom", "utf16be", "utf16bebom"}) {
+      SCOPED_TRACE(std::string(form) + (lineEnd[0] == '\r' ? " CR LF" : " LF"));
+      const fs::path f = dir_ / (std::string(form) + ".txt");
+      ASSERT_EQ(Run({"convert", "--to", form, "-o", f.string(), utf8.string()}), 0) << err_;
+      EXPECT_EQ(Run({"grep", "東京都", f.string()}), 0) << err_;
+      EXPECT_EQ(out_, Lines(f.string(), {3}));
+      EXPECT_EQ(Run({"grep", "-E", "-i", "^h", f.string()}), 0) << err_;
+      EXPECT_EQ(out_, Lines(f.string(), {1, 2}));
+    }
+  }
+}
+
+TEST_F(GvtoolGrep, CountsMatchingLinesPerFile) {
+  const std::string f = SjisFixture().string(), none = Write("none.txt", "nothing here\r\n").string();
+  EXPECT_EQ(Run({"grep", "-c", "-i", "hello", f, none}), 0) << err_;
+  EXPECT_EQ(out_, f + ":2\n" + none + ":0\n");
+  EXPECT_EQ(Run({"grep", "-c", "-E", "o", none, f}), 0);
+  EXPECT_EQ(out_, none + ":1\n" + f + ":3\n");  // a line with two hits counts once
+  EXPECT_EQ(Run({"grep", "-c", "zzz", f}), 1);
+  EXPECT_EQ(out_, f + ":0\n");
+}
+
+// Lines longer than a piece of the reader, a last line without its end, and
+// line numbers far into a file.
+TEST_F(GvtoolGrep, LongLinesAndLineNumbersAcrossPieces) {
+  std::string text = std::string(300000, 'a') + "XYZ\r\nXYZ\r\n";
+  for (int n = 0; n < 30000; ++n) text += "line " + std::to_string(n) + "\r\n";
+  text += "XYZ";
+  const std::string f = Write("long.txt", text).string();
+  EXPECT_EQ(Run({"grep", "-c", "XYZ", f}), 0);
+  EXPECT_EQ(out_, f + ":3\n");
+  EXPECT_EQ(Run({"grep", "-E", "a{3}XYZ|^XYZ", f}), 0);
+  EXPECT_EQ(out_, f + ":1:" + std::string(300000, 'a') + "XYZ\n" + f + ":2:XYZ\n" + f + ":30003:XYZ\n");
+  EXPECT_EQ(Run({"grep", "line 29999", f}), 0);
+  EXPECT_EQ(out_, f + ":30002:line 29999\n");
+}
+
+TEST_F(GvtoolGrep, ErrorsExitTwo) {
+  const std::string f = SjisFixture().string(), missing = (dir_ / "missing.txt").string();
+  // A missing file is reported; the others are still searched.
+  EXPECT_EQ(Run({"grep", "東京", missing, f}), 2);
+  EXPECT_EQ(out_, Lines(f, {3}));
+  EXPECT_NE(err_.find(missing + ": cannot open"), std::string::npos) << err_;
+  // The regular expression's own message, in UTF-8.
+  EXPECT_EQ(Run({"grep", "-E", "a(b", f}), 2);
+  EXPECT_NE(err_.find("正規表現の誤り"), std::string::npos) << err_;
+  EXPECT_EQ(out_, "");
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"grep", "😀", f}, "cannot be written in Shift-JIS"},  // no Shift-JIS equivalent
+      {{"grep", "", f}, "empty"},
+      {{"grep", "-q", "a", f}, "unknown option"},
+      {{"grep", "--color", "a", f}, "unknown option"},
+      {{"grep", "a"}, "usage"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    EXPECT_EQ(Run(c.args), 2);
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+    EXPECT_EQ(out_, "");
+  }
+}
+
+}  // namespace

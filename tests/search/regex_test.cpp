@@ -1,5 +1,6 @@
 // The regular-expression syntax, its errors and its Shift-JIS rules, each
-// case run through both paths (filters with the Pike VM, the Pike VM alone).
+// case run through both paths (filters with the Pike VM, the Pike VM alone)
+// and, for one-line texts, through the line-by-line matcher.
 #include "search/regex.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,10 @@ std::string Find(const std::string& pattern, const std::string& text, bool disti
   EXPECT_TRUE(gs::SearchText(*re, text, from, inclusive, &full, &error));
   EXPECT_TRUE(gs::SearchText(*re, text, from, inclusive, &pike, &error, true));
   EXPECT_EQ(Span(full), Span(pike)) << pattern;
+  // Line by line (a text of one line searched whole): whether it holds a match.
+  if (from == 0 && inclusive && text.find_first_of("\r\n") == std::string::npos) {
+    EXPECT_EQ(gs::LineMatcher(*re, nullptr).Matches(text), full.found) << pattern;
+  }
   return Span(full);
 }
 
