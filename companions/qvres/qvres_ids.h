@@ -33,6 +33,16 @@
    "EDITAREASEL" modeless dialog, caption "範囲設定行編集": IDC_FIELD1 the label
    The program sets the fields' length limits and first values.
 
+   "SCHDLG"      modeless dialog, caption "検索": IDC_SCH_TEXT the search text
+                 (an editable combo box with the history), the seven option
+                 check boxes IDC_SCH_CASE to IDC_SCH_REGEX, the scope radio
+                 buttons IDC_SCH_INFILE, IDC_SCH_INRANGE, IDC_SCH_INFILES, the
+                 controls of a search in files IDC_SCH_TYPEFILTER,
+                 IDC_SCH_TYPES (a combo box), IDC_SCH_TYPESDROP and
+                 IDC_SCH_FILESOPTION, IDC_SCH_SHARE (share the settings with
+                 the other editors), IDC_SCH_APPLY (apply and close), IDOK,
+                 IDCANCEL and IDHELP
+
    The drop-down lists are empty in the templates: the program fills them when
    the dialog starts. Their drop-down parts have room for six items.
    The identifiers lie below 0x400 and so clear of the common dialogs' own. */
@@ -49,5 +59,24 @@
 #define IDC_FIELD2 1007
 #define IDC_FIELD1_LABEL 1014
 #define IDC_FIELD2_LABEL 1015
+
+#define IDC_SCH_CASE 1001
+#define IDC_SCH_LEFTWORD 1002
+#define IDC_SCH_TEXT 1003
+#define IDC_SCH_RIGHTWORD 1004
+#define IDC_SCH_FUZZY 1005
+#define IDC_SCH_INFILE 1006
+#define IDC_SCH_INRANGE 1007
+#define IDC_SCH_INFILES 1008
+#define IDC_SCH_REGEX 1017
+#define IDC_SCH_TYPESDROP 1024
+#define IDC_SCH_APPLY 1027
+#define IDC_SCH_TYPEFILTER 1028
+#define IDC_SCH_TYPES 1032
+#define IDC_SCH_SHARE 1033
+#define IDC_SCH_FILESOPTION 1037
+#define IDC_SCH_SHORTEST 1066
+#define IDC_SCH_WILDCARD 1072
+#define IDC_SCH_TEXT_LABEL 1080
 
 #endif

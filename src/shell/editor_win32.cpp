@@ -102,6 +102,7 @@ void EditorWindow::Apply(const sh::Effects& fx) {
   if (fx.Has(E::kCaret) || caretOverwrite == editor.insertMode()) PlaceSystemCaret(active());
   if (fx.Has(E::kStatus)) RefreshStatus();
   if (fx.Has(E::kFunctionList)) FillFunctionList(*this);
+  if (fx.Has(E::kSearchBar)) RefreshSearchBar();
   if (fx.functionAt) SelectFunctionAt(*this, fx.functionAt->value);
   if (fx.bracketTimer == E::Timer::Start) SetTimer(frame, kBracketTimer, sh::kBracketDelayMs, nullptr);
   else if (fx.bracketTimer == E::Timer::Stop) KillTimer(frame, kBracketTimer);
@@ -153,10 +154,28 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kBuildBandsMessage:
       if (e && !CreateControlBands(*e)) DestroyWindow(hwnd);
       return 0;
+    case kSearchItemChosenMessage:
+      // A history item chosen in the search combo, once the combo is done
+      // with its list.
+      if (HWND combo = e ? e->SearchCombo() : nullptr; combo && !SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) {
+        const LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        if (i >= 0) e->Apply(e->editor.ChooseSearchItem(static_cast<int>(i)));
+      }
+      return 0;
     case WM_COMMAND:
       if (!e) break;
       if (LOWORD(wp) == gorvane::commands::kFontNameComboId || LOWORD(wp) == gorvane::commands::kFontSizeComboId) {
         if (HIWORD(wp) == CBN_SELCHANGE) FontComboChanged(*e, LOWORD(wp));
+        return 0;
+      }
+      if (LOWORD(wp) == gorvane::commands::kSearchComboId) {
+        if (e->fillingSearchBar) return 0;
+        if (HIWORD(wp) == CBN_EDITCHANGE) e->TakeSearchText();
+        // The list is filled again from the history: not while the combo is
+        // still at work on it.
+        else if (HIWORD(wp) == CBN_SELENDOK ||
+                 (HIWORD(wp) == CBN_SELCHANGE && !SendMessageW(reinterpret_cast<HWND>(lp), CB_GETDROPPEDSTATE, 0, 0)))
+          PostMessageW(hwnd, kSearchItemChosenMessage, 0, 0);
         return 0;
       }
       if (LOWORD(wp) == gorvane::commands::kFunctionComboId) {
@@ -541,6 +560,10 @@ int Run(HINSTANCE inst, int show) {
   e.dialogs = sh::CreateWin32FileDialogs(&e.frame, e.resources);
   e.lineDialogs.owner = &e.frame;
   e.lineDialogs.resources = &e.resources;
+  e.lineDialogs.editor = &e.editor;
+  e.lineDialogs.host = &e.host;
+  e.lineDialogs.chooseSearchItem = [&e](int index) { e.Apply(e.editor.ChooseSearchItem(index)); };
+  e.lineDialogs.infoWindowAvailable = [&e] { return e.messenger.connectedToInfoWindow(); };
   e.commands = std::make_unique<gf::FileCommands>(e.ctx, e.loader, *e.dialogs);
   e.pane[0].view = CreateWindowExW(WS_EX_ACCEPTFILES, L"QVChild", L"QVChildWindow1", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL,
                                    0, 0, 10, 10, e.frame, reinterpret_cast<HMENU>(1), inst, nullptr);
@@ -652,6 +675,14 @@ int Run(HINSTANCE inst, int show) {
   e.bookmarks.frame = e.frame;
   e.editor.SetBookmarkRegistry(&e.bookmarks);
   e.marks.onMarkDeleted = [&e](std::uint8_t mark) { e.Apply(e.editor.BookmarkDeleted(mark)); };
+  // The search dialog's settings go to the info window and, when shared, to
+  // the other editors; theirs come in here.
+  e.editor.SetSearchSharing(&e.searchSharing);
+  e.searchLink.onReceived = [&e](const ipc::SearchSettings& s) { e.Apply(e.editor.SearchSettingsReceived(s)); };
+  // The shared settings hold no delimiter lists and no regular-expression
+  // time-out yet: the search uses the defaults (only the fixed delimiters,
+  // 3 seconds) until the settings records carry them.
+  e.editor.SetSearchPrefs([] { return sh::SearchPrefs{}; });
   // The document as loaded: its undo history starts here.
   e.seenReplacements = e.loader.replacements();
   e.editor.SetWriteProtected(e.file.readOnly || e.file.writeProtectMode);

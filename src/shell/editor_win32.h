@@ -28,6 +28,7 @@
 #include "charcode/sjis_case.h"
 #include "charcode/wide_text.h"
 #include "commands/key_tables.h"
+#include "commands/menu_layout.h"
 #include "companions/qorvetc/qorvetc_binding_win32.h"
 #include "document/line_store.h"
 #include "files/document_file.h"
@@ -41,6 +42,7 @@
 #include "ipc/instance_group.h"
 #include "ipc/messages.h"
 #include "ipc/messenger.h"
+#include "ipc/search_link.h"
 #include "shell/close_request.h"
 #include "shell/clipboard_win32.h"
 #include "shell/cmdline.h"
@@ -67,6 +69,7 @@ constexpr UINT_PTR kStartupHoldTimer = 30;  // lets go of the start-up mutex if 
 constexpr UINT kStartupHoldMs = 5000;
 constexpr int kStatusBarId = 2100;
 constexpr UINT kBuildBandsMessage = WM_APP + 2;  // the control bands, after the first page
+constexpr UINT kSearchItemChosenMessage = WM_APP + 3;  // the search combo's chosen item, taken after its own work
 constexpr int kUndoButton = 1006, kRedoButton = 1007;  // the tool bar's
 // WM_COPYDATA to an edit view with this tag: a text (UTF-16, no NUL) given
 // to the input method as its composition and completed, so that it comes back
@@ -206,6 +209,30 @@ class LineDialogsWin32 final : public sh::EditorDialogs {
   HWND* owner = nullptr;
   HMODULE* resources = nullptr;
   std::array<HWND, 6> open{};  // by DialogKind
+  // The search dialog ("SCHDLG", search_dialog_win32.cpp) lists the
+  // editor's history, chooses from it through the editor, tells an empty
+  // text through the host and offers search in files only while the info
+  // window is there.
+  const sh::Editor* editor = nullptr;
+  sh::Host* host = nullptr;
+  std::function<void(int index)> chooseSearchItem;
+  std::function<bool()> infoWindowAvailable;
+};
+
+// "SCHDLG": a modeless dialog over the fields of DialogKind::Search; its
+// window, or nullptr when the template cannot be made into one.
+HWND OpenSearchDialog(LineDialogsWin32& dialogs, std::vector<std::string> fields, sh::EditorDialogs::Done done);
+
+// The dialog's settings to the info window and the other editors.
+class SearchSharingWin32 final : public sh::SearchSharing {
+ public:
+  explicit SearchSharingWin32(ipc::SearchLink& link) : link_(link) {}
+  void ShareSearch(const ipc::SearchSettings& settings, bool toOtherEditors) override {
+    link_.Share(settings, toOtherEditors);
+  }
+
+ private:
+  ipc::SearchLink& link_;
 };
 
 // The info window's list of this file's bookmarks, over the bookmark messages.
@@ -291,6 +318,8 @@ struct EditorWindow {
   LineDialogsWin32 lineDialogs;
   ipc::BookmarkLink marks{messenger, group};
   InfoWindowBookmarks bookmarks{marks, link};
+  ipc::SearchLink searchLink{messenger};
+  SearchSharingWin32 searchSharing{searchLink};
   // The document's editor: panes, caret, selection, commands.
   sh::Editor editor{host, store, lineDialogs};
   ClipboardWin32 clipboard{&frame};
@@ -302,12 +331,20 @@ struct EditorWindow {
   bool composing = false;    // an input-method composition is under way
   wchar_t pendingHigh = 0;   // the first half of a surrogate pair typed
   std::vector<int> functionLines;  // the function box's items: their lines
+  bool fillingSearchBar = false;   // the search combo is being filled: its notices are ours
+  WNDPROC searchEditProc = nullptr;  // the search combo's edit field before it was subclassed
 
   int panes() const { return editor.paneCount(); }
   int active() const { return editor.activePane(); }
   int split() const { return editor.split(); }
   // Carries out what the editor answered.
   void Apply(const sh::Effects& fx);
+  // The search band follows the editor: the combo's list from the history
+  // and its text, the seven buttons checked and enabled by the options.
+  void RefreshSearchBar();
+  HWND SearchCombo() const { return searchBand ? GetDlgItem(searchBand, gorvane::commands::kSearchComboId) : nullptr; }
+  // The search combo's edit text as the editor's search text.
+  void TakeSearchText();
   // The windows of the second pane follow the editor's split.
   void SyncPaneWindows();
   // The windows whose keys go through the key tables: the edit views and
@@ -316,7 +353,7 @@ struct EditorWindow {
     if (!w) return false;
     for (int p = 0; p < panes(); ++p)
       if (w == pane[p].view) return true;
-    HWND search = searchBand ? GetDlgItem(searchBand, 2055) : nullptr;
+    HWND search = SearchCombo();
     return search && (w == search || GetParent(w) == search);
   }
   int VisibleLines(int p) const {

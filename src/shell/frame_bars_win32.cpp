@@ -8,6 +8,7 @@
 #include "commands/menu_layout.h"
 #include "commands/menu_rules.h"
 #include "document/caret_moves.h"
+#include "search/search_strings.h"
 
 namespace gorvane::shell::win32 {
 
@@ -25,7 +26,8 @@ const MenuHandler* FindMenuHandler(int id);
 
 // Ids that only hold others (sub-menus) and the band controls with their own messages.
 bool Container(int id) {
-  for (const int c : {15, 46, 61, 118, cm::kFontNameComboId, cm::kFontSizeComboId, cm::kFunctionComboId})
+  for (const int c : {15, 46, 61, 118, cm::kFontNameComboId, cm::kFontSizeComboId, cm::kFunctionComboId,
+                      cm::kSearchComboId})
     if (id == c) return true;
   return false;
 }
@@ -276,7 +278,76 @@ void ScrollMenu(EditorWindow& e, int id) {
   }
 }
 
+// The search combo's edit field: Enter searches down (Shift+Enter up), a key
+// the key tables bind runs its command, as in the edit views.
+LRESULT CALLBACK SearchEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  EditorWindow* e = WindowOf(hwnd);
+  if (!e || !e->searchEditProc) return DefWindowProcW(hwnd, msg, wp, lp);
+  // While its list is down, the combo has the keys.
+  const auto dropped = [hwnd] { return SendMessageW(GetParent(hwnd), CB_GETDROPPEDSTATE, 0, 0) != 0; };
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      if (msg == WM_SYSKEYDOWN && wp != VK_F10) break;
+      const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
+      if (wp == VK_RETURN && !ctrl && !dropped()) {
+        e->TakeSearchText();
+        e->Apply(e->editor.Run(shift ? cm::kSearchUp : cm::kSearchDown, sh::CommandSource::Key));
+        return 0;
+      }
+      const cm::KeyDecision d = DecideKeyNow(*e, wp);
+      if (d.action == cm::KeyAction::Command && d.command != cm::kNoCommand) {
+        e->TakeSearchText();
+        e->Apply(e->editor.Run(d.command, sh::CommandSource::Key));
+        return 0;
+      }
+      break;
+    }
+    case WM_CHAR:
+      // The Enter that searched types nothing (and rings no bell).
+      if ((wp == L'\r' || wp == L'\n') && !dropped()) return 0;
+      break;
+    default:
+      break;
+  }
+  return CallWindowProcW(e->searchEditProc, hwnd, msg, wp, lp);
+}
+
 }  // namespace
+
+void EditorWindow::TakeSearchText() {
+  HWND combo = SearchCombo();
+  if (!combo || fillingSearchBar) return;
+  std::wstring text(static_cast<std::size_t>(std::max(0, GetWindowTextLengthW(combo))) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(combo, text.data(), static_cast<int>(text.size()))));
+  Apply(editor.EditSearchText(Narrow(text)));
+}
+
+void EditorWindow::RefreshSearchBar() {
+  namespace se = gorvane::search;
+  HWND combo = SearchCombo();
+  if (!combo) return;
+  fillingSearchBar = true;
+  const se::SEARCHSTR& strings = editor.searchStrings();
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  const int count = std::min(se::HistoryCount(strings), se::kHistoryEntries);
+  for (int i = 0; i < count; ++i)
+    SendMessageW(combo, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(Wide(se::TextOf(strings.history[static_cast<std::size_t>(i)])).c_str()));
+  const std::wstring text = Wide(editor.searchText());
+  if (count > 0 && editor.searchText() == se::TextOf(strings.history[0])) SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  SetWindowTextW(combo, text.c_str());
+  const auto end = static_cast<WORD>(std::min<std::size_t>(text.size(), 0xFFFF));
+  SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+  fillingSearchBar = false;
+  const se::OptionButtons buttons = se::ButtonsFor(editor.searchButtons());
+  for (int i = 0; i < se::kOptionButtons; ++i) {
+    HWND button = GetDlgItem(searchBand, cm::kFirstSearchFlagButtonId + i);
+    if (!button) continue;
+    SendMessageW(button, BM_SETCHECK, buttons.checked[static_cast<std::size_t>(i)] ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(button, buttons.enabled[static_cast<std::size_t>(i)] ? TRUE : FALSE);
+  }
+}
 
 bool CreateBars(EditorWindow& e) {
   e.rebar = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, L"MainRebar",
@@ -332,6 +403,14 @@ bool CreateControlBands(EditorWindow& e) {
     }
   }
   if (e.fontBand) FillFontCombos(e);
+  if (HWND combo = e.SearchCombo()) {
+    SendMessageW(combo, CB_LIMITTEXT, gorvane::search::kMaxEntryText, 0);
+    if (HWND edit = GetWindow(combo, GW_CHILD)) {
+      e.searchEditProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SearchEditProc)));
+    }
+    e.RefreshSearchBar();
+  }
   e.Layout();
   return true;
 }
@@ -414,6 +493,14 @@ void RegisterFrameCommands(EditorWindow& e) {
   e.editor.SetWindowHandler(cm::kFileSave, files([](gf::FileCommands& c) { c.SaveCommand(); }));
   e.editor.SetWindowHandler(cm::kFileSaveWithCode, files([](gf::FileCommands& c) { c.SaveWithCodeCommand(); }));
   e.editor.SetWindowHandler(cm::kFileNew, files([](gf::FileCommands& c) { c.NewFileCommand(); }));
+  // The keyboard to the search combo, its text selected.
+  e.editor.SetWindowHandler(cm::kFocusSearchCombo, [w] {
+    if (HWND combo = w->SearchCombo()) {
+      SetFocus(combo);
+      SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    }
+    return sh::Effects{};
+  });
   e.editor.SetWindowHandler(cm::kInfoWindowFront, [w] {
     if (!w->protocol || !w->messenger.connectedToInfoWindow() ||
         !w->protocol->AskInfoWindowForward([w](bool answered) {

@@ -23,7 +23,7 @@ const wchar_t* TemplateOf(sh::DialogKind kind, std::size_t* limit) {
     case sh::DialogKind::BookmarkName: *limit = 255; return L"MARKJUMP";
     case sh::DialogKind::RangeLabel: *limit = 255; return L"SETAREASEL";
     case sh::DialogKind::EditRangeLabel: *limit = 255; return L"EDITAREASEL";
-    case sh::DialogKind::Search: *limit = 256; return L"SCHDLG";  // not in the resources yet: the dialog fails to open
+    case sh::DialogKind::Search: *limit = 256; return L"SCHDLG";  // opened by OpenSearchDialog
   }
   *limit = 10;
   return L"JUMP";
@@ -103,6 +103,10 @@ bool LineDialogsWin32::Ask(sh::DialogKind kind, std::vector<std::string>& fields
 }
 
 void LineDialogsWin32::Open(sh::DialogKind kind, std::vector<std::string> fields, Done done) {
+  if (kind == sh::DialogKind::Search) {
+    OpenSearchDialog(*this, std::move(fields), std::move(done));
+    return;
+  }
   HWND& slot = open[static_cast<std::size_t>(kind)];
   if (slot) CloseModeless(slot, false);  // one of a kind: the open one counts as cancelled
   std::size_t limit = 10;
