@@ -26,6 +26,9 @@ int RoundtripCommand(const std::vector<std::string>& args, std::FILE* in, std::F
 int GrepCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
 // The shared tables of the running editors (gvtool_ipc.cpp).
 int IpcCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// A command-line text (UTF-8: a path, a pattern) in Shift-JIS, as the editor
+// holds it; false when a character has no equivalent.
+bool SjisOfUtf8(const std::string& utf8, std::string* sjis);
 // A FORM name: its code and whether it carries a byte-order mark.
 bool LookUpForm(const std::string& name, int* code, bool* bom);
 

@@ -36,16 +36,6 @@ class ToolHost final : public base::Host {
   std::string last;
 };
 
-// A command-line path (UTF-8) as the editor holds it (Shift-JIS).
-bool SjisPath(const std::string& utf8, std::string* sjis) {
-  std::vector<std::uint8_t> out(utf8.size() * 2 + 4);
-  const cc::Converted c = cc::Utf8ToSjis(cc::Bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()),
-                                         cc::MutBytes(out.data(), out.size()));
-  if (c.replaced != 0 || !c.complete) return false;
-  sjis->assign(reinterpret_cast<const char*>(out.data()), c.written);
-  return true;
-}
-
 // A line store and a document over the system's files.
 struct Session {
   ToolHost host;
@@ -72,7 +62,7 @@ struct Session {
   // 1 loaded, 0 failed (reported).
   int Load(const std::string& path, std::FILE* err) {
     std::string sjis;
-    if (!SjisPath(path, &sjis)) {
+    if (!SjisOfUtf8(path, &sjis)) {
       std::fprintf(err, "gvtool: %s: the name cannot be written in Shift-JIS\n", path.c_str());
       return 0;
     }
@@ -177,6 +167,15 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
 }
 
 }  // namespace
+
+bool SjisOfUtf8(const std::string& utf8, std::string* sjis) {
+  std::vector<std::uint8_t> out(utf8.size() * 2 + 4);
+  const cc::Converted c = cc::Utf8ToSjis(cc::Bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()),
+                                         cc::MutBytes(out.data(), out.size()));
+  if (c.replaced != 0 || !c.complete) return false;
+  sjis->assign(reinterpret_cast<const char*>(out.data()), c.written);
+  return true;
+}
 
 int LoadCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
   if (args.size() != 1) {

@@ -15,6 +15,7 @@
 #include "base/host.h"
 #include "charcode/charcode.h"
 #include "companions/qorvetc/search_text.h"
+#include "document/caret_moves.h"
 #include "document/delimiters.h"
 #include "file_io.h"
 #include "gvtool_commands.h"
@@ -74,22 +75,6 @@ bool ParseGrep(const std::vector<std::string>& args, GrepOptions* o, std::FILE* 
     return false;
   }
   return true;
-}
-
-// The pattern in Shift-JIS; false when a character has no equivalent.
-bool PatternToSjis(const std::string& utf8, std::string* sjis) {
-  std::vector<std::uint8_t> out(utf8.size() * 2 + 4);
-  const cc::Converted c = cc::Utf8ToSjis(cc::Bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size()),
-                                         cc::MutBytes(out.data(), out.size()));
-  if (c.replaced != 0 || !c.complete) return false;
-  sjis->assign(reinterpret_cast<const char*>(out.data()), c.written);
-  return true;
-}
-
-std::string_view TextOf(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
 }
 
 // The search of one run: how lines are tested, and what is written of those
@@ -240,7 +225,7 @@ class Grep {
         from = hit + 1;
         continue;
       }
-      Report(block, start, TextOf(line), counted);
+      Report(block, start, document::LineText(line), counted);
       from = end;
     }
   }
@@ -261,7 +246,7 @@ class Grep {
       }
       const void* lf = std::memchr(block.data() + at, '\n', block.size() - at);
       const std::size_t end = lf == nullptr ? block.size() : static_cast<std::size_t>(static_cast<const char*>(lf) - block.data()) + 1;
-      const std::string_view text = TextOf(block.substr(at, end - at));
+      const std::string_view text = document::LineText(block.substr(at, end - at));
       const bool hit = matcher_ ? matcher_->Matches(text) : finder_->InLine(text, 0).has_value();
       if (hit) Report(block, at, text, counted);
       at = end;
@@ -340,7 +325,7 @@ int GrepCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* 
   GrepOptions o;
   if (!ParseGrep(args, &o, err)) return kExitError;
   std::string sjis;
-  if (!PatternToSjis(o.pattern, &sjis)) {
+  if (!SjisOfUtf8(o.pattern, &sjis)) {
     std::fprintf(err, "gvtool: the pattern '%s' cannot be written in Shift-JIS\n", o.pattern.c_str());
     return kExitError;
   }

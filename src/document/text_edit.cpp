@@ -24,7 +24,12 @@ std::string TextEdit::Line(LineNo line) {
   return out;
 }
 
-TextPos TextEdit::After(TextPos at, std::string_view text) { return ShapeOf(text).After(at); }
+TextPos TextEdit::After(TextPos at, std::string_view text) {
+  TextShape shape;
+  shape.ends = CrLfEnds(text);
+  shape.size = static_cast<std::uint32_t>(text.size());
+  return shape.After(at);
+}
 
 bool TextEdit::SetLine(LineNo line, std::string_view bytes) {
   LINEDATA_STRC* r = Held(line);

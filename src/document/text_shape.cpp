@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "charcode/cp932_tables.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -12,8 +14,8 @@ namespace gorvane::document {
 
 namespace {
 
-constexpr bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool IsTrail(std::uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+using charcode::cp932::IsLead;
+using charcode::cp932::IsTrail;
 
 // Per byte: a lead byte; a byte that cannot be a second byte; CR, LF or NUL.
 constexpr std::uint8_t kLead = 1, kNotTrail = 2, kLineByte = 4;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "charcode/class_tables.h"
 #include "companions/qorvetc/fold_text.h"
 #include "companions/qorvetc/search_text.h"
 #include "companions/qorvetc/wildcard.h"
+#include "document/caret_moves.h"
 
 namespace gorvane::search {
 
@@ -15,17 +17,12 @@ using document::TextPos;
 
 namespace {
 
-std::string_view WithoutLineEnd(std::string_view line) {
-  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") return line.substr(0, line.size() - 2);
-  return line;
-}
-
 // Whether text holds an ASCII letter as a character of its own.
 bool HasLetter(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<std::uint8_t>(text[i]);
-    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ++i;  // a double-byte character
-    else if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) return true;
+    const char c = text[i];
+    if (charcode::SjisCharBytes(text, i, text.size()) == 2) ++i;  // a double-byte character
+    else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
   }
   return false;
 }
@@ -35,7 +32,6 @@ bool HasLetter(std::string_view text) {
 struct Finder::Prepared {
   std::uint8_t options = 0;
   const std::uint8_t* delimiters = nullptr;
-  bool upward = false;
   std::string pattern;  // prepared: folded, lower-cased
   std::string work;     // scratch: the line folded and/or lower-cased
   std::vector<std::uint8_t> map;  // the fold's codes of the line's bytes
@@ -84,7 +80,6 @@ Finder::Finder(std::string_view pattern, std::uint8_t options, const std::uint8_
   Prepared& p = *p_;
   p.options = options;
   p.delimiters = delimiters;
-  p.upward = upward;
   p.pattern.assign(pattern);
   auto foldAndLower = [&p](std::string& t) {
     if (p.Fuzzy()) {
@@ -117,7 +112,6 @@ Finder::Finder(std::string_view pattern, std::uint8_t options, const std::uint8_
 Finder::~Finder() = default;
 
 bool Finder::empty() const { return !p_->wild && p_->pattern.empty(); }
-bool Finder::wildcard() const { return p_->wild.has_value(); }
 
 std::optional<std::pair<std::int32_t, std::int32_t>> Finder::InLine(std::string_view line, std::int32_t start) {
   Prepared& p = *p_;
@@ -127,7 +121,7 @@ std::optional<std::pair<std::int32_t, std::int32_t>> Finder::InLine(std::string_
     if (!hit) return std::nullopt;
     return std::pair{static_cast<std::int32_t>(hit->start), static_cast<std::int32_t>(hit->length)};
   }
-  const std::string_view text = p.Searched(WithoutLineEnd(line));
+  const std::string_view text = p.Searched(document::LineText(line));
   std::size_t from = p.Searched(static_cast<std::size_t>(std::max(start, 0)));
   while (from < text.size()) {
     const std::size_t hit = qv::BmStrSearch(p.pattern, from, text, p.continued);
@@ -159,7 +153,7 @@ std::optional<Hit> Finder::Up(document::LineSource& lines, TextPos caret, LineNo
   if (p.wild) return WildUp(lines, caret, first);
   for (LineNo l = std::min(caret.line, LineNo(lines.LineCount())); l >= first; --l) {
     const std::string line = lines.Line(l);
-    const std::string_view text = p.Searched(WithoutLineEnd(line));
+    const std::string_view text = p.Searched(document::LineText(line));
     // On the caret's line a hit must begin before the caret.
     std::size_t from = qv::kFromEnd;
     if (l == caret.line) {
@@ -189,7 +183,7 @@ std::optional<Hit> Finder::WildUp(document::LineSource& lines, TextPos caret, Li
   std::string reversed;
   for (LineNo l = std::min(caret.line, LineNo(lines.LineCount())); l >= first; --l) {
     const std::string line = lines.Line(l);
-    const std::string_view text = WithoutLineEnd(line);
+    const std::string_view text = document::LineText(line);
     reversed.assign(text);
     qv::SwapMultiStr(reversed);
     const std::size_t length = text.size();
@@ -202,9 +196,7 @@ std::optional<Hit> Finder::WildUp(document::LineSource& lines, TextPos caret, Li
       if (p.Accept(line, start, hit->length))
         return Hit{l, static_cast<std::int32_t>(start), static_cast<std::int32_t>(hit->length)};
       // On from the next character of the reversed line.
-      const auto b = static_cast<std::uint8_t>(reversed[hit->start]);
-      const bool lead = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && hit->start + 1 < length;
-      from = hit->start + (lead ? 2 : 1);
+      from = hit->start + charcode::SjisCharBytes(reversed, hit->start, length);
     }
   }
   return std::nullopt;

@@ -38,9 +38,6 @@ class Finder {
 
   // Whether there is anything to look for once the pattern is prepared.
   bool empty() const;
-  // Whether the prepared pattern is a wildcard pattern (the wildcard bit set
-  // and a wildcard character in it).
-  bool wildcard() const;
 
   // The first hit at or after the caret (0-based start = column - 1) on the
   // caret's line, then on each line below it down to `last`.

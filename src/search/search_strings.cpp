@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-namespace gorvane::search {
+#include "charcode/class_tables.h"
 
-namespace {
-bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-}  // namespace
+namespace gorvane::search {
 
 std::string_view CutAtCharacter(std::string_view text, std::size_t max) {
   std::size_t i = 0;
   while (i < text.size()) {
-    const std::size_t step = IsLead(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    const std::size_t step = charcode::SjisCharBytes(text, i, text.size());
     if (i + step > max) break;
     i += step;
   }

@@ -11,18 +11,18 @@
 #include <string>
 #include <string_view>
 
+#include "companions/qorvetc/search_text.h"
+
 namespace gorvane::search {
 
-// The option byte, saved with every history entry.
-enum Option : std::uint8_t {
-  kCase = 0x01,       // "区別": upper and lower case distinguished
-  kLeftWord = 0x02,   // "左単": the hit begins at a word boundary
-  kRightWord = 0x04,  // "右単": the hit ends at a word boundary
-  kFuzzy = 0x08,      // "曖昧": full/half width and hiragana/katakana compare equal
-  kWildcard = 0x10,   // "WILD"
-  kShortest = 0x20,   // "最短": with kWildcard, the shortest run
-  kRegex = 0x40,      // "正規"
-};
+// The option byte, saved with every history entry (the library's bits).
+inline constexpr std::uint8_t kCase = qorvetc::kSearchCase;            // "区別"
+inline constexpr std::uint8_t kLeftWord = qorvetc::kSearchLeftWord;    // "左単"
+inline constexpr std::uint8_t kRightWord = qorvetc::kSearchRightWord;  // "右単"
+inline constexpr std::uint8_t kFuzzy = qorvetc::kSearchFuzzy;          // "曖昧"
+inline constexpr std::uint8_t kWildcard = qorvetc::kSearchWildcard;    // "WILD"
+inline constexpr std::uint8_t kShortest = qorvetc::kSearchShortest;    // "最短": with kWildcard, the shortest run
+inline constexpr std::uint8_t kRegex = qorvetc::kSearchRegex;          // "正規"
 inline constexpr int kOptionButtons = 7;  // the bits above in order, buttons 2064 .. 2070
 inline constexpr int kFirstOptionButtonId = 2064;
 

@@ -203,8 +203,13 @@ Effects Editor::Edited(Effects fx) {
 }
 
 std::optional<std::uint32_t> Editor::Record(std::string record) {
+  const std::string_view whole(record);
+  return Record(std::span(&whole, 1));
+}
+
+std::optional<std::uint32_t> Editor::Record(std::span<const std::string_view> parts) {
   std::uint32_t at = 0;
-  if (undo_.Write(record, &at) != doc::UndoBuffer::Room::Ok) return std::nullopt;
+  if (undo_.Write(parts, &at) != doc::UndoBuffer::Room::Ok) return std::nullopt;
   return at;
 }
 
@@ -793,9 +798,7 @@ Effects Editor::PasteText(std::string text, const doc::TextShape& shape, bool si
   rec.U8(0).I32(at.line.value).I16(at.column.value).I32(end.line.value).I16(end.column.value).I32(Size(text));
   const std::string tail = rec.U8(source).Finish();
   const std::string_view parts[] = {head, text, tail};
-  std::uint32_t put = 0;
-  std::optional<std::uint32_t> written;
-  if (undo_.Write(parts, &put) == doc::UndoBuffer::Room::Ok) written = put;
+  const auto written = Record(parts);
   bool ok = true;
   if (selection_.exists) {
     ok = text_.Erase(at, after);

@@ -365,6 +365,8 @@ class Editor final : public doc::PaneViews {
   // editing (editing.cpp)
   Effects Edited(Effects fx = {});
   std::optional<std::uint32_t> Record(std::string record);
+  // A record given as consecutive parts (a long text is then copied once).
+  std::optional<std::uint32_t> Record(std::span<const std::string_view> parts);
   void Unrecord(std::optional<std::uint32_t> at);
   std::string RemovedBlock(doc::TextPos from, doc::TextPos to, std::string_view text);
   Effects InsertCharacter(std::string_view ch);
@@ -424,6 +426,7 @@ class Editor final : public doc::PaneViews {
   void PutSearchFirst(const search::SearchEntry& entry);
   void RebuildDelimiters();
   Effects SetPending(std::string_view text, Effects fx);
+  std::string SelectedSearchText();
   Effects RegexDown(bool hadSelection);
   Effects ShowHit(doc::LineNo line, std::int32_t offset, std::int32_t length, bool upward);
   Effects ApplySearchDialog(std::vector<std::string> fields);

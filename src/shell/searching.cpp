@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "charcode/class_tables.h"
 #include "companions/qorvetc/search_text.h"
+#include "document/caret_moves.h"
 #include "document/delimiters.h"
 #include "search/automaton.h"
 #include "search/finder.h"
@@ -40,19 +42,12 @@ std::int32_t Size(std::string_view s) { return static_cast<std::int32_t>(s.size(
 
 constexpr std::size_t kMaxFileTypes = 48;  // bytes of the file-type list of a search in files
 
-bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-std::string_view TextOfLine(std::string_view line) {
-  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") return line.substr(0, line.size() - 2);
-  return line;
-}
-
-std::int32_t TextSize(std::string_view line) { return Size(TextOfLine(line)); }
+std::int32_t TextSize(std::string_view line) { return Size(doc::LineText(line)); }
 
 // The bytes of the character at i, and its code (a byte, or lead * 256 + trail).
 std::pair<std::size_t, std::uint16_t> CharAt(std::string_view text, std::size_t i) {
   const auto b = static_cast<std::uint8_t>(text[i]);
-  if (IsLead(b) && i + 1 < text.size())
+  if (charcode::SjisCharBytes(text, i, text.size()) == 2)
     return {2, static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(text[i + 1]))};
   return {1, b};
 }
@@ -269,17 +264,22 @@ Effects Editor::SetPending(std::string_view text, Effects fx) {
   return fx;
 }
 
-Effects Editor::SearchSelectionSet() {
-  if (!selection_.exists) return Beeped(kNoSelection);
+// The selection's first line from its start column to its end column (one
+// line) or to the line end, without the line end, at most 256 bytes.
+std::string Editor::SelectedSearchText() {
   const doc::Selection s = selection_.Normalised();
   const std::string line = Line(s.anchorLine);
-  const auto from = static_cast<std::size_t>(std::clamp(s.anchorCol.value, 0, Size(line)));
-  std::size_t to = s.otherLine == s.anchorLine ? static_cast<std::size_t>(std::clamp(s.otherCol.value + 1, 0, Size(line)))
-                                               : line.size();
-  to = std::max(to, from);
-  std::string_view taken = std::string_view(line).substr(from, to - from);
-  taken = taken.substr(0, taken.find('\r'));
-  taken = se::CutAtCharacter(taken, se::kMaxSetText);
+  const std::string_view text = doc::LineText(line);
+  const auto from = static_cast<std::size_t>(std::clamp(s.anchorCol.value, 0, Size(text)));
+  const std::size_t to = s.otherLine == s.anchorLine
+                             ? static_cast<std::size_t>(std::clamp(s.otherCol.value + 1, 0, Size(text)))
+                             : text.size();
+  return std::string(se::CutAtCharacter(text.substr(from, std::max(to, from) - from), se::kMaxSetText));
+}
+
+Effects Editor::SearchSelectionSet() {
+  if (!selection_.exists) return Beeped(kNoSelection);
+  const std::string taken = SelectedSearchText();
   if (taken.empty()) return Beeped(kCannotSet);
   wordSetEnd_.reset();
   return SetPending(taken, {});
@@ -297,7 +297,7 @@ Effects Editor::SearchWordSet() {
   const bool grow = wordSetEnd_ && strings_.committed == 0;
   const TextPos at = grow ? *wordSetEnd_ : panes_[active_].caret;
   const std::string line = Line(at.line);
-  const std::string_view text = TextOfLine(line);
+  const std::string_view text = doc::LineText(line);
   const auto start = static_cast<std::size_t>(at.column.value - 1);
   if (start >= text.size()) return Beeped(kNoWord);
   const std::uint8_t* table = [this] {
@@ -331,17 +331,7 @@ Effects Editor::SearchWordSet() {
 Effects Editor::SearchDialog() {
   if (searchDialogOpen_) return {};
   std::string text = barText_;
-  if (selection_.exists) {
-    const doc::Selection s = selection_.Normalised();
-    const std::string line = Line(s.anchorLine);
-    const auto from = static_cast<std::size_t>(std::clamp(s.anchorCol.value, 0, Size(line)));
-    const std::size_t to = s.otherLine == s.anchorLine
-                               ? static_cast<std::size_t>(std::clamp(s.otherCol.value + 1, 0, Size(line)))
-                               : line.size();
-    std::string_view taken = std::string_view(line).substr(from, std::max(to, from) - from);
-    if (taken.size() >= 2 && taken.substr(taken.size() - 2) == "\r\n") taken.remove_suffix(2);
-    text.assign(se::CutAtCharacter(taken, se::kMaxSetText));
-  }
+  if (selection_.exists) text = SelectedSearchText();
   // A text of the history takes the options of the front entry, any other the
   // buttons' state.
   std::uint8_t options = buttons_;

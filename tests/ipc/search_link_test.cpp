@@ -42,16 +42,7 @@ struct InfoWindow {
     inbox = process->CreateMailslot(ipc::ObjectNames("tester").InfoWindowInbox(number), 0);
   }
   // What arrived, "@TEST@" probes left out.
-  std::vector<std::string> Received() {
-    std::vector<std::string> out;
-    std::vector<std::uint8_t> buf(70000);
-    while (inbox && inbox->Next().waiting()) {
-      const auto n = inbox->Read(buf);
-      std::string m(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
-      if (m != Z("@TEST@")) out.push_back(m);
-    }
-    return out;
-  }
+  std::vector<std::string> Received() { return gvtest::MessagesIn(inbox.get()); }
   std::unique_ptr<gvtest::FakeProcess> process;
   std::unique_ptr<ipc::Mailslot> inbox;
 };

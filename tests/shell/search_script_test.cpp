@@ -212,6 +212,10 @@ TEST(Search, Dialog) {
        "status: 検索文字列 = abc\nsearch: text=abc options=0x01 mode=0 history=1 pending=-\nstatus: \ncaret=1:6 sel=1:5-1:7 lines=1 modified=0"},
       {"the range scope", "abc", "input abc 0 1 0\nSCHWINDOWOPEN\nsearchreport",
        "status: 検索文字列 = abc\nsearch: text=abc options=0x00 mode=1 history=1 pending=-\ncaret=1:1 sel=none lines=1 modified=0"},
+      {"it starts with the selected text and the buttons' options", "abc abc", "caret 1 1\ndrag 1 4\nDIST_ONOFF\ninput\nSCHWINDOWOPEN\nsearchreport",
+       "status: 検索文字列 = abc\nsearch: text=abc options=0x01 mode=0 history=1 pending=-\ncaret=1:4 sel=1:0-1:2 lines=1 modified=0"},
+      {"it starts with the combo's text", "abc", "searchtext xyz\ninput\nSCHWINDOWOPEN\nsearchreport",
+       "status: 検索文字列 = xyz\nsearch: text=xyz options=0x00 mode=0 history=1 pending=-\ncaret=1:1 sel=none lines=1 modified=0"},
       {"an empty text is refused and the dialog stays", "abc", "input \"\" 0 0 0\nSCHWINDOWOPEN",
        "box: Gorvane | 検索文字列が設定されていません。 -> ok\ncaret=1:1 sel=none lines=1 modified=0"},
   });

@@ -374,4 +374,18 @@ inline gorvane::ipc::WaitResult fake_kernel_detail::FakeMutex::Wait(std::uint32_
   return abandoned ? ipc::WaitResult::Abandoned : ipc::WaitResult::Acquired;
 }
 
+// The messages waiting in a mailslot, in order, without the "@TEST@" probes
+// a messenger sends before its messages.
+inline std::vector<std::string> MessagesIn(gorvane::ipc::Mailslot* inbox) {
+  std::vector<std::string> out;
+  std::vector<std::uint8_t> buf(70000);
+  const std::string probe("@TEST@", 7);  // with its NUL
+  while (inbox != nullptr && inbox->Next().waiting()) {
+    const auto n = inbox->Read(buf);
+    std::string m(reinterpret_cast<const char*>(buf.data()), static_cast<std::size_t>(n));
+    if (m != probe) out.push_back(std::move(m));
+  }
+  return out;
+}
+
 }  // namespace gvtest
